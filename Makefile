@@ -1,0 +1,32 @@
+# make test  — install what is missing, build everything for 32-bit Windows, run all tests under Wine
+# make demo  — run the first example worksheet against the simulated bench and show the values
+# make bench — conversion and processing-cycle benchmarks (not part of make test)
+BUILD ?= $(CURDIR)/build
+JOBS ?= 2
+TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
+RUN := BUILD=$(BUILD) $(CURDIR)/scripts/with-display.sh
+
+.PHONY: all setup configure build test demo bench clean
+
+all: build
+
+setup:
+	@$(CURDIR)/scripts/setup.sh
+
+configure: setup
+	@cmake -S $(CURDIR) -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	@$(RUN) ctest --test-dir $(BUILD) --output-on-failure
+
+demo: build
+	@$(RUN) $(CURDIR)/scripts/demo.sh
+
+bench: build
+	@$(RUN) $(CURDIR)/scripts/bench.sh
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,66 @@
+// Entry points of the board driver tavk.dll, in the order TavkX resolves them. Every argument is
+// handed over as a 32-bit value (16-bit ones zero-extended, 8-bit ones their low byte).
+#pragma once
+#include <stdint.h>
+#include "extavik/callconv.h"
+
+// Driver error numbers that TavkX interprets.
+enum {
+    TAVK_ERR_ARGUMENT = 6,
+    TAVK_ERR_ROLE = 8,
+    TAVK_ERR_TIMEOUT = 9,
+    TAVK_ERR_NO_LISTENER = 10,
+};
+
+// Status word bits.
+enum {
+    TAVK_STATUS_TALKER = 0x0400,
+    TAVK_STATUS_LISTENER = 0x0800,
+};
+
+enum { TAVK_RESOURCE_BLOCK_SIZE = 408 };
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+int32_t GPIB_CALL TavkGetLastError(uint32_t board);
+int32_t GPIB_CALL TavkGetStatus(uint32_t board);
+int32_t GPIB_CALL TavkGetVersion(uint32_t board);
+int32_t GPIB_CALL TavkCreate(uint16_t* board);
+int32_t GPIB_CALL TavkClose(uint32_t board);
+int32_t GPIB_CALL TavkGetResource(uint32_t boardNumber, void* block);
+int32_t GPIB_CALL TavkInit(uint32_t board, uint32_t address, uint32_t mode, uint32_t bufferSize);
+int32_t GPIB_CALL TavkSetTime(uint32_t board, uint32_t time);
+int32_t GPIB_CALL TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag);
+int32_t GPIB_CALL TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length);
+int32_t GPIB_CALL TavkIfc(uint32_t board);
+int32_t GPIB_CALL TavkRen(uint32_t board, uint32_t on);
+int32_t GPIB_CALL TavkDcl(uint32_t board);
+int32_t GPIB_CALL TavkSdc(uint32_t board, uint32_t address);
+int32_t GPIB_CALL TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length);
+int32_t GPIB_CALL TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length);
+int32_t GPIB_CALL TavkSendDataS(uint32_t board, const char* data, uint32_t length);
+int32_t GPIB_CALL TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length);
+int32_t GPIB_CALL TavkRecvDataS(uint32_t board, char* buffer, uint32_t* length);
+int32_t GPIB_CALL TavkTransDataN(uint32_t board, uint32_t first, const int16_t* list, uint32_t count);
+int32_t GPIB_CALL TavkTransData(uint32_t board, uint32_t first, uint32_t second);
+int32_t GPIB_CALL TavkSetSrqLine(uint32_t board, uint32_t statusByte);
+int32_t GPIB_CALL TavkGetSrqLine(uint32_t board, int16_t* line);
+int32_t GPIB_CALL TavkSpoll(uint32_t board, uint32_t address, int16_t* statusByte);
+int32_t GPIB_CALL TavkPpoll(uint32_t board, uint8_t* response);
+int32_t GPIB_CALL TavkPpollConfig(uint32_t board, uint32_t address, uint32_t line, uint32_t sense);
+int32_t GPIB_CALL TavkPpollUnConfig(uint32_t board, uint32_t address);
+int32_t GPIB_CALL TavkPpollUnConfigAll(uint32_t board);
+int32_t GPIB_CALL TavkPpollRespModeSet(uint32_t board, uint32_t mode);
+#ifdef __cplusplus
+}
+#endif
+
+// X(name): the 29 entry points in resolution order.
+#define TAVK_ENTRY_LIST(X) \
+    X(TavkGetLastError) X(TavkGetStatus) X(TavkGetVersion) X(TavkCreate) X(TavkClose) \
+    X(TavkGetResource) X(TavkInit) X(TavkSetTime) X(TavkSetEos) X(TavkSendCmd) X(TavkIfc) \
+    X(TavkRen) X(TavkDcl) X(TavkSdc) X(TavkSendDataCN) X(TavkSendDataC) X(TavkSendDataS) \
+    X(TavkRecvDataC) X(TavkRecvDataS) X(TavkTransDataN) X(TavkTransData) X(TavkSetSrqLine) \
+    X(TavkGetSrqLine) X(TavkSpoll) X(TavkPpoll) X(TavkPpollConfig) X(TavkPpollUnConfig) \
+    X(TavkPpollUnConfigAll) X(TavkPpollRespModeSet)

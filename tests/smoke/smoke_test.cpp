@@ -1,0 +1,11 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+TEST(Smoke, LoadsPlugin)
+{
+    HMODULE m = LoadLibraryA("..\\bin\\EXTAVIK.dll");
+    ASSERT_NE(m, nullptr) << GetLastError();
+    auto wep = (int (WINAPI*)(int))GetProcAddress(m, "WEP");
+    ASSERT_NE(wep, nullptr);
+    EXPECT_EQ(wep(0), 1);
+    EXPECT_EQ(GetACP(), 932u);
+}
