@@ -1,1 +1,2 @@
-// gpibcmd
+// Command execution. (stub: being built)
+#include "extavik/gpibcmd.h"
