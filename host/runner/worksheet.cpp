@@ -1,0 +1,395 @@
+// Worksheet loading: JSON text to checked field assignments.
+#include "host/runner/worksheet.h"
+
+#include <windows.h>
+#include <fstream>
+#include <sstream>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+using nlohmann::json;
+
+namespace {
+
+const FieldChoice REQUEST_MODES[] = {
+    {"normal", REQUEST_NORMAL}, {"serialPoll", REQUEST_SPOLL}, {"parallelPoll", REQUEST_PPOLL}, {nullptr, 0}};
+const FieldChoice PPOLL_SENSES[] = {{"1", PPOLL_SENSE_1}, {"0", PPOLL_SENSE_0}, {nullptr, 0}};
+const FieldChoice DATA_TYPES[] = {
+    {"ascii", DATA_ASCII}, {"int16", DATA_INT16}, {"uint16", DATA_UINT16}, {"int32", DATA_INT32},
+    {"uint32", DATA_UINT32}, {"float32", DATA_FLOAT32}, {"float64", DATA_FLOAT64}, {nullptr, 0}};
+const FieldChoice TERMINATORS[] = {
+    {"crlf", TERM_CRLF}, {"cr", TERM_CR}, {"lf", TERM_LF}, {"eoi", TERM_EOI}, {nullptr, 0}};
+const FieldChoice OUT_MODES[] = {
+    {"always", OUT_MODE_ALWAYS}, {"atStart", OUT_MODE_AT_START}, {"atEnd", OUT_MODE_AT_END}, {nullptr, 0}};
+
+#define PARAM(field) offsetof(GpibModuleParams, field)
+#define STRIDE(field) sizeof(((GpibModuleParams*)0)->field[0])
+
+// Per-channel fields, with the ranges the settings dialogs accept.
+const std::vector<FieldDesc> CHANNEL_FIELDS = {
+    {"channelName", FieldKind::Text, PARAM(channelName), STRIDE(channelName), 0, 19, nullptr, false, false},
+    {"commandText", FieldKind::Text, PARAM(commandText), STRIDE(commandText), 0, 799, nullptr, false, false},
+    {"primaryAddress", FieldKind::Int16, PARAM(addr) + offsetof(GpibAddress, primaryAddress), sizeof(GpibAddress), 0, 31, nullptr, false, false},
+    {"secondaryAddress", FieldKind::Int16, PARAM(addr) + offsetof(GpibAddress, secondaryAddress), sizeof(GpibAddress), -32768, 32767, nullptr, false, false},
+    {"requestMode", FieldKind::Choice, PARAM(requestMode), STRIDE(requestMode), 0, 0, REQUEST_MODES, false, false},
+    {"spollReadyBit", FieldKind::Int32, PARAM(spollReadyBit), STRIDE(spollReadyBit), 0, 7, nullptr, false, false},
+    {"spollErrorBit", FieldKind::Int32, PARAM(spollErrorBit), STRIDE(spollErrorBit), 0, 7, nullptr, false, false},
+    {"spollStopOnError", FieldKind::Flag, PARAM(spollStopOnError), STRIDE(spollStopOnError), 0, 1, nullptr, false, false},
+    {"spollErrorText", FieldKind::Text, PARAM(spollErrorText), STRIDE(spollErrorText), 0, 255, nullptr, false, false},
+    {"ppollLine", FieldKind::Int16, PARAM(ppollLine), STRIDE(ppollLine), 0, 7, nullptr, false, false},
+    {"ppollSense", FieldKind::Choice16, PARAM(ppollSense), STRIDE(ppollSense), 0, 0, PPOLL_SENSES, false, false},
+    {"headerSize", FieldKind::UInt32, PARAM(headerSize), STRIDE(headerSize), 0, 65535, nullptr, false, false},
+    {"recvBlockLength", FieldKind::UInt32, PARAM(recvBlockLength), STRIDE(recvBlockLength), 1, 8192, nullptr, false, false},
+    {"dataType", FieldKind::Choice, PARAM(dataType), STRIDE(dataType), 0, 0, DATA_TYPES, false, false},
+    {"invalidHead", FieldKind::UInt32, PARAM(invalid) + offsetof(GpibInvalidBytes, invalidHead), sizeof(GpibInvalidBytes), 0, 65535, nullptr, false, false},
+    {"invalidTail", FieldKind::UInt32, PARAM(invalid) + offsetof(GpibInvalidBytes, invalidTail), sizeof(GpibInvalidBytes), 0, 65535, nullptr, false, false},
+    {"terminator", FieldKind::Choice, PARAM(terminator), STRIDE(terminator), 0, 0, TERMINATORS, false, false},
+    {"maskText", FieldKind::Text, PARAM(maskText), STRIDE(maskText), 0, 15, nullptr, false, true},
+    {"recvBufferKB", FieldKind::UInt32, PARAM(recvBufferKB), STRIDE(recvBufferKB), 4, 16384, nullptr, false, false},
+    {"requestInterval", FieldKind::Double, PARAM(requestInterval), STRIDE(requestInterval), 0.01, 60000.0, nullptr, false, false},
+    {"stopOnTimeout", FieldKind::Flag, PARAM(stopOnTimeout), STRIDE(stopOnTimeout), 0, 1, nullptr, false, false},
+};
+
+// Module-wide fields.
+const std::vector<FieldDesc> MODULE_FIELDS = {
+    {"busTimeout", FieldKind::Int32, PARAM(busTimeout), 0, 0, 60, nullptr, false, false},
+    {"outMode", FieldKind::Choice, PARAM(outMode), 0, 0, 0, OUT_MODES, false, false},
+    {"outHasInputs", FieldKind::Flag, PARAM(outHasInputs), 0, 0, 1, nullptr, false, false},
+    {"moduleComment", FieldKind::Text, offsetof(ModuleRecord, moduleComment), 0, 0, 40, nullptr, true, false},
+};
+
+std::string ChoiceNames(const FieldChoice* choices)
+{
+    std::string names;
+    for (const FieldChoice* c = choices; c->name; ++c)
+        names += (names.empty() ? "" : ", ") + std::string(c->name);
+    return names;
+}
+
+bool IsHexDigits(const std::string& text)
+{
+    for (char ch : text)
+        if (!isxdigit(static_cast<unsigned char>(ch))) return false;
+    return true;
+}
+
+// Turns one JSON value into a checked assignment; returns "" or what is wrong with it.
+std::string ReadField(const FieldDesc& field, const json& value, FieldAssignment& out)
+{
+    out.field = &field;
+    switch (field.kind) {
+    case FieldKind::Text: {
+        if (!value.is_string()) return "must be a text";
+        out.text = Utf8ToCp932(value.get<std::string>());
+        if (out.text.size() > field.max)
+            return "is longer than " + std::to_string(static_cast<int>(field.max)) + " bytes";
+        if (field.hexDigits && !IsHexDigits(out.text)) return "must hold hexadecimal digits only";
+        return "";
+    }
+    case FieldKind::Choice:
+    case FieldKind::Choice16: {
+        std::string name = value.is_string() ? value.get<std::string>() : value.dump();
+        for (const FieldChoice* c = field.choices; c->name; ++c) {
+            if (name == c->name || (value.is_number_integer() && value.get<int64_t>() == c->value)) {
+                out.number = c->value;
+                return "";
+            }
+        }
+        return "has the unknown value " + name + " (expected " + ChoiceNames(field.choices) + ")";
+    }
+    case FieldKind::Flag:
+        if (value.is_boolean()) { out.number = value.get<bool>() ? 1 : 0; return ""; }
+        [[fallthrough]];
+    default: {
+        if (!value.is_number()) return "must be a number";
+        double number = value.get<double>();
+        if (field.kind != FieldKind::Double && number != std::floor(number)) return "must be a whole number";
+        if (number < field.min || number > field.max) {
+            std::ostringstream range;
+            range << "is " << value.dump() << ", outside " << field.min << ".." << field.max;
+            return range.str();
+        }
+        out.number = number;
+        return "";
+    }
+    }
+}
+
+struct Context {
+    std::string path;
+    std::string module;   // "module 'name'" or ""
+    std::string Where(const std::string& field) const
+    {
+        std::string where = path + ": ";
+        if (!module.empty()) where += module + ": ";
+        if (!field.empty()) where += "field '" + field + "' ";
+        return where;
+    }
+};
+
+bool ReadObjectFields(const json& object, const std::vector<FieldDesc>& fields, int channel,
+                      const std::string& prefix, const Context& ctx, const std::vector<std::string>& skip,
+                      std::vector<FieldAssignment>& out, std::string& error)
+{
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        bool skipped = false;
+        for (const std::string& s : skip) skipped |= (it.key() == s);
+        if (skipped) continue;
+        const FieldDesc* field = nullptr;
+        for (const FieldDesc& f : fields)
+            if (it.key() == f.name) field = &f;
+        if (!field) {
+            error = ctx.Where(prefix + it.key()) + "is not a known field";
+            return false;
+        }
+        FieldAssignment assignment;
+        assignment.channel = channel;
+        std::string problem = ReadField(*field, it.value(), assignment);
+        if (!problem.empty()) {
+            error = ctx.Where(prefix + it.key()) + problem;
+            return false;
+        }
+        out.push_back(assignment);
+    }
+    return true;
+}
+
+bool ReadModule(const json& m, size_t index, Context ctx, WorksheetModule& module, std::string& error)
+{
+    ctx.module = "module #" + std::to_string(index + 1);
+    if (!m.is_object()) { error = ctx.Where("") + "must be an object"; return false; }
+    if (m.contains("name")) {
+        if (!m["name"].is_string()) { error = ctx.Where("name") + "must be a text"; return false; }
+        module.name = m["name"].get<std::string>();
+        ctx.module = "module '" + module.name + "'";
+        if (Utf8ToCp932(module.name).size() > 12) { error = ctx.Where("name") + "is longer than 12 bytes"; return false; }
+    } else {
+        module.name = "GPIB" + std::to_string(index + 1);
+    }
+    if (!m.contains("type") || !m["type"].is_string()) {
+        error = ctx.Where("type") + "must be \"GPIB-IN\" or \"GPIB-OUT\"";
+        return false;
+    }
+    std::string type = m["type"].get<std::string>();
+    if (type == "GPIB-IN") module.type = ModuleType::In;
+    else if (type == "GPIB-OUT") module.type = ModuleType::Out;
+    else { error = ctx.Where("type") + "is " + type + ", expected \"GPIB-IN\" or \"GPIB-OUT\""; return false; }
+
+    module.myAddress = 30;
+    if (m.contains("myAddress")) {
+        const json& a = m["myAddress"];
+        if (!a.is_number_integer() || a.get<int64_t>() < 0 || a.get<int64_t>() > 30) {
+            error = ctx.Where("myAddress") + "must be a whole number 0..30";
+            return false;
+        }
+        module.myAddress = static_cast<int>(a.get<int64_t>());
+    }
+
+    static const std::vector<std::string> structural = {"name", "type", "myAddress", "channels"};
+    if (!ReadObjectFields(m, MODULE_FIELDS, -1, "", ctx, structural, module.assignments, error)) return false;
+
+    module.channels = 1;
+    if (m.contains("channels")) {
+        const json& channels = m["channels"];
+        if (!channels.is_array() || channels.empty() || channels.size() > GPIB_CHANNELS) {
+            error = ctx.Where("channels") + "must be a list of 1 to 16 channels";
+            return false;
+        }
+        module.channels = static_cast<int>(channels.size());
+        for (size_t c = 0; c < channels.size(); ++c) {
+            std::string prefix = "channels[" + std::to_string(c) + "].";
+            if (!channels[c].is_object()) { error = ctx.Where(prefix) + "must be an object"; return false; }
+            if (!ReadObjectFields(channels[c], CHANNEL_FIELDS, static_cast<int>(c), prefix, ctx, {},
+                                  module.assignments, error))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool ReadAction(const json& a, size_t index, const Worksheet& sheet, const Context& ctx,
+                WorksheetAction& action, std::string& error)
+{
+    std::string where = ctx.path + ": action #" + std::to_string(index + 1) + ": ";
+    if (!a.is_object()) { error = where + "must be an object"; return false; }
+    if (!a.contains("cycle") || !a["cycle"].is_number_unsigned()) { error = where + "field 'cycle' must be a whole number"; return false; }
+    action.cycle = a["cycle"].get<uint32_t>();
+    if (!a.contains("module") || !a["module"].is_string()) { error = where + "field 'module' must name a module"; return false; }
+    std::string name = a["module"].get<std::string>();
+    action.module = sheet.modules.size();
+    for (size_t i = 0; i < sheet.modules.size(); ++i)
+        if (sheet.modules[i].name == name) action.module = i;
+    if (action.module == sheet.modules.size()) { error = where + "field 'module': no module is named '" + name + "'"; return false; }
+    static const struct { const char* name; ActionVerb verb; } verbs[] = {
+        {"arm", ActionVerb::Arm}, {"run", ActionVerb::Run}, {"reset", ActionVerb::Reset}, {"describe", ActionVerb::Describe}};
+    std::string verb = a.value("action", std::string("run"));
+    bool found = false;
+    for (const auto& v : verbs)
+        if (verb == v.name) { action.verb = v.verb; found = true; }
+    if (!found) { error = where + "field 'action' is " + verb + " (expected arm, run, reset, describe)"; return false; }
+    action.mask = 0;
+    if (a.contains("channels")) {
+        if (!a["channels"].is_array()) { error = where + "field 'channels' must be a list of channel numbers"; return false; }
+        for (const json& c : a["channels"]) {
+            if (!c.is_number_integer() || c.get<int64_t>() < 0 || c.get<int64_t>() >= sheet.modules[action.module].channels) {
+                error = where + "field 'channels' names a channel the module does not have";
+                return false;
+            }
+            action.mask |= 1u << c.get<int>();
+        }
+    }
+    for (auto it = a.begin(); it != a.end(); ++it) {
+        if (it.key() != "cycle" && it.key() != "module" && it.key() != "action" && it.key() != "channels") {
+            error = where + "field '" + it.key() + "' is not a known field";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadExperiment(const json& e, const Context& ctx, Worksheet& sheet, std::string& error)
+{
+    std::string where = ctx.path + ": experiment: ";
+    if (!e.is_object()) { error = where + "must be an object"; return false; }
+    for (auto it = e.begin(); it != e.end(); ++it) {
+        const std::string& key = it.key();
+        const json& v = it.value();
+        if (key == "samplePeriodMs") {
+            if (!v.is_number() || v.get<double>() <= 0 || v.get<double>() > 3600000) { error = where + "field 'samplePeriodMs' must be a number above 0"; return false; }
+            sheet.samplePeriodMs = v.get<double>();
+        } else if (key == "blockSize") {
+            if (!v.is_number_unsigned() || v.get<uint64_t>() < 1 || v.get<uint64_t>() > 32767) { error = where + "field 'blockSize' must be a whole number 1..32767"; return false; }
+            sheet.blockSize = v.get<uint32_t>();
+        } else if (key == "cycles") {
+            if (!v.is_number_unsigned() || v.get<uint64_t>() < 1 || v.get<uint64_t>() > 100000000) { error = where + "field 'cycles' must be a whole number 1..100000000"; return false; }
+            sheet.cycles = v.get<uint32_t>();
+        } else if (key == "startTicks") {
+            if (!v.is_number_unsigned() || v.get<uint64_t>() > 0xFFFFFFFFull) { error = where + "field 'startTicks' must be a whole number 0..4294967295"; return false; }
+            sheet.startTicks = v.get<uint32_t>();
+        } else {
+            error = where + "field '" + key + "' is not a known field";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Directory(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+const std::vector<FieldDesc>& ChannelFields() { return CHANNEL_FIELDS; }
+const std::vector<FieldDesc>& ModuleFields() { return MODULE_FIELDS; }
+
+const FieldDesc* FindField(const std::string& name, bool perChannel)
+{
+    for (const FieldDesc& f : perChannel ? CHANNEL_FIELDS : MODULE_FIELDS)
+        if (name == f.name) return &f;
+    return nullptr;
+}
+
+bool ParseWorksheetText(const std::string& text, const std::string& path, Worksheet& sheet, std::string& error)
+{
+    Context ctx{path, ""};
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        error = path + ": not a valid worksheet: " + e.what();
+        return false;
+    }
+    if (!doc.is_object()) { error = path + ": a worksheet must be a JSON object"; return false; }
+    sheet = Worksheet();
+    sheet.path = path;
+    for (auto it = doc.begin(); it != doc.end(); ++it) {
+        const std::string& key = it.key();
+        if (key == "experiment") {
+            if (!ReadExperiment(it.value(), ctx, sheet, error)) return false;
+        } else if (key == "bench" || key == "trace") {
+            if (!it.value().is_string()) { error = path + ": field '" + key + "' must name a file"; return false; }
+            std::string file = it.value().get<std::string>();
+            if (!file.empty() && file[0] != '/' && file.find(':') == std::string::npos) file = Directory(path) + file;
+            (key == "bench" ? sheet.benchFile : sheet.traceFile) = file;
+        } else if (key == "modules" || key == "actions" || key == "description") {
+            // read below, in order, once the modules are known
+        } else {
+            error = path + ": field '" + key + "' is not a known field";
+            return false;
+        }
+    }
+    if (!doc.contains("modules") || !doc["modules"].is_array() || doc["modules"].empty()) {
+        error = path + ": field 'modules' must list at least one module";
+        return false;
+    }
+    for (size_t i = 0; i < doc["modules"].size(); ++i) {
+        WorksheetModule module;
+        if (!ReadModule(doc["modules"][i], i, ctx, module, error)) return false;
+        for (const WorksheetModule& other : sheet.modules) {
+            if (other.name == module.name) { error = path + ": module '" + module.name + "': field 'name' is used twice"; return false; }
+        }
+        sheet.modules.push_back(module);
+    }
+    if (doc.contains("actions")) {
+        if (!doc["actions"].is_array()) { error = path + ": field 'actions' must be a list"; return false; }
+        for (size_t i = 0; i < doc["actions"].size(); ++i) {
+            WorksheetAction action;
+            if (!ReadAction(doc["actions"][i], i, sheet, ctx, action, error)) return false;
+            sheet.actions.push_back(action);
+        }
+    }
+    return true;
+}
+
+bool LoadWorksheet(const std::string& path, Worksheet& sheet, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) { error = path + ": cannot open the worksheet"; return false; }
+    std::stringstream text;
+    text << in.rdbuf();
+    return ParseWorksheetText(text.str(), path, sheet, error);
+}
+
+void ApplyAssignments(const WorksheetModule& module, ModuleRecord* record)
+{
+    for (const FieldAssignment& a : module.assignments) {
+        uint8_t* base = a.field->inRecord ? reinterpret_cast<uint8_t*>(record)
+                                          : reinterpret_cast<uint8_t*>(record->params);
+        uint8_t* at = base + a.field->offset + (a.channel >= 0 ? a.channel * a.field->stride : 0);
+        switch (a.field->kind) {
+        case FieldKind::Text: {
+            size_t room = static_cast<size_t>(a.field->max) + 1;
+            memset(at, 0, room);
+            memcpy(at, a.text.data(), a.text.size());
+            break;
+        }
+        case FieldKind::Int16:
+        case FieldKind::Choice16: { int16_t v = static_cast<int16_t>(a.number); memcpy(at, &v, 2); break; }
+        case FieldKind::Int32:
+        case FieldKind::Choice:
+        case FieldKind::Flag: { int32_t v = static_cast<int32_t>(a.number); memcpy(at, &v, 4); break; }
+        case FieldKind::UInt32: { uint32_t v = static_cast<uint32_t>(a.number); memcpy(at, &v, 4); break; }
+        case FieldKind::Double: { double v = a.number; memcpy(at, &v, 8); break; }
+        }
+    }
+}
+
+namespace {
+std::string Convert(const std::string& text, UINT from, UINT to)
+{
+    if (text.empty()) return text;
+    int wide = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring w(wide, L'\0');
+    MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &w[0], wide);
+    int bytes = WideCharToMultiByte(to, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string out(bytes, '\0');
+    WideCharToMultiByte(to, 0, w.data(), wide, &out[0], bytes, nullptr, nullptr);
+    return out;
+}
+}  // namespace
+
+std::string Utf8ToCp932(const std::string& text) { return Convert(text, CP_UTF8, 932); }
+std::string Cp932ToUtf8(const std::string& text) { return Convert(text, 932, CP_UTF8); }
