@@ -30,5 +30,8 @@ template <typename Fn> inline Fn HostService(HostNameIndex index) {
 // The tick counter, read through this one seam (the import of GetTickCount).
 uint32_t CurrentTick();
 
+// Normal-weight font of the settings dialogs, made by the first one; released at finish.
+extern HFONT hDialogFont;
+
 // Shows the version box that the help buttons open.
 void ShowVersionBox(HWND owner);
