@@ -1,2 +1,638 @@
-// Command execution. (stub: being built)
+// Command execution: the runner of a channel's parsed script, the command and bus-command
+// handlers, the request gates of GPIB-IN channels, the output timing of GPIB-OUT channels,
+// the device turns, READ and the bus error messages.
 #include "extavik/gpibcmd.h"
+#include <stdio.h>
+#include <string.h>
+#include "extavik/cmdtexts.h"
+#include "extavik/gpibconvert.h"
+#include "extavik/gpibModule.h"
+#include "extavik/gpibring.h"
+
+typedef int (*CommandHandler)(ModuleRecord* module, int channel, const char* argument);
+
+static int HandleSetTime(ModuleRecord* module, int channel, const char* argument);
+static int HandleIfc(ModuleRecord* module, int channel, const char* argument);
+static int HandleRenOn(ModuleRecord* module, int channel, const char* argument);
+static int HandleRenOff(ModuleRecord* module, int channel, const char* argument);
+static int HandleSendCmd(ModuleRecord* module, int channel, const char* argument);
+static int HandleSend(ModuleRecord* module, int channel, const char* argument);
+static int HandleWait(ModuleRecord* module, int channel, const char* argument);
+static int HandleRead(ModuleRecord* module, int channel, const char* argument);
+
+// Bound to CommandKeywords by position: keyword number - 1.
+static const CommandHandler CommandHandlers[COMMAND_COUNT] = {
+    HandleSetTime, HandleIfc, HandleRenOn, HandleRenOff, HandleSendCmd, HandleSend, HandleWait, HandleRead,
+};
+
+// Bus commands that SENDCMD names. An addressed command is preceded by the channel's listen
+// address (primary address + 0x20).
+struct BusCommand {
+    const char* name;
+    int32_t addressed;
+    uint8_t code;
+};
+
+static const BusCommand BusCommandTable[] = {
+    { "UNL", 0, 0x3F },   // unlisten
+    { "UNT", 0, 0x5F },   // untalk
+    { "GTL", 1, 0x01 },   // go to local
+    { "SDC", 1, 0x04 },   // selected device clear
+    { "GET", 1, 0x08 },   // group execute trigger
+    { "LLO", 1, 0x11 },   // local lockout
+    { "DCL", 0, 0x14 },   // device clear, all devices
+};
+
+// Terminator setting (radio-button id) to the code the transfers take.
+struct TerminatorSetting {
+    int32_t setting;
+    int32_t code;
+};
+
+static const TerminatorSetting TerminatorSettings[] = {
+    { TERM_CRLF, GPIB_DELIM_CRLF },
+    { TERM_CR, GPIB_DELIM_CR },
+    { TERM_LF, GPIB_DELIM_LF },
+    { TERM_EOI, GPIB_DELIM_EOI },
+};
+
+// Bus status codes and their messages; a time-out is only reported where the channel asks.
+struct BusErrorText {
+    int16_t status;
+    int32_t onlyWhenStopOnTimeout;
+    const char* text;
+};
+
+static const BusErrorText BusErrorTable[] = {
+    { GPIB_ERR_INIT, 0, CMD_TEXT_BUS_INIT },
+    { GPIB_ERR_DEVICE, 0, CMD_TEXT_BUS_DEVICE },
+    { GPIB_ERR_DRIVER_VERSION, 0, CMD_TEXT_BUS_DRIVER_VERSION },
+    { GPIB_ERR_IRQ, 0, CMD_TEXT_BUS_IRQ },
+    { GPIB_ERR_MODE, 0, CMD_TEXT_BUS_MODE },
+    { GPIB_ERR_PARAM, 0, CMD_TEXT_BUS_PARAM },
+    { GPIB_ERR_TIMEOUT, 1, CMD_TEXT_BUS_TIMEOUT },
+    { GPIB_ERR_NO_LISTENER, 0, CMD_TEXT_BUS_NO_LISTENER },
+    { GPIB_ERR_UNKNOWN_COMMAND, 0, CMD_TEXT_BUS_UNKNOWN_COMMAND },
+    { GPIB_ERR_ADDRESS_STATUS, 0, CMD_TEXT_BUS_ADDRESS_STATUS },
+};
+
+// The device turn each output mode needs.
+struct OutputModeTurn {
+    int32_t outMode;
+    uint8_t required;
+};
+
+static const OutputModeTurn OutputModeTurns[] = {
+    { OUT_MODE_ALWAYS, DEVICE_OUTPUT_TURN },
+    { OUT_MODE_AT_START, DEVICE_IDLE },
+    { OUT_MODE_AT_END, DEVICE_FINAL_TURN },
+};
+
+enum { ARGUMENT_BUFFER = GPIB_COMMAND_TEXT_SIZE };
+enum { SENDCMD_MESSAGE_SIZE = ARGUMENT_BUFFER + 64 };
+// Block sample counts are 16-bit.
+enum { MAX_BLOCK_SAMPLES = 32767 };
+
+#define countof(a) (sizeof(a) / sizeof((a)[0]))
+
+// ---- helpers ----
+
+static bool ValidChannel(int channel)
+{
+    return channel >= 0 && channel < GPIB_CHANNELS;
+}
+
+static int16_t PrimaryAddress(const GpibModuleParams* params, int channel)
+{
+    return params->addr[channel].primaryAddress;
+}
+
+static bool ValidTableIndex(int index, int size)
+{
+    return index >= 0 && index < size;
+}
+
+uint8_t* ChannelDeviceState(const GpibModuleParams* params, int channel)
+{
+    int row = params->myAddress, device = PrimaryAddress(params, channel);
+    if (!ValidChannel(channel) || !ValidTableIndex(row, GPIB_BUS_ROWS) || !ValidTableIndex(device, GPIB_BUS_DEVICES))
+        return nullptr;
+    return &DeviceState[row][device];
+}
+
+uint32_t* ChannelRequestTick(const GpibModuleParams* params, int channel)
+{
+    int row = params->myAddress, device = PrimaryAddress(params, channel);
+    if (!ValidChannel(channel) || !ValidTableIndex(row, GPIB_BUS_ROWS) || !ValidTableIndex(device, GPIB_BUS_DEVICES))
+        return nullptr;
+    return &RequestTick[row][device];
+}
+
+static int TerminatorCode(const GpibModuleParams* params, int channel)
+{
+    for (const TerminatorSetting& t : TerminatorSettings)
+        if (t.setting == params->terminator[channel])
+            return t.code;
+    return GPIB_DELIM_CRLF;
+}
+
+// Handler results count as signed 16-bit values.
+static int Status16(int value)
+{
+    return int16_t(value);
+}
+
+static void ShowInternalImpossible(int line)
+{
+    HOST_CALL(ShowInternalError)(CMD_TEXT_IMPOSSIBLE, CMD_INTERNAL_SOURCE, line);
+}
+
+// ---- parsing ----
+
+int ParseCommandScript(const char* text, ScriptCommand* commands, const char* caption)
+{
+    int failedLine = 0;
+    if (ParseScriptLines(text, GPIB_COMMAND_TEXT_SIZE, commands, &failedLine) == 0)
+        return 0;
+    char message[64];
+    snprintf(message, sizeof message, CMD_TEXT_SYNTAX, failedLine);
+    HOST_CALL(ShowWarning)(caption, message);
+    return -1;
+}
+
+// ---- bus errors ----
+
+int ReportBusError(GpibModuleParams* params, const char* caption, int status, int channel)
+{
+    int16_t code = int16_t(status);
+    for (const BusErrorText& e : BusErrorTable) {
+        if (e.status != code)
+            continue;
+        if (e.onlyWhenStopOnTimeout && !(ValidChannel(channel) && params->stopOnTimeout[channel] == 1))
+            return 0;
+        HOST_CALL(ShowWarning)(caption, e.text);
+        return RUN_FAILED;
+    }
+    ShowInternalImpossible(__LINE__);
+    return RUN_FAILED;
+}
+
+// ---- host actions ----
+
+void ReleaseChannelAction(ModuleRecord* module, int channel)
+{
+    GpibModuleRuntime* rt = module->runtime;
+    if (!rt || !ValidChannel(channel))
+        return;
+    // The host writes the count: never look past the table it counts in.
+    int count = rt->actionCount;
+    if (count < 0)
+        count = 0;
+    if (count > GPIB_ACTIONS)
+        count = GPIB_ACTIONS;
+    for (int i = 0; i < count; ++i) {
+        if ((uint32_t(rt->actionTable[i][GPIB_ACTION_MASK_WORD]) >> channel) & 1) {
+            rt->actionTable[i][GPIB_ACTION_BUSY_WORD] = 0;
+            return;
+        }
+    }
+}
+
+// ---- the runner ----
+
+int RunChannelScript(ModuleRecord* module, int channel, int result)
+{
+    GpibChannelRuntime* c = module->channel[channel];
+    char argument[ARGUMENT_BUFFER];
+    int r = result;
+    if (c->scriptPos < 0 || c->scriptPos >= GPIB_SCRIPT_LINES)
+        c->scriptPos = 0;
+    for (int i = c->scriptPos; i < GPIB_SCRIPT_LINES; ++i) {
+        const ScriptCommand& command = c->commands[i];
+        if (command.keyword != CMD_NONE) {
+            if (command.keyword < 1 || command.keyword > COMMAND_COUNT) {
+                ShowInternalImpossible(__LINE__);
+                return RUN_FAILED;
+            }
+            argument[0] = '\0';
+            if (CommandKeywords[command.keyword - 1].takesArgument && command.argText) {
+                int length = command.argLength;
+                if (length < 0)
+                    length = 0;
+                if (length > ARGUMENT_BUFFER - 1)
+                    length = ARGUMENT_BUFFER - 1;
+                memcpy(argument, command.argText, size_t(length));
+                argument[length] = '\0';
+            }
+            r = Status16(CommandHandlers[command.keyword - 1](module, channel, argument));
+            if (r == RUN_SUSPENDED)
+                return RUN_SUSPENDED;
+            if (r == RUN_FAILED)
+                break;
+        }
+        c->scriptPos = i + 1;
+    }
+    return r;
+}
+
+// ---- command handlers ----
+
+static int HandleSetTime(ModuleRecord*, int, const char* argument)
+{
+    return g_board.GpibSetTime(ParseDecimalArgument(argument));
+}
+
+static int HandleIfc(ModuleRecord*, int, const char*)
+{
+    return g_board.GpibIfc();
+}
+
+static int HandleRenOn(ModuleRecord*, int, const char*)
+{
+    return g_board.GpibRen(1);
+}
+
+static int HandleRenOff(ModuleRecord*, int, const char*)
+{
+    return g_board.GpibRen(0);
+}
+
+static int SendBusCommand(ModuleRecord* module, int channel, const BusCommand& command)
+{
+    // The board library looks at the first three bytes whatever the length.
+    unsigned char bytes[4] = {};
+    int length = 0;
+    if (command.addressed)
+        bytes[length++] = uint8_t((PrimaryAddress(module->params, channel) & 0xFF) + 0x20);
+    bytes[length++] = command.code;
+    return g_board.GpibSendCmd(length, bytes);
+}
+
+static int HandleSendCmd(ModuleRecord* module, int channel, const char* argument)
+{
+    for (const BusCommand& command : BusCommandTable) {
+        if (strcmp(command.name, argument) != 0)
+            continue;
+        int r = Status16(SendBusCommand(module, channel, command));
+        if (r != RUN_FAILED)
+            return r;
+        break;
+    }
+    char message[SENDCMD_MESSAGE_SIZE];
+    snprintf(message, sizeof message, CMD_TEXT_SENDCMD, argument);
+    HOST_CALL(ShowWarning)(CMD_TITLE_SENDCMD, message);
+    return RUN_FAILED;
+}
+
+static int SendText(ModuleRecord* module, int channel, const char* text, int length)
+{
+    if (bExperimentIsPaused)
+        return RUN_DONE;
+    GpibModuleParams* params = module->params;
+    short status = 0;
+    g_board.GpibSend(PrimaryAddress(params, channel), length, text, TerminatorCode(params, channel), &status);
+    if (status != 0)
+        return ReportBusError(params, CMD_TITLE_SEND, status, channel);
+    return RUN_DONE;
+}
+
+static int HandleSend(ModuleRecord* module, int channel, const char* argument)
+{
+    return SendText(module, channel, argument, int(strlen(argument)));
+}
+
+// The wait counts elapsed ticks, so it survives the wrap of the tick counter. A waitStart of 0
+// means no wait; a wait that starts at tick 0 counts from tick 1.
+static int HandleWait(ModuleRecord* module, int channel, const char* argument)
+{
+    GpibChannelRuntime* c = module->channel[channel];
+    int32_t t = ParseDecimalArgument(argument);
+    uint32_t duration = t > 0 ? uint32_t(t) : 0;
+    uint32_t now = CurrentTick();
+    if (c->waitStart == 0) {
+        c->waitStart = now ? now : 1;
+    }
+    uint32_t elapsed = now - c->waitStart;
+    if (elapsed > 0x80000000u)
+        elapsed = 0;   // the start was moved one tick ahead of now
+    if (elapsed < duration)
+        return RUN_SUSPENDED;
+    c->waitStart = 0;
+    return RUN_DONE;
+}
+
+// ---- READ ----
+
+// Bytes of the receive buffer: it holds four bytes per entry of the module's largest ring.
+static uint64_t ReceiveBufferBytes(ModuleRecord* module)
+{
+    int outputs = module->outputCount;
+    if (outputs < 0)
+        outputs = 0;
+    if (outputs > GPIB_CHANNELS)
+        outputs = GPIB_CHANNELS;
+    uint64_t largest = 0;
+    for (int i = 0; i < outputs; ++i) {
+        GpibChannelRuntime* c = module->channel[i];
+        if (c && c->ring && c->ringCapacity > largest)
+            largest = c->ringCapacity;
+    }
+    return largest * 4;
+}
+
+static DecodeSettings ChannelDecodeSettings(const GpibModuleParams* params, int channel)
+{
+    DecodeSettings s;
+    s.headerSize = params->headerSize[channel];
+    s.valueCount = params->recvBlockLength[channel];
+    s.invalidHead = params->invalid[channel].invalidHead;
+    s.invalidTail = params->invalid[channel].invalidTail;
+    s.dataType = params->dataType[channel];
+    s.mask = ParseMaskText(params->maskText[channel], GPIB_MASK_TEXT_SIZE);
+    return s;
+}
+
+// Receives one answer and stores its values in the ring. *deliver tells whether READ goes on
+// to the delivery; otherwise the result is final.
+static int ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
+{
+    GpibModuleParams* params = module->params;
+    GpibChannelRuntime* c = module->channel[channel];
+    uint8_t* buffer = module->runtime->transferBuffer;
+    uint64_t capacity = ReceiveBufferBytes(module);
+    *deliver = false;
+    if (!buffer || capacity == 0) {
+        HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_READ_NO_BUFFER);
+        return RUN_FAILED;
+    }
+    // A stored size beyond the buffer must not let the driver write past it.
+    uint64_t maxBytes = uint64_t(params->recvBufferKB[channel]) * 1024;
+    if (maxBytes > capacity)
+        maxBytes = capacity;
+    if (maxBytes > 0x7FFFFFFF)
+        maxBytes = 0x7FFFFFFF;
+    short status = 0;
+    int32_t n = g_board.GpibRecv(PrimaryAddress(params, channel), int(maxBytes), reinterpret_cast<char*>(buffer),
+                                 TerminatorCode(params, channel), &status);
+    if (status != 0)
+        return ReportBusError(params, CMD_TITLE_READ, status, channel);
+    if (n <= 0) {
+        HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_READ_NOTHING);
+        return RUN_FAILED;
+    }
+    if (uint64_t(n) > maxBytes)
+        n = int32_t(maxBytes);
+    DecodeSettings settings = ChannelDecodeSettings(params, channel);
+    uint32_t stored = 0;
+    int fits = DecodeIntoRing(module, channel, buffer, size_t(n), &settings, &stored);
+    if (!fits) {
+        HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW);
+        return RUN_FAILED;
+    }
+    if (stored > 0)
+        c->dataReady = 1;
+    *deliver = true;
+    return RUN_DONE;
+}
+
+static double BlockStartTime(ModuleRecord* module, int channel)
+{
+    GpibModuleParams* params = module->params;
+    GpibChannelRuntime* c = module->channel[channel];
+    uint32_t* request = ChannelRequestTick(params, channel);
+    if (request && *request != 0) {
+        // Requested by a host action: the time since the experiment started.
+        double start = double(uint32_t(*request - dwExperimentStartTimeTicks)) * 0.001;
+        *request = 0;
+        c->requestCount--;
+        return start;
+    }
+    uint32_t samplesBefore = uint32_t(c->requestCount - 1) * params->recvBlockLength[channel];
+    return double(samplesBefore) * fGlobalMilliSecondsPerSample * 0.001;
+}
+
+static int DeliverSamples(ModuleRecord* module, int channel)
+{
+    GpibChannelRuntime* c = module->channel[channel];
+    if (c->dataReady != 1 || bExperimentIsPaused)
+        return RUN_SUSPENDED;
+    void* output = module->outputChannel[channel];
+    SampleBlock* block = output ? HOST_CALL(GetCurrentOutputBlock)(output) : nullptr;
+    if (!block)
+        return RUN_DONE;   // the values wait in the ring for the next READ
+    uint32_t most = uiGlobalBlockSize < uint32_t(MAX_BLOCK_SAMPLES) ? uiGlobalBlockSize : uint32_t(MAX_BLOCK_SAMPLES);
+    int32_t full = 0;
+    int32_t count = RingDrain(module, channel, most, block->samples, &full);
+    block->sampleCount = int16_t(count);
+    block->startTime = BlockStartTime(module, channel);
+    block->sampleDistance = fGlobalMilliSecondsPerSample * 0.001;
+    static_cast<OutputChannelHeader*>(output)->deliveryMark = OUTPUT_MARK_DELIVERED;
+    HOST_CALL(NewReleaseOutputBlock)(output, UNIT_GPIBCMD, __LINE__);
+    c->dataReady = 0;
+    return RUN_DONE;
+}
+
+static int HandleRead(ModuleRecord* module, int channel, const char*)
+{
+    GpibChannelRuntime* c = module->channel[channel];
+    if (!bExperimentIsPaused && c->dataReady != 1) {
+        bool deliver;
+        int r = ReceiveAnswer(module, channel, &deliver);
+        if (!deliver)
+            return r;
+    }
+    return DeliverSamples(module, channel);
+}
+
+// ---- request gates of GPIB-IN ----
+
+static bool StatusBit(short statusByte, int32_t bit)
+{
+    return bit >= 0 && bit < 16 && ((uint16_t(statusByte) >> bit) & 1);
+}
+
+// Serial poll: ready when the ready bit is set; polled again while some device requests
+// service, up to SPOLL_MAX_POLLS times.
+static int SerialPollGate(ModuleRecord* module, int channel, uint8_t* turn)
+{
+    GpibModuleParams* params = module->params;
+    int32_t* srqWait = &module->runtime->srqWait[channel];
+    for (int poll = 0; poll < SPOLL_MAX_POLLS; ++poll) {
+        *srqWait = 0;
+        short statusByte = 0;
+        int r = Status16(g_board.GpibSPoll(PrimaryAddress(params, channel), &statusByte));
+        if (r != 0 && r != 1) {
+            r = ReportBusError(params, CMD_TITLE_SPOLL, r, channel);
+            if (r != 0)
+                *turn = DEVICE_OUTPUT_TURN;
+            return r;
+        }
+        if (StatusBit(statusByte, params->spollErrorBit[channel]) && params->spollStopOnError[channel] == 1) {
+            // The message ends the pass; polling on would only show it again.
+            *turn = DEVICE_OUTPUT_TURN;
+            HOST_CALL(ShowWarning)(CMD_TITLE_SPOLL_ERROR, params->spollErrorText[channel]);
+            return RUN_FAILED;
+        }
+        if (StatusBit(statusByte, params->spollReadyBit[channel]))
+            return RUN_DONE;
+        int srq = Status16(g_board.GpibChkSrq());
+        if (srq < 0) {
+            *turn = DEVICE_OUTPUT_TURN;
+            return ReportBusError(params, CMD_TITLE_SPOLL, srq, channel) != 0 ? int(RUN_FAILED) : int(RUN_DONE);
+        }
+        if (srq == 0)
+            break;
+    }
+    *turn = DEVICE_OUTPUT_TURN;
+    *srqWait = 1;
+    return RUN_DONE;
+}
+
+// Parallel poll: a device on DIO line L answers with bit L set.
+static int ParallelPollGate(ModuleRecord* module, int channel, uint8_t* turn)
+{
+    GpibModuleParams* params = module->params;
+    int r = Status16(g_board.GpibPPoll());
+    if (r < 0 || r > 15) {
+        r = ReportBusError(params, CMD_TITLE_PPOLL, r, channel);
+        if (r != 0)
+            *turn = DEVICE_OUTPUT_TURN;
+        return r;
+    }
+    int line = params->ppollLine[channel];
+    bool ready = line >= 0 && line < 8 && ((r >> line) & 1);
+    if (!ready)
+        *turn = DEVICE_OUTPUT_TURN;
+    return RUN_DONE;
+}
+
+static int ApplyRequestGate(ModuleRecord* module, int channel, uint8_t* turn)
+{
+    switch (module->params->requestMode[channel]) {
+    case REQUEST_SPOLL: return SerialPollGate(module, channel, turn);
+    case REQUEST_PPOLL: return ParallelPollGate(module, channel, turn);
+    default: return RUN_DONE;
+    }
+}
+
+int RunInputChannel(ModuleRecord* module, int channel)
+{
+    if (!ValidChannel(channel))
+        return RUN_DONE;
+    GpibChannelRuntime* c = module->channel[channel];
+    uint8_t* turn = ChannelDeviceState(module->params, channel);
+    if (!turn) {
+        // No turn cell for this address (the start refuses such settings): nothing to run.
+        ReleaseChannelAction(module, channel);
+        c->scriptPos = 0;
+        c->waitStart = 0;
+        return RUN_DONE;
+    }
+    int r = RUN_DONE;
+    bool fresh = *turn == DEVICE_INPUT_TURN && c->scriptPos == 0 && c->waitStart == 0;
+    if (fresh) {
+        c->requestCount++;
+        r = ApplyRequestGate(module, channel, turn);
+    } else {
+        ReleaseChannelAction(module, channel);
+    }
+    if (*turn != DEVICE_INPUT_TURN) {
+        c->scriptPos = 0;
+        c->waitStart = 0;
+        return r;
+    }
+    module->runtime->srqWait[channel] = 0;
+    r = RunChannelScript(module, channel, r);
+    if (r == RUN_SUSPENDED)
+        return RUN_SUSPENDED;   // the device keeps its input turn until the pass ends
+    c->scriptPos = 0;
+    *turn = DEVICE_OUTPUT_TURN;
+    ReleaseChannelAction(module, channel);
+    return r;
+}
+
+// ---- output runs of GPIB-OUT ----
+
+static int RequiredTurn(int32_t outMode)
+{
+    for (const OutputModeTurn& m : OutputModeTurns)
+        if (m.outMode == outMode)
+            return m.required;
+    return -1;
+}
+
+// Milliseconds between always-mode requests: the interval the GPIB-IN channel of the same index
+// published, never below the sample period.
+static double OutputInterval(const GpibModuleParams* params, int channel)
+{
+    double interval = SharedRequestRate[params->myAddress][channel] * 1000.0;
+    return interval < fGlobalMilliSecondsPerSample ? fGlobalMilliSecondsPerSample : interval;
+}
+
+static bool IntervalElapsed(GpibChannelRuntime* c, double interval)
+{
+    uint32_t now = CurrentTick();
+    if (now < c->lastRequestTick) {
+        c->lastRequestTick = 0;   // the counter wrapped
+        c->tickWraps++;
+    }
+    if (c->lastRequestTick != 0 && double(c->lastRequestTick) + interval > double(now))
+        return false;
+    c->lastRequestTick = now;
+    c->requestCount++;
+    return true;
+}
+
+// An input block's samples go out as text, up to its first zero byte and never past its samples.
+static int SendInputBlock(ModuleRecord* module, int channel)
+{
+    SampleBlock* block = HOST_CALL(GetInputBlock)(module, channel);
+    if (!block)
+        return RUN_DONE;
+    int r = RUN_DONE;
+    if (block->sampleCount != 0) {
+        const char* text = reinterpret_cast<const char*>(block->samples);
+        size_t size = block->sampleCount > 0 ? size_t(block->sampleCount) * sizeof(float) : 0;
+        const void* zero = memchr(text, '\0', size);
+        size_t length = zero ? size_t(static_cast<const char*>(zero) - text) : size;
+        r = Status16(SendText(module, channel, text, int(length)));
+    }
+    HOST_CALL(NewReleaseInputBlock)(module, channel, UNIT_GPIBCMD, __LINE__);
+    return r;
+}
+
+int RunOutputChannel(ModuleRecord* module, int channel, int trigger)
+{
+    if (!ValidChannel(channel))
+        return RUN_DONE;
+    GpibModuleParams* params = module->params;
+    GpibChannelRuntime* c = module->channel[channel];
+    int32_t outMode = params->outMode;
+    if (trigger == TRIGGER_START && outMode != OUT_MODE_AT_START)
+        return RUN_DONE;
+    if (trigger == TRIGGER_END && outMode != OUT_MODE_AT_END)
+        return RUN_DONE;
+    uint8_t* turn = ChannelDeviceState(params, channel);
+    int required = RequiredTurn(outMode);
+    if (!turn || required < 0 || *turn != required) {
+        ReleaseChannelAction(module, channel);
+        return RUN_DONE;
+    }
+    if (outMode == OUT_MODE_ALWAYS && trigger != TRIGGER_ACTION &&
+        !IntervalElapsed(c, OutputInterval(params, channel)))
+        return RUN_DONE;   // too early; a suspended script stays where it is
+    int r;
+    if (module->inputCount != 0)
+        r = SendInputBlock(module, channel);
+    else
+        r = RunChannelScript(module, channel, RUN_DONE);
+    if (r == RUN_SUSPENDED)
+        return RUN_SUSPENDED;
+    if (outMode == OUT_MODE_ALWAYS)
+        *turn = DEVICE_INPUT_TURN;
+    else if (outMode == OUT_MODE_AT_START)
+        *turn = DEVICE_OUTPUT_TURN;
+    c->scriptPos = 0;
+    ReleaseChannelAction(module, channel);
+    return r;
+}

@@ -1,0 +1,168 @@
+// Decoding of one answer of 8192 values into a channel's sample ring, for every data type,
+// against two baselines timed in the same run: a plain strtod loop over the same number text,
+// and a memcpy of the float32 samples the decoding produces.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+#include "extavik/gpibconvert.h"
+
+namespace {
+
+const uint32_t kValues = 8192;
+volatile float g_sink;
+
+double Seconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Best time of one call of fn: batches of calls long enough for the clock, best of several.
+template <class Fn> double BestTime(Fn fn)
+{
+    int batch = 1;
+    for (;;) {
+        double t0 = Seconds();
+        for (int i = 0; i < batch; ++i)
+            fn();
+        if (Seconds() - t0 > 0.002 || batch >= (1 << 20))
+            break;
+        batch *= 2;
+    }
+    double best = 1e9;
+    for (int round = 0; round < 15; ++round) {
+        double t0 = Seconds();
+        for (int i = 0; i < batch; ++i)
+            fn();
+        double t = (Seconds() - t0) / batch;
+        if (t < best)
+            best = t;
+    }
+    return best;
+}
+
+struct Ring {
+    ModuleRecord module = {};
+    GpibChannelRuntime channel = {};
+    std::vector<float> entries = std::vector<float>(kValues + 1);
+    Ring()
+    {
+        module.channel[0] = &channel;
+        channel.ring = entries.data();
+        channel.ringCapacity = kValues + 1;
+    }
+    uint32_t Decode(const std::vector<uint8_t>& answer, const DecodeSettings& s)
+    {
+        channel.ringRead = channel.ringWrite = 0;
+        uint32_t stored = 0;
+        DecodeIntoRing(&module, 0, answer.data(), answer.size(), &s, &stored);
+        g_sink = entries[kValues - 1];
+        return stored;
+    }
+};
+
+struct TypeCase {
+    const char* name;
+    int32_t type;
+};
+
+const TypeCase kTypes[] = {
+    { "ascii", DATA_ASCII }, { "int16", DATA_INT16 }, { "uint16", DATA_UINT16 }, { "int32", DATA_INT32 },
+    { "uint32", DATA_UINT32 }, { "float32", DATA_FLOAT32 }, { "float64", DATA_FLOAT64 },
+};
+
+std::vector<uint8_t> MakeAnswer(int32_t type, std::mt19937& rng)
+{
+    std::vector<uint8_t> bytes;
+    std::uniform_real_distribution<double> dist(-1000.0, 1000.0);
+    char text[32];
+    for (uint32_t i = 0; i < kValues; ++i) {
+        double v = dist(rng);
+        uint8_t raw[8];
+        size_t size = ValueLength(type);
+        switch (type) {
+        case DATA_ASCII:
+            snprintf(text, sizeof text, i + 1 < kValues ? "%+.6E," : "%+.6E\r\n", v);
+            bytes.insert(bytes.end(), text, text + strlen(text));
+            continue;
+        case DATA_INT16: case DATA_UINT16: { int16_t x = int16_t(v * 30); memcpy(raw, &x, 2); break; }
+        case DATA_INT32: case DATA_UINT32: { int32_t x = int32_t(v * 1e6); memcpy(raw, &x, 4); break; }
+        case DATA_FLOAT32: { float x = float(v); memcpy(raw, &x, 4); break; }
+        default: memcpy(raw, &v, 8); break;
+        }
+        bytes.insert(bytes.end(), raw, raw + size);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main()
+{
+    std::mt19937 rng(7);
+    Ring ring;
+    std::vector<float> copy(kValues);
+
+    double memcpyTime = BestTime([&] {
+        memcpy(copy.data(), ring.entries.data(), kValues * sizeof(float));
+        g_sink = copy[kValues / 2];
+    });
+
+    std::vector<uint8_t> asciiAnswer = MakeAnswer(DATA_ASCII, rng);
+    std::string asciiText(asciiAnswer.begin(), asciiAnswer.end());
+    double strtodTime = BestTime([&] {
+        const char* p = asciiText.c_str();
+        for (uint32_t i = 0; i < kValues; ++i) {
+            char* end;
+            copy[i] = float(strtod(p, &end));
+            p = end + 1;
+        }
+        g_sink = copy[kValues - 1];
+    });
+
+    printf("%u values per answer\n", kValues);
+    printf("%-18s %12s %14s %10s\n", "", "us/answer", "Mvalues/s", "MB/s");
+    printf("%-18s %12.2f %14.2f %10.1f\n", "memcpy float32", memcpyTime * 1e6, kValues / memcpyTime / 1e6,
+           kValues * 4 / memcpyTime / 1e6);
+    printf("%-18s %12.2f %14.2f %10.1f\n", "strtod loop", strtodTime * 1e6, kValues / strtodTime / 1e6,
+           asciiText.size() / strtodTime / 1e6);
+
+    struct Result {
+        const char* name;
+        double ratio;
+        const char* baseline;
+    };
+    std::vector<Result> ratios;
+    bool allStored = true;
+    for (const TypeCase& t : kTypes) {
+        std::vector<uint8_t> answer = t.type == DATA_ASCII ? asciiAnswer : MakeAnswer(t.type, rng);
+        DecodeSettings s = {};
+        s.dataType = t.type;
+        s.valueCount = kValues;
+        s.mask = ParseMaskText("", 1);
+        allStored = allStored && ring.Decode(answer, s) == kValues;
+        double time = BestTime([&] { ring.Decode(answer, s); });
+        printf("%-18s %12.2f %14.2f %10.1f\n", t.name, time * 1e6, kValues / time / 1e6, answer.size() / time / 1e6);
+        if (t.type == DATA_ASCII)
+            ratios.push_back({ "ascii_vs_strtod", strtodTime / time, "target >= 3" });
+        else
+            ratios.push_back({ t.name, memcpyTime / time, "target >= 0.25 (within 4x memcpy)" });
+    }
+    printf("\nratios (baseline time / decoding time, > 1 = faster than the baseline)\n");
+    for (const Result& r : ratios) {
+        std::string name = r.name;
+        if (name != "ascii_vs_strtod")
+            name += "_vs_memcpy";
+        printf("ratio %s %.3f\n", name.c_str(), r.ratio);
+    }
+    for (const Result& r : ratios)
+        printf("# %s: %s\n", r.name, r.baseline);
+    if (!allStored) {
+        printf("decoding stored fewer values than the answer holds\n");
+        return 1;
+    }
+    return 0;
+}
