@@ -1,0 +1,160 @@
+// Inside of the simulated board driver: the board, the instruments on its bus, the clock, the
+// call log and the scripted results. One bench per process.
+#pragma once
+#include <stdint.h>
+#include <stdio.h>
+#include <deque>
+#include <initializer_list>
+#include <string>
+#include <vector>
+#include "boardsim/simctl.h"
+
+enum { SIM_ADDRESS_MAX = 30, SIM_BOARD_HANDLE = 1, SIM_NO_ERROR = 0 };
+
+enum SimRole { ROLE_NONE = 0, ROLE_CONTROLLER = 1, ROLE_SYSTEM_CONTROLLER = 2, ROLE_DEVICE = 3 };
+enum SimKind { KIND_MULTIMETER, KIND_BINARY, KIND_SRQ, KIND_SILENT };
+enum SimShape { SHAPE_CONSTANT, SHAPE_RAMP, SHAPE_SINE, SHAPE_NOISE };
+enum SimFormat { FORMAT_SIGNED, FORMAT_UNSIGNED, FORMAT_FLOAT };
+
+// Extra status word bits of the simulated board (0x0400 talker and 0x0800 listener are shared).
+enum {
+    SIM_STATUS_CIC = 0x0001,
+    SIM_STATUS_SYSTEM_CONTROLLER = 0x0002,
+    SIM_STATUS_REN = 0x0004,
+    SIM_STATUS_SRQ = 0x0008,
+    SIM_STATUS_DEVICE = 0x0010,
+};
+
+enum { STB_RQS = 0x40 };
+
+struct SimByte {
+    uint8_t value;
+    bool eoi;
+    bool eosAfter = false;   // a device answer ends here: the end-of-string in force when it is read follows
+};
+
+struct SimSignal {
+    SimShape shape = SHAPE_CONSTANT;
+    double offset = 0, amplitude = 1, period = 100, step = 1;
+    uint32_t seed = 1;
+};
+
+struct SimInstrument {
+    int address = 0;
+    SimKind kind = KIND_SILENT;
+    std::string name, idn;
+    SimSignal signal;
+    int width = 2;                  // binary: bytes per value
+    SimFormat format = FORMAT_SIGNED;
+    int count = 1;                  // binary: values per answer
+    std::string header;             // binary: bytes before the values
+    bool appendEos = true;          // answers end with the board's end-of-string bytes
+    bool talkOnly = false;          // addressed to talk with nothing queued: takes a reading
+    int readyBit = 4;               // srq: status byte bit raised when a triggered reading is ready
+    uint32_t delayMs = 100;         // srq: time from trigger to ready
+    // state
+    bool triggerPending = false;
+    uint32_t readyAt = 0;
+    uint32_t readings = 0, clears = 0, triggers = 0;
+    std::deque<SimByte> output;
+    std::string input;              // everything received since the last clear of the log
+    uint8_t stb = 0;
+    int ist = 0, ppLine = -1, ppSense = 1;
+    bool remote = false, lockout = false, listener = false, talker = false;
+};
+
+struct SimBoard {
+    bool open = false;
+    SimRole role = ROLE_NONE;
+    int address = 0;
+    uint32_t eosMode = 0, eosFlag = 0;
+    uint32_t timeoutMs = 10000;
+    bool ren = false, talker = false, listener = false;
+    bool ppcPending = false;
+    uint32_t bufferSize = 0;
+    uint8_t srqStb = 0;
+    uint32_t pprMode = 0;
+    int32_t lastError = SIM_NO_ERROR;
+    std::deque<SimByte> deviceInput;   // the board as a device: bytes its controller sends it
+    std::string deviceOutput;          // the board as a device: bytes it sent
+};
+
+struct SimScript {
+    std::string entry;   // "" = any entry point but TavkGetLastError
+    uint32_t remaining;  // matching calls until it fires
+    int32_t result, lastError;
+    bool every, fired;
+};
+
+struct SimState {
+    SimBoard board;
+    std::vector<SimInstrument> instruments;
+    bool benchOk = false;
+    std::string message;
+    uint32_t clockMs = 0, opCostMs = 1;
+    FILE* trace = nullptr;
+    std::string benchTrace;                 // trace file named by the bench
+    std::deque<SimCallRecord> log;
+    uint32_t logTotal = 0;
+    std::vector<std::pair<std::string, uint32_t>> callCounts;
+    std::vector<SimScript> scripts;
+};
+
+SimState& Sim();
+
+// ---- bench (simbench.cpp)
+bool SimLoadBenchText(const std::string& text, const std::string& sourceName);
+bool SimLoadConfiguredBench();   // TAVK_SIM_BENCH, tavk_bench.json beside the DLL, or built in
+void SimReportProblem(const std::string& message);
+
+// ---- instruments (siminstr.cpp)
+SimInstrument* SimFindInstrument(int address);
+void SimInstrumentReceive(SimInstrument& d, const std::string& message);
+void SimInstrumentPrepareTalk(SimInstrument& d);  // talk-only devices take a reading
+void SimInstrumentClear(SimInstrument& d);
+void SimInstrumentTrigger(SimInstrument& d);
+void SimInstrumentsUpdate();                      // readings that became ready by now
+void SimAppendEos(std::deque<SimByte>& out);      // the board's end-of-string, EOI on the last byte
+double SimSignalValue(const SimSignal& s, uint32_t n);
+std::string SimFormatReading(double value);
+
+// ---- bus (simbus.cpp): each returns the entry point's result and sets board.lastError
+int32_t BusInit(uint32_t address, uint32_t mode, uint32_t bufferSize);
+int32_t BusSetTime(uint32_t time);
+int32_t BusSetEos(uint32_t mode, uint32_t flag);
+int32_t BusSendCmd(const uint8_t* cmd, uint32_t length);
+int32_t BusIfc();
+int32_t BusRen(uint32_t on);
+int32_t BusDcl();
+int32_t BusSdc(uint32_t address);
+int32_t BusSendDataC(const int16_t* list, uint32_t count, const char* data, uint32_t length);
+int32_t BusSendDataS(const char* data, uint32_t length);
+int32_t BusRecvDataC(uint32_t address, char* buffer, uint32_t* length);
+int32_t BusRecvDataS(char* buffer, uint32_t* length);
+int32_t BusTransData(uint32_t first, const int16_t* list, uint32_t count);
+int32_t BusSetSrqLine(uint32_t statusByte);
+int32_t BusGetSrqLine(int16_t* line);
+int32_t BusSpoll(uint32_t address, int16_t* statusByte);
+int32_t BusPpoll(uint8_t* response);
+int32_t BusPpollConfig(uint32_t address, uint32_t line, uint32_t sense);
+int32_t BusPpollUnConfig(uint32_t address);
+int32_t BusPpollUnConfigAll();
+int32_t BusPpollRespModeSet(uint32_t mode);
+int32_t BusStatusWord();
+bool BusSrqLine();
+void BusUnaddressAll();
+// Decoded names of bus command bytes, for the trace: "UNL LAD 22 SDC".
+std::string BusDescribeCommands(const uint8_t* cmd, uint32_t length);
+
+// ---- call log, scripts and trace (simlog.cpp)
+struct SimCall {
+    SimCallRecord rec{};
+    bool scripted = false;
+};
+// Starts a call: clock, pending readings, scripted result (true: the call must do nothing else).
+bool SimCallBegin(SimCall& call, const char* entry, std::initializer_list<uint32_t> args);
+void SimCallData(SimCall& call, const void* data, uint32_t length);
+int32_t SimCallEnd(SimCall& call, int32_t result, const std::string& detail = std::string());
+std::string SimEscape(const void* data, uint32_t length);
+void SimTraceLine(const std::string& line);
+void SimOpenTrace(const std::string& path);

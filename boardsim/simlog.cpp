@@ -1,0 +1,122 @@
+// Call log, scripted results and the bus trace of the simulated driver.
+#include <string.h>
+#include "boardsim/simbus.h"
+
+SimState& Sim()
+{
+    // Never destroyed: the driver may still be called while the process detaches its libraries.
+    static SimState* state;
+    if (!state) {
+        state = new SimState;
+        SimLoadConfiguredBench();
+    }
+    return *state;
+}
+
+std::string SimEscape(const void* data, uint32_t length)
+{
+    static const char* const named[] = {"\\0", 0, 0, 0, 0, 0, 0, 0, 0, "\\t", "\\n", 0, 0, "\\r"};
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    std::string out = "\"";
+    for (uint32_t i = 0; p && i < length; i++) {
+        uint8_t c = p[i];
+        char hex[8];
+        if (c < sizeof named / sizeof named[0] && named[c]) out += named[c];
+        else if (c == '"' || c == '\\') { out += '\\'; out += static_cast<char>(c); }
+        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+        else { snprintf(hex, sizeof hex, "\\x%02X", c); out += hex; }
+    }
+    return out + "\"";
+}
+
+void SimOpenTrace(const std::string& path)
+{
+    SimState& s = Sim();
+    if (s.trace) fclose(s.trace);
+    s.trace = path.empty() ? nullptr : fopen(path.c_str(), "w");
+}
+
+void SimTraceLine(const std::string& line)
+{
+    FILE* f = Sim().trace;
+    if (!f) return;
+    fprintf(f, "[%8u ms] %s\n", Sim().clockMs, line.c_str());
+    fflush(f);
+}
+
+static void CountCall(const char* entry)
+{
+    for (auto& c : Sim().callCounts)
+        if (c.first == entry) { c.second++; return; }
+    Sim().callCounts.emplace_back(entry, 1);
+}
+
+// The first script that fires on this call decides its result.
+static const SimScript* ScriptFor(const char* entry)
+{
+    const SimScript* hit = nullptr;
+    bool anyEntry = strcmp(entry, "TavkGetLastError") != 0;
+    for (SimScript& sc : Sim().scripts) {
+        if (!(sc.entry == entry || (sc.entry.empty() && anyEntry))) continue;
+        if (sc.fired) { if (sc.every && !hit) hit = &sc; continue; }
+        if (--sc.remaining == 0) {
+            sc.fired = true;
+            if (!hit) hit = &sc;
+        }
+    }
+    return hit;
+}
+
+bool SimCallBegin(SimCall& call, const char* entry, std::initializer_list<uint32_t> args)
+{
+    SimState& s = Sim();
+    strncpy(call.rec.entry, entry, sizeof call.rec.entry - 1);
+    for (uint32_t a : args)
+        if (call.rec.argCount < 6) call.rec.args[call.rec.argCount++] = a;
+    if (strcmp(entry, "TavkGetLastError") != 0) s.clockMs += s.opCostMs;
+    SimInstrumentsUpdate();
+    CountCall(entry);
+    if (const SimScript* sc = ScriptFor(entry)) {
+        call.scripted = true;
+        call.rec.scripted = 1;
+        call.rec.result = sc->result;
+        s.board.lastError = sc->lastError;
+    }
+    return call.scripted;
+}
+
+void SimCallData(SimCall& call, const void* data, uint32_t length)
+{
+    call.rec.dataLength = length;
+    if (data) memcpy(call.rec.data, data, length < uint32_t(SIM_DATA_MAX) ? length : uint32_t(SIM_DATA_MAX));
+}
+
+static std::string TraceText(const SimCallRecord& r, const std::string& detail)
+{
+    std::string line = r.entry;
+    line += "(";
+    for (uint32_t i = 0; i < r.argCount; i++) {
+        char arg[16];
+        snprintf(arg, sizeof arg, i ? ", %u" : "%u", r.args[i]);
+        line += arg;
+    }
+    line += ")";
+    if (!detail.empty()) line += " " + detail;
+    line += " -> " + std::to_string(r.result);
+    if (r.result != 1 || r.scripted) line += " error " + std::to_string(r.lastError);
+    if (r.scripted) line += " (scripted)";
+    return line;
+}
+
+int32_t SimCallEnd(SimCall& call, int32_t result, const std::string& detail)
+{
+    SimState& s = Sim();
+    if (!call.scripted) call.rec.result = result;
+    call.rec.lastError = s.board.lastError;
+    call.rec.timeMs = s.clockMs;
+    SimTraceLine(TraceText(call.rec, detail));
+    s.log.push_back(call.rec);
+    if (s.log.size() > SIM_LOG_KEPT) s.log.pop_front();
+    s.logTotal++;
+    return call.rec.result;
+}

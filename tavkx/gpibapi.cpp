@@ -1,0 +1,361 @@
+// The Gpib* function set: argument checks, the end-of-string setting of the transfers, one or two
+// driver operations, the closing unlisten or untalk, and the mapping of driver errors to codes.
+#include <windows.h>
+#include <string.h>
+#include "tavkx/gpibapi.h"
+#include "tavkx/tavkdriver.h"
+
+static int32_t lBuffSize = 0x140000;
+static uint16_t nStatusByte;
+
+enum {
+    CMD_UNLISTEN = 0x3F,
+    CMD_UNTALK = 0x5F,
+    CMD_SDC = 0x04,
+    CMD_DCL = 0x14,
+    LISTEN_BASE = 0x20,
+};
+
+// ---- driver error mapping ------------------------------------------------------------------
+
+struct GpibErrorRow {
+    int32_t driverError;
+    short code;
+};
+
+// Driver errors and the code each mapping gives them; an error missing from a table gives its
+// fallback.
+static const GpibErrorRow standardMap[] = {
+    {TAVK_ERR_ROLE, GPIB_ERR_MODE},
+    {TAVK_ERR_TIMEOUT, GPIB_ERR_TIMEOUT},
+};
+static const GpibErrorRow sendMap[] = {
+    {TAVK_ERR_ROLE, GPIB_ERR_MODE},
+    {TAVK_ERR_TIMEOUT, GPIB_ERR_TIMEOUT},
+    {TAVK_ERR_NO_LISTENER, GPIB_ERR_NO_LISTENER},
+};
+static const GpibErrorRow initMap[] = {
+    {TAVK_ERR_ARGUMENT, GPIB_ERR_PARAM},
+};
+static const GpibErrorRow setPprMap[] = {
+    {TAVK_ERR_ROLE, GPIB_ERR_MODE},
+};
+static const GpibErrorRow setSrqMap[] = {
+    {TAVK_ERR_ROLE, GPIB_ERR_MODE},
+};
+
+struct GpibErrorMap {
+    const GpibErrorRow* rows;
+    size_t count;
+    short fallback;
+};
+
+#define GPIB_MAP(table, fallback) {table, sizeof table / sizeof table[0], fallback}
+static const GpibErrorMap STANDARD = GPIB_MAP(standardMap, GPIB_ERR_PARAM);
+static const GpibErrorMap SEND = GPIB_MAP(sendMap, GPIB_ERR_PARAM);
+static const GpibErrorMap INIT = GPIB_MAP(initMap, GPIB_ERR_DEVICE);
+static const GpibErrorMap SET_PPR = GPIB_MAP(setPprMap, GPIB_ERR_PARAM);
+static const GpibErrorMap SET_SRQ = GPIB_MAP(setSrqMap, GPIB_OK);
+
+// The one place where a failed driver operation becomes a code: its error is read at once.
+static short GpibMapError(const GpibErrorMap& map)
+{
+    int32_t error = TavkLastError();
+    for (size_t i = 0; i < map.count; i++)
+        if (map.rows[i].driverError == error) return map.rows[i].code;
+    return map.fallback;
+}
+
+// The envelope of the plain calls: exactly 1 is success, anything else goes through the mapping.
+static short GpibResult(int32_t driverResult, const GpibErrorMap& map)
+{
+    return TavkOk(driverResult) ? static_cast<short>(GPIB_OK) : GpibMapError(map);
+}
+
+static void GpibSetStatus(short* status, short value)
+{
+    if (status) *status = value;
+}
+
+static uint32_t Low16(int value) { return static_cast<uint16_t>(value); }
+static uint32_t Low8(int value) { return static_cast<uint8_t>(value); }
+
+// ---- transfer helpers ----------------------------------------------------------------------
+
+struct GpibEosSetting {
+    uint32_t mode;
+    uint32_t flag;
+};
+
+// Terminator code -> driver end-of-string setting; any other code means no terminator.
+static const GpibEosSetting eosTable[] = {
+    {0, 0},  // CR+LF
+    {1, 1},  // CR
+    {2, 1},  // LF
+    {3, 1},  // EOI
+};
+static const GpibEosSetting eosNone = {0, 1};
+
+static GpibEosSetting GpibEosFor(int delim)
+{
+    short code = static_cast<short>(delim);
+    if (code >= 0 && code < static_cast<short>(sizeof eosTable / sizeof eosTable[0])) return eosTable[code];
+    return eosNone;
+}
+
+// A setting the driver refuses as a bad argument ends the transfer; other failures are ignored.
+static bool SetDelimiter(int delim, short* status)
+{
+    GpibEosSetting eos = GpibEosFor(delim);
+    if (TavkOk(drv.TavkSetEos(hBoard, eos.mode, eos.flag))) return true;
+    if (TavkLastError() != TAVK_ERR_ARGUMENT) return true;
+    GpibSetStatus(status, GPIB_ERR_PARAM);
+    return false;
+}
+
+// Unlisten or untalk after a controller transfer; a refusal ends the call with status untouched.
+static bool GpibCloseTransfer(uint8_t command)
+{
+    return TavkNonzero(drv.TavkSendCmd(hBoard, &command, 1));
+}
+
+// Number of addresses before the -1 that ends the list, or 0 when the list is not 1 to 14 long.
+static uint32_t GpibListCount(const short* list)
+{
+    if (!list) return 0;
+    uint32_t n = 0;
+    while (n <= GPIB_LIST_MAX && list[n] != GPIB_LIST_END) n++;
+    return n >= 1 && n <= GPIB_LIST_MAX ? n : 0;
+}
+
+// ---- exports -------------------------------------------------------------------------------
+
+struct GpibResourceField {
+    size_t recordOffset;
+    size_t blockOffset;
+};
+
+static const GpibResourceField resourceFields[] = {
+    {6, 116}, {8, 120}, {10, 196}, {12, 200}, {60, 276}, {62, 308},
+};
+
+extern "C" short WINAPI GetQuvRes(int board, void* record)
+{
+    unsigned char block[TAVK_RESOURCE_BLOCK_SIZE] = {};
+    if (!record) return 0;
+    if (!TavkNonzero(drv.TavkGetResource(Low16(board), block))) return 0;
+    unsigned char* out = static_cast<unsigned char*>(record);
+    uint16_t number = static_cast<uint16_t>(board);
+    memcpy(out, &number, 2);
+    for (const GpibResourceField& f : resourceFields) memcpy(out + f.recordOffset, block + f.blockOffset, 2);
+    return 1;
+}
+
+extern "C" short WINAPI GpibInit(int address, int mode)
+{
+    if (!TavkNonzero(drv.TavkInit(hBoard, Low16(address), Low16(mode), static_cast<uint32_t>(lBuffSize))))
+        return GpibMapError(INIT);
+    if (static_cast<short>(mode) == 1 && GpibIfc() != GPIB_OK) return GPIB_ERR_DEVICE;
+    return GPIB_OK;
+}
+
+extern "C" short WINAPI GpibSetTime(int time)
+{
+    return TavkOk(drv.TavkSetTime(hBoard, static_cast<uint32_t>(time))) ? GPIB_OK : GPIB_ERR_PARAM;
+}
+
+extern "C" short WINAPI GpibIfc(void)
+{
+    return TavkOk(drv.TavkIfc(hBoard)) ? GPIB_OK : GPIB_ERR_MODE;
+}
+
+extern "C" short WINAPI GpibRen(int on)
+{
+    return TavkOk(drv.TavkRen(hBoard, on != 0 ? 1 : 0)) ? GPIB_OK : GPIB_ERR_MODE;
+}
+
+// Selected device clear (listen address, SDC) and device clear go to their own driver operations;
+// a byte is looked at only when the length covers it.
+extern "C" short WINAPI GpibSendCmd(int length, const unsigned char* cmd)
+{
+    if (length < 0 || (length > 0 && !cmd)) return GPIB_ERR_PARAM;
+    if (length >= 3 && cmd[2] == CMD_SDC) return GpibResult(drv.TavkSdc(hBoard, Low16(cmd[1] - LISTEN_BASE)), STANDARD);
+    if (length >= 1 && cmd[0] == CMD_DCL) return GpibResult(drv.TavkDcl(hBoard), STANDARD);
+    return GpibResult(drv.TavkSendCmd(hBoard, cmd, static_cast<uint32_t>(length)), STANDARD);
+}
+
+extern "C" int32_t WINAPI GpibSend(int address, int length, const char* data, int delim, short* status)
+{
+    if (!SetDelimiter(delim, status)) return 0;
+    if (!TavkOk(drv.TavkSendDataC(hBoard, Low16(address), data, static_cast<uint32_t>(length)))) {
+        GpibSetStatus(status, GpibMapError(SEND));
+        return 0;
+    }
+    if (!GpibCloseTransfer(CMD_UNLISTEN)) return 0;
+    GpibSetStatus(status, GPIB_OK);
+    return length;
+}
+
+extern "C" int32_t WINAPI GpibSendN(const short* list, int length, const char* data, int delim, short* status)
+{
+    if (!SetDelimiter(delim, status)) return 0;
+    uint32_t count = GpibListCount(list);
+    if (count == 0) return GPIB_ERR_PARAM;
+    if (!TavkOk(drv.TavkSendDataCN(hBoard, list, count, data, static_cast<uint32_t>(length)))) {
+        GpibSetStatus(status, GpibMapError(SEND));
+        return 0;
+    }
+    if (!GpibCloseTransfer(CMD_UNLISTEN)) return 0;
+    GpibSetStatus(status, GPIB_OK);
+    return length;
+}
+
+extern "C" short WINAPI GpibSend2(int first, int second)
+{
+    return GpibResult(drv.TavkTransData(hBoard, Low16(first), Low16(second)), STANDARD);
+}
+
+extern "C" short WINAPI GpibSend2N(int first, const short* list)
+{
+    uint32_t count = GpibListCount(list);
+    if (count == 0) return GPIB_ERR_PARAM;
+    return GpibResult(drv.TavkTransDataN(hBoard, Low16(first), list, count), STANDARD);
+}
+
+extern "C" int32_t WINAPI GpibRecv(int address, int maxLength, char* buffer, int delim, short* status)
+{
+    if (!SetDelimiter(delim, status)) return 0;
+    uint32_t n = static_cast<uint32_t>(maxLength);
+    if (!TavkOk(drv.TavkRecvDataC(hBoard, Low16(address), buffer, &n))) {
+        GpibSetStatus(status, GpibMapError(STANDARD));
+        return 0;
+    }
+    if (!GpibCloseTransfer(CMD_UNTALK)) return 0;
+    GpibSetStatus(status, GPIB_OK);
+    // A driver never reports more than it was allowed to write.
+    return n > static_cast<uint32_t>(maxLength) ? maxLength : static_cast<int32_t>(n);
+}
+
+extern "C" short WINAPI GpibChkSrq(void)
+{
+    int16_t line = 0;
+    if (!TavkOk(drv.TavkGetSrqLine(hBoard, &line))) return GPIB_ERR_MODE;
+    return line;
+}
+
+extern "C" short WINAPI GpibSPoll(int address, short* statusByte)
+{
+    int16_t value = 0;
+    if (!TavkOk(drv.TavkSpoll(hBoard, Low16(address), &value))) return GpibMapError(STANDARD);
+    if (statusByte) *statusByte = value;
+    return value != 0 ? 1 : 0;
+}
+
+// Polls every listed device; a failed poll is remembered (the last one wins) and polling goes on.
+extern "C" short WINAPI GpibSPollN(const short* list, short* statusBytes)
+{
+    if (!list || !statusBytes || list[0] == GPIB_LIST_END) return GPIB_ERR_PARAM;
+    short result = GPIB_OK;
+    int i = 0;
+    while (i <= GPIB_LIST_MAX && list[i] != GPIB_LIST_END) {
+        statusBytes[i] = 0;
+        if (list[i] < 0 || list[i] > 30) return GPIB_ERR_PARAM;
+        int16_t value = 0;
+        if (!TavkOk(drv.TavkSpoll(hBoard, Low16(list[i]), &value))) result = GpibMapError(STANDARD);
+        statusBytes[i] = static_cast<uint8_t>(value);
+        i++;
+    }
+    return i >= 1 && i <= GPIB_LIST_MAX ? result : static_cast<short>(GPIB_ERR_PARAM);
+}
+
+extern "C" short WINAPI GpibPPoll(void)
+{
+    uint8_t response = 0;
+    if (!TavkOk(drv.TavkPpoll(hBoard, &response))) return GpibMapError(STANDARD);
+    return response;
+}
+
+extern "C" short WINAPI GpibPPollConfig(int address, int line, int sense)
+{
+    return GpibResult(drv.TavkPpollConfig(hBoard, Low16(address), Low8(line), Low8(sense)), STANDARD);
+}
+
+extern "C" short WINAPI GpibPPollUConfig(int address)
+{
+    return GpibResult(drv.TavkPpollUnConfig(hBoard, Low16(address)), STANDARD);
+}
+
+extern "C" short WINAPI GpibPPollUConfigAll(void)
+{
+    return GpibResult(drv.TavkPpollUnConfigAll(hBoard), STANDARD);
+}
+
+extern "C" short WINAPI GpibStatus(int32_t* status)
+{
+    int32_t word = drv.TavkGetStatus(hBoard);
+    if (status) *status = word;
+    return GPIB_OK;
+}
+
+// The board acting as a device: it must have been addressed for the direction first.
+static bool GpibBoardAddressed(int32_t bit, short* status)
+{
+    int32_t word = 0;
+    GpibStatus(&word);
+    if (word & bit) return true;
+    GpibSetStatus(status, GPIB_ERR_ADDRESS_STATUS);
+    return false;
+}
+
+extern "C" int32_t WINAPI GpibSendS(int length, const char* data, int delim, short* status)
+{
+    if (!GpibBoardAddressed(TAVK_STATUS_TALKER, status)) return 0;
+    if (!SetDelimiter(delim, status)) return 0;
+    if (!TavkOk(drv.TavkSendDataS(hBoard, data, static_cast<uint32_t>(length)))) {
+        GpibSetStatus(status, GpibMapError(STANDARD));
+        return 0;
+    }
+    GpibSetStatus(status, GPIB_OK);
+    return length;
+}
+
+extern "C" int32_t WINAPI GpibRecvS(int maxLength, char* buffer, int delim, short* status)
+{
+    if (!GpibBoardAddressed(TAVK_STATUS_LISTENER, status)) return 0;
+    if (!SetDelimiter(delim, status)) return 0;
+    uint32_t n = static_cast<uint32_t>(maxLength);
+    if (!TavkOk(drv.TavkRecvDataS(hBoard, buffer, &n))) {
+        GpibSetStatus(status, GpibMapError(STANDARD));
+        return 0;
+    }
+    GpibSetStatus(status, GPIB_OK);
+    return n > static_cast<uint32_t>(maxLength) ? maxLength : static_cast<int32_t>(n);
+}
+
+extern "C" short WINAPI GpibSetStatusByte(int statusByte)
+{
+    nStatusByte = static_cast<uint16_t>(statusByte);
+    return GPIB_OK;
+}
+
+// Only a refusal for the board's role is reported; other driver failures pass as success.
+extern "C" short WINAPI GpibSetSrq(void)
+{
+    return GpibResult(drv.TavkSetSrqLine(hBoard, nStatusByte & 0xFF), SET_SRQ);
+}
+
+extern "C" short WINAPI GpibSetPPR(int mode)
+{
+    return GpibResult(drv.TavkPpollRespModeSet(hBoard, Low16(mode)), SET_PPR);
+}
+
+extern "C" short WINAPI TQ02GetCounter(int unused)
+{
+    return GPIB_OK;
+}
+
+extern "C" int32_t WINAPI GpibSetBuffSize(int32_t size)
+{
+    lBuffSize = size;
+    return size;
+}

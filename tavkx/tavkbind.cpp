@@ -1,0 +1,80 @@
+// Binding of the board driver: loaded and its board opened when a process attaches TavkX, the board
+// closed and the driver released when it detaches.
+#include <windows.h>
+#include "tavkx/tavkdriver.h"
+
+TavkDriver drv;
+uint16_t hBoard = 0xFFFF;
+
+static HMODULE hDriverLib;
+static bool bBoardOpen;
+
+struct TavkEntrySlot {
+    const char* name;
+    FARPROC* slot;
+};
+
+// Resolution order of the entry points; the first missing one ends the binding.
+static const TavkEntrySlot entrySlots[] = {
+#define TAVK_ENTRY_ROW(name) {#name, reinterpret_cast<FARPROC*>(&drv.name)},
+    TAVK_ENTRY_LIST(TAVK_ENTRY_ROW)
+#undef TAVK_ENTRY_ROW
+};
+static_assert(sizeof entrySlots / sizeof entrySlots[0] == 29, "tavk.dll offers 29 entry points");
+
+int32_t TavkLastError(void)
+{
+    if (!hDriverLib) return -1;
+    return drv.TavkGetLastError(hBoard);
+}
+
+// Step R: the handle is forgotten only when the driver really was released.
+static void TavkReleaseDriver(void)
+{
+    if (hDriverLib && FreeLibrary(hDriverLib) == 1) hDriverLib = nullptr;
+}
+
+static bool TavkResolveEntries(void)
+{
+    for (const TavkEntrySlot& e : entrySlots) {
+        *e.slot = GetProcAddress(hDriverLib, e.name);
+        if (!*e.slot) return false;
+    }
+    return true;
+}
+
+static BOOL TavkAttach(void)
+{
+    hDriverLib = LoadLibraryA("tavk.dll");
+    if (!hDriverLib) return FALSE;
+    if (!TavkResolveEntries()) {
+        TavkReleaseDriver();
+        return FALSE;
+    }
+    hBoard = 0xFFFF;
+    if (!TavkNonzero(drv.TavkCreate(&hBoard))) {
+        TavkReleaseDriver();
+        return FALSE;
+    }
+    bBoardOpen = true;
+    return TRUE;
+}
+
+// The loader also sends a detach after an attach that failed: the driver is then either gone or
+// only partly resolved, and the board was never opened: only an
+// open board is closed.
+static void TavkDetach(void)
+{
+    if (bBoardOpen) drv.TavkClose(hBoard);
+    bBoardOpen = false;
+    TavkReleaseDriver();
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH: return TavkAttach();
+    case DLL_PROCESS_DETACH: TavkDetach(); return TRUE;
+    default: return TRUE;
+    }
+}

@@ -1,0 +1,108 @@
+// Loads TavkX.dll and the simulated tavk.dll of one driver variant dir (tests\drv\<variant>),
+// after unloading whatever an earlier test left loaded: a loaded module name is reused by the
+// loader, so switching variants needs the old modules gone first.
+#pragma once
+#include <windows.h>
+#include <string>
+#include "boardsim/simctl.h"
+#include "tavkx/gpibapi.h"
+
+// FreeLibrary until the module is gone (bounded, in case the loader pins it).
+inline void UnloadModule(const char* name)
+{
+    for (int i = 0; i < 64; i++) {
+        HMODULE m = GetModuleHandleA(name);
+        if (!m) return;
+        FreeLibrary(m);
+    }
+}
+
+inline void UnloadBoardLibraries()
+{
+    UnloadModule("EXTAVIK.dll");
+    UnloadModule("TavkX.dll");
+    UnloadModule("tavk.dll");
+}
+
+inline std::string TestDir()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+inline std::string VariantDir(const char* variant)
+{
+    return TestDir() + "drv\\" + variant;
+}
+
+// The control functions of the loaded tavk.dll.
+struct SimControl {
+#define SIM_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
+    SIM_CONTROL_LIST(SIM_CONTROL_SLOT)
+#undef SIM_CONTROL_SLOT
+    bool Bind(HMODULE tavk)
+    {
+        bool all = tavk != nullptr;
+#define SIM_CONTROL_BIND(n) \
+    n = tavk ? reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavk, #n))) : nullptr; \
+    all = all && n;
+        SIM_CONTROL_LIST(SIM_CONTROL_BIND)
+#undef SIM_CONTROL_BIND
+        return all;
+    }
+};
+
+// Picks a variant dir for the loader and (optionally) loads its tavk.dll first, so that the
+// driver's state can be prepared before TavkX binds it and survives TavkX's unload.
+struct DriverVariant {
+    HMODULE tavk = nullptr;
+    HMODULE tavkx = nullptr;
+    SimControl sim;
+
+    bool SelectAndLoadDriver(const char* variant)
+    {
+        UnloadBoardLibraries();
+        SetDllDirectoryA(VariantDir(variant).c_str());
+        tavk = LoadLibraryA("tavk.dll");
+        return sim.Bind(tavk);
+    }
+    HMODULE LoadTavkX()
+    {
+        tavkx = LoadLibraryA("TavkX.dll");
+        return tavkx;
+    }
+    void Release()
+    {
+        if (tavkx) FreeLibrary(tavkx);
+        if (tavk) FreeLibrary(tavk);
+        tavkx = tavk = nullptr;
+        UnloadBoardLibraries();
+        SetDllDirectoryA(nullptr);
+    }
+};
+
+// The Gpib* exports of a loaded TavkX, by name.
+#define GPIB_EXPORT_LIST(X) \
+    X(GetQuvRes) X(GpibInit) X(GpibSetTime) X(GpibIfc) X(GpibRen) X(GpibSendCmd) X(GpibSend) \
+    X(GpibSendN) X(GpibSend2) X(GpibSend2N) X(GpibRecv) X(GpibChkSrq) X(GpibSPoll) X(GpibSPollN) \
+    X(GpibPPoll) X(GpibPPollConfig) X(GpibPPollUConfig) X(GpibPPollUConfigAll) X(GpibStatus) \
+    X(GpibSendS) X(GpibRecvS) X(GpibSetStatusByte) X(GpibSetSrq) X(GpibSetPPR) X(TQ02GetCounter) \
+    X(GpibSetBuffSize)
+
+struct GpibExports {
+#define GPIB_EXPORT_SLOT(name) decltype(&::name) name = nullptr;
+    GPIB_EXPORT_LIST(GPIB_EXPORT_SLOT)
+#undef GPIB_EXPORT_SLOT
+    bool Bind(HMODULE tavkx)
+    {
+        bool all = tavkx != nullptr;
+#define GPIB_EXPORT_BIND(n) \
+    n = tavkx ? reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavkx, #n))) : nullptr; \
+    all = all && n;
+        GPIB_EXPORT_LIST(GPIB_EXPORT_BIND)
+#undef GPIB_EXPORT_BIND
+        return all;
+    }
+};
