@@ -107,27 +107,6 @@ static int16_t PrimaryAddress(const GpibModuleParams* params, int channel)
     return params->addr[channel].primaryAddress;
 }
 
-static bool ValidTableIndex(int index, int size)
-{
-    return index >= 0 && index < size;
-}
-
-uint8_t* ChannelDeviceState(const GpibModuleParams* params, int channel)
-{
-    int row = params->myAddress, device = PrimaryAddress(params, channel);
-    if (!ValidChannel(channel) || !ValidTableIndex(row, GPIB_BUS_ROWS) || !ValidTableIndex(device, GPIB_BUS_DEVICES))
-        return nullptr;
-    return &DeviceState[row][device];
-}
-
-uint32_t* ChannelRequestTick(const GpibModuleParams* params, int channel)
-{
-    int row = params->myAddress, device = PrimaryAddress(params, channel);
-    if (!ValidChannel(channel) || !ValidTableIndex(row, GPIB_BUS_ROWS) || !ValidTableIndex(device, GPIB_BUS_DEVICES))
-        return nullptr;
-    return &RequestTick[row][device];
-}
-
 static int TerminatorCode(const GpibModuleParams* params, int channel)
 {
     for (const TerminatorSetting& t : TerminatorSettings)

@@ -38,6 +38,6 @@ int ReportBusError(GpibModuleParams* params, const char* caption, int status, in
 void ReleaseChannelAction(ModuleRecord* module, int channel);
 
 // The DeviceState and RequestTick cells of a channel's device, or null when the module's own
-// address or the channel's primary address lies outside the tables.
+// address or the channel's primary address lies outside the tables (gpibModule).
 uint8_t* ChannelDeviceState(const GpibModuleParams* params, int channel);
 uint32_t* ChannelRequestTick(const GpibModuleParams* params, int channel);
