@@ -1,0 +1,40 @@
+// Titles and texts of the warnings shown by the board binding and the two module procedures,
+// the captions they hand to the script parser, and the names of their host actions.
+// Compiled to code page 932 like every message the plug-in hands to the host.
+#pragma once
+
+// Board binding.
+constexpr char BOARD_TITLE_MISSING[] = "TAVIK.DLL";
+constexpr char BOARD_TEXT_MISSING[] = "%sが見つかりません。code:%d";
+constexpr char BOARD_TITLE_BROKEN[] = "TavkX.dll";
+constexpr char BOARD_TEXT_BROKEN[] = "%s が異常です。";
+constexpr char BOARD_TITLE_INIT[] = "TavkX.dll";
+constexpr char BOARD_TEXT_INIT[] = "カ－ドが挿入されていないか\rハードウェア又はドライバーが異常です";
+enum { BOARD_MESSAGE_SIZE = 64 };
+
+// Parser captions of the channel scripts, formatted with the channel number.
+constexpr char CAPTION_IN_SCRIPT[] = "データリクエスト コマンド CH%02d";
+constexpr char CAPTION_OUT_SCRIPT[] = "出力コマンド CH%02d";
+
+// Start refused for settings that no table or buffer can hold: under START_TITLE, the
+// module name first.
+constexpr char START_TITLE[] = "GPIB";
+constexpr char START_TEXT_OWN_ADDRESS[] = "%s: 自アドレス %d は使用できません（0～30）。";
+constexpr char START_TEXT_PRIMARY[] = "%s CH%02d: 一次アドレス %d は使用できません（0～30）。";
+constexpr char START_TEXT_BUFFER[] = "%s CH%02d: 転送バッファ %u KB は使用できません（4～16384）。";
+enum { START_MESSAGE_SIZE = 160 };
+
+// Host actions.
+constexpr char ACTION_NAME_IN[] = "RECV_COMMAND";
+constexpr char ACTION_NAME_OUT[] = "REQUEST_COMMAND";
+
+// Per-channel defaults written at creation.
+enum {
+    DEFAULT_PRIMARY_ADDRESS = 22,
+    DEFAULT_BLOCK_LENGTH = 1,
+    DEFAULT_BUFFER_KB = 8,
+    RECV_BUFFER_KB_MIN = 4,
+    RECV_BUFFER_KB_MAX = 16384,
+};
+constexpr double DEFAULT_REQUEST_INTERVAL = 1.0;
+constexpr char DEFAULT_IN_SCRIPT[] = "READ\r\n";
