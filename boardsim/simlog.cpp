@@ -114,7 +114,7 @@ int32_t SimCallEnd(SimCall& call, int32_t result, const std::string& detail)
     if (!call.scripted) call.rec.result = result;
     call.rec.lastError = s.board.lastError;
     call.rec.timeMs = s.clockMs;
-    SimTraceLine(TraceText(call.rec, detail));
+    if (s.trace) SimTraceLine(TraceText(call.rec, detail));
     s.log.push_back(call.rec);
     if (s.log.size() > SIM_LOG_KEPT) s.log.pop_front();
     s.logTotal++;

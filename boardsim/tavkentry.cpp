@@ -15,6 +15,13 @@ static bool BoardOk(uint32_t board)
     return false;
 }
 
+// Trace text is only made while a trace is written.
+template <typename Text>
+static std::string Detail(Text text)
+{
+    return Sim().trace ? text() : std::string();
+}
+
 // Runs a call without pointer results: log, script, handle check, operation.
 template <typename Op>
 static int32_t Plain(const char* entry, std::initializer_list<uint32_t> args, uint32_t board, Op op,
@@ -117,7 +124,7 @@ extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t fla
 extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length)
 {
     return Plain("TavkSendCmd", {board, Ptr(cmd), length}, board, [=] { return BusSendCmd(cmd, length); },
-                 cmd, cmd ? length : 0, BusDescribeCommands(cmd, length));
+                 cmd, cmd ? length : 0, Detail([=] { return BusDescribeCommands(cmd, length); }));
 }
 
 extern "C" int32_t WINAPI TavkIfc(uint32_t board)
@@ -138,7 +145,7 @@ extern "C" int32_t WINAPI TavkDcl(uint32_t board)
 extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
 {
     return Plain("TavkSdc", {board, address}, board, [=] { return BusSdc(address); }, nullptr, 0,
-                 "UNL LAD " + std::to_string(address) + " SDC");
+                 Detail([=] { return "UNL LAD " + std::to_string(address) + " SDC"; }));
 }
 
 static std::string ListText(const int16_t* list, uint32_t count)
@@ -152,7 +159,7 @@ extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, ui
 {
     return Plain("TavkSendDataCN", {board, Ptr(list), count, Ptr(data), length}, board,
                  [=] { return BusSendDataC(list, count, data, length); }, data, data ? length : 0,
-                 "to " + ListText(list, count) + " " + SimEscape(data, data ? length : 0));
+                 Detail([=] { return "to " + ListText(list, count) + " " + SimEscape(data, data ? length : 0); }));
 }
 
 extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
@@ -161,13 +168,13 @@ extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const 
     if (address > 0xFFFF) one[0] = -1;
     return Plain("TavkSendDataC", {board, address, Ptr(data), length}, board,
                  [&] { return BusSendDataC(one, 1, data, length); }, data, data ? length : 0,
-                 "to " + std::to_string(address) + " " + SimEscape(data, data ? length : 0));
+                 Detail([=] { return "to " + std::to_string(address) + " " + SimEscape(data, data ? length : 0); }));
 }
 
 extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32_t length)
 {
     return Plain("TavkSendDataS", {board, Ptr(data), length}, board, [=] { return BusSendDataS(data, length); },
-                 data, data ? length : 0, SimEscape(data, data ? length : 0));
+                 data, data ? length : 0, Detail([=] { return SimEscape(data, data ? length : 0); }));
 }
 
 // Receives: the bytes that came in are logged and traced.
@@ -184,7 +191,7 @@ static int32_t Receive(const char* entry, std::initializer_list<uint32_t> args, 
     uint32_t n = length ? *length : 0;
     if (buffer) SimCallData(call, buffer, n);
     call.rec.out = static_cast<int32_t>(n);
-    return SimCallEnd(call, r, "<- " + SimEscape(buffer, buffer ? n : 0));
+    return SimCallEnd(call, r, Detail([=] { return "<- " + SimEscape(buffer, buffer ? n : 0); }));
 }
 
 extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)
@@ -202,7 +209,7 @@ extern "C" int32_t WINAPI TavkRecvDataS(uint32_t board, char* buffer, uint32_t* 
 extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const int16_t* list, uint32_t count)
 {
     return Plain("TavkTransDataN", {board, first, Ptr(list), count}, board, [=] { return BusTransData(first, list, count); },
-                 nullptr, 0, "from " + std::to_string(first) + " to " + ListText(list, count));
+                 nullptr, 0, Detail([=] { return "from " + std::to_string(first) + " to " + ListText(list, count); }));
 }
 
 extern "C" int32_t WINAPI TavkTransData(uint32_t board, uint32_t first, uint32_t second)
