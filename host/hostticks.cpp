@@ -66,7 +66,7 @@ void ResetTicks()
 
 void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement)
 {
-    void** slot = FindImportSlot(module, dll, function);
+    void** slot = replacement ? FindImportSlot(module, dll, function) : nullptr;
     if (!slot) return nullptr;
     void* old = *slot;
     return WritePointer(slot, replacement) ? old : nullptr;

@@ -1,0 +1,85 @@
+// Test support: the plug-in loaded into the stand-in host over a driver variant dir.
+#include "tests/support/pluginfixture.h"
+
+namespace testsupport {
+
+std::string TestDirectory()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir(path);
+    size_t slash = dir.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : dir.substr(0, slash + 1);
+}
+
+std::string VariantDirectory(const char* variant)
+{
+    std::string dir = TestDirectory() + "drv\\" + variant;
+    CreateDirectoryA((TestDirectory() + "drv").c_str(), nullptr);
+    CreateDirectoryA(dir.c_str(), nullptr);   // an existing one is kept as it is
+    return dir;
+}
+
+bool UnloadAll(const char* moduleName)
+{
+    for (int tries = 0; tries < 64; tries++) {
+        HMODULE module = GetModuleHandleA(moduleName);
+        if (!module) return true;
+        FreeLibrary(module);
+    }
+    return GetModuleHandleA(moduleName) == nullptr;
+}
+
+bool UnloadPluginLibraries()
+{
+    // The plug-in holds TavkX, which holds the driver: unload in that order.
+    bool ok = UnloadAll("EXTAVIK.dll");
+    ok = UnloadAll("TavkX.dll") && ok;
+    return UnloadAll("tavk.dll") && ok;
+}
+
+void PluginTest::Load(const char* variant, const std::function<void()>& beforeSetup)
+{
+    ASSERT_TRUE(UnloadPluginLibraries()) << "a board library of an earlier test is still loaded";
+    ASSERT_TRUE(SetDllDirectoryA(VariantDirectory(variant).c_str()));
+    ASSERT_TRUE(standin::Start());
+    std::string plugin = TestDirectory() + "..\\bin\\EXTAVIK.dll";
+    ASSERT_NE(standin::LoadPlugin(plugin.c_str()), nullptr) << plugin;
+    loaded_ = true;
+    finished_ = false;
+    dialogdriver::Install();
+    if (beforeSetup) beforeSetup();
+    setupResult = standin::SetupPlugin();
+}
+
+void PluginTest::Unload()
+{
+    if (!loaded_) return;
+    if (!finished_) standin::FinishPlugin();
+    finished_ = true;
+    standin::RemoveAllModules();
+    if (checkHeap) {
+        standin::CheckHeap();
+        standin::ReportLeaks();
+        std::string errors;
+        for (const std::string& e : standin::HeapErrors()) errors += e + "\n";
+        EXPECT_TRUE(standin::HeapErrors().empty()) << errors;
+    }
+    EXPECT_TRUE(dialogdriver::UnexpectedDialogs().empty()) << "unexpected dialog: " << dialogdriver::UnexpectedDialogs()[0];
+    dialogdriver::Uninstall();
+    standin::UnloadPlugin();
+    standin::Shutdown();
+    UnloadPluginLibraries();
+    SetDllDirectoryA(nullptr);
+    loaded_ = false;
+}
+
+int PluginTest::Finish()
+{
+    finished_ = true;
+    return standin::FinishPlugin();
+}
+
+void PluginTest::TearDown() { Unload(); }
+
+}  // namespace testsupport
