@@ -1,0 +1,303 @@
+// gpibrun: runs a worksheet in the stand-in host against the simulated bench.
+//
+//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--cycles N] [--quiet]
+//
+// The worksheet is checked completely before anything runs. The plug-in is loaded from the
+// program's own directory, each module is created as the host creates it (the own-address dialog
+// answered with the worksheet's address), the worksheet's settings are written into its parameter
+// block, and the experiment runs on the host's simulated clock. Every warning the plug-in shows is
+// printed; the delivered samples go to a CSV file (time, output, value) and a plot picture.
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/dialogdriver.h"
+#include "host/runner/plot.h"
+#include "host/runner/worksheet.h"
+#include "host/standin_host.h"
+
+namespace {
+
+const char* const CLASS_IN = "KORVA:GPIB_IN";
+const char* const CLASS_OUT = "KORVA:GPIB-OUT";
+
+struct Options {
+    std::string worksheet, csv, plot, bench, trace;
+    uint32_t cycles = 0;
+    bool quiet = false;
+};
+
+void Usage()
+{
+    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--cycles N] [--quiet]\n");
+}
+
+bool ParseArgs(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string cycles;
+        if (a == "--csv") { if (!value(o.csv)) return false; }
+        else if (a == "--plot") { if (!value(o.plot)) return false; }
+        else if (a == "--bench") { if (!value(o.bench)) return false; }
+        else if (a == "--trace") { if (!value(o.trace)) return false; }
+        else if (a == "--cycles") { if (!value(cycles)) return false; o.cycles = strtoul(cycles.c_str(), nullptr, 10); }
+        else if (a == "--quiet") o.quiet = true;
+        else if (!a.empty() && a[0] == '-') return false;
+        else if (o.worksheet.empty()) o.worksheet = a;
+        else return false;
+    }
+    return !o.worksheet.empty();
+}
+
+std::string WithoutExtension(const std::string& path)
+{
+    size_t dot = path.find_last_of('.');
+    size_t slash = path.find_last_of("/\\");
+    return (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
+}
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+size_t g_warningsShown = 0;
+
+// Prints the plug-in's warnings that have not been printed yet.
+void PrintNewWarnings()
+{
+    const auto& warnings = standin::Warnings();
+    for (; g_warningsShown < warnings.size(); ++g_warningsShown) {
+        const auto& w = warnings[g_warningsShown];
+        printf("warning [%s] %s\n", standin::ToUtf8(w.caption).c_str(), standin::ToUtf8(w.text).c_str());
+    }
+    for (const auto& e : standin::InternalErrors())
+        printf("internal error: %s (%s, line %d)\n", e.text.c_str(), e.source.c_str(), e.line);
+}
+
+ModuleRecord* CreateWorksheetModule(const WorksheetModule& m)
+{
+    dialogdriver::AnswerSelect(m.myAddress);
+    int32_t result = 0;
+    ModuleRecord* record = standin::CreateModule(m.type == ModuleType::In ? CLASS_IN : CLASS_OUT, &result);
+    if (!record) return nullptr;
+    std::string name = Utf8ToCp932(m.name);
+    memset(record->moduleName, 0, sizeof record->moduleName);
+    memcpy(record->moduleName, name.data(), std::min(name.size(), sizeof record->moduleName - 1));
+    ApplyAssignments(m, record);
+    if (m.type == ModuleType::In) {
+        record->outputCount = m.channels;
+        record->inputCount = 0;
+    } else {
+        record->params->outChannelCount = m.channels;
+        record->inputCount = record->params->outHasInputs ? m.channels : 0;
+    }
+    return record;
+}
+
+// The simulated board keeps its own clock; the runner moves it with the host's, one cycle at a time,
+// so instruments that answer some time after a trigger see the worksheet's time.
+typedef void (GPIB_CALL *SimAdvanceTimeFn)(uint32_t ms);
+typedef void (GPIB_CALL *SimSetOpCostFn)(uint32_t ms);
+
+SimAdvanceTimeFn BoardClock()
+{
+    HMODULE driver = GetModuleHandleA("tavk.dll");
+    if (!driver) return nullptr;
+    if (auto cost = reinterpret_cast<SimSetOpCostFn>(GetProcAddress(driver, "SimSetOpCost"))) cost(0);
+    return reinterpret_cast<SimAdvanceTimeFn>(GetProcAddress(driver, "SimAdvanceTime"));
+}
+
+uint32_t ActionMessage(ActionVerb verb)
+{
+    switch (verb) {
+    case ActionVerb::Arm: return MM_ACTION_ARM;
+    case ActionVerb::Run: return MM_ACTION_RUN;
+    case ActionVerb::Reset: return MM_ACTION_RESET;
+    case ActionVerb::Describe: return MM_ACTION_DESCRIBE;
+    }
+    return MM_ACTION_RUN;
+}
+
+struct OutputTrace {
+    std::string label;       // module/channel, UTF-8
+    std::vector<standin::ReleasedBlock> blocks;
+};
+
+std::vector<OutputTrace> CollectOutputs(const Worksheet& sheet, const std::vector<ModuleRecord*>& records)
+{
+    std::vector<OutputTrace> outputs;
+    for (size_t i = 0; i < sheet.modules.size(); ++i) {
+        if (sheet.modules[i].type != ModuleType::In) continue;
+        for (int ch = 0; ch < records[i]->outputCount && ch < GPIB_CHANNELS; ++ch) {
+            OutputTrace t;
+            t.label = sheet.modules[i].name + "/" + standin::ToUtf8(records[i]->params->channelName[ch]);
+            t.blocks = standin::ReleasedBlocks(records[i], ch);
+            outputs.push_back(t);
+        }
+    }
+    return outputs;
+}
+
+bool WriteCsv(const std::string& path, const std::vector<OutputTrace>& outputs)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    fprintf(f, "time,output,value\n");
+    for (const OutputTrace& t : outputs)
+        for (const auto& b : t.blocks)
+            for (int k = 0; k < b.sampleCount && k < static_cast<int>(b.samples.size()); ++k)
+                fprintf(f, "%.6f,%s,%.9g\n", b.startTime + k * b.sampleDistance, t.label.c_str(), b.samples[k]);
+    return fclose(f) == 0;
+}
+
+std::vector<PlotSeries> ToSeries(const std::vector<OutputTrace>& outputs)
+{
+    std::vector<PlotSeries> series;
+    for (const OutputTrace& t : outputs) {
+        PlotSeries s;
+        s.label = t.label;
+        for (const auto& b : t.blocks)
+            for (int k = 0; k < b.sampleCount && k < static_cast<int>(b.samples.size()); ++k) {
+                s.times.push_back(b.startTime + k * b.sampleDistance);
+                s.values.push_back(b.samples[k]);
+            }
+        series.push_back(s);
+    }
+    return series;
+}
+
+void PrintTable(const std::vector<OutputTrace>& outputs)
+{
+    const int shown = 8;
+    printf("\n%-28s %8s  %s\n", "output", "samples", "first values (time s: value)");
+    for (const OutputTrace& t : outputs) {
+        size_t count = 0;
+        for (const auto& b : t.blocks) count += b.sampleCount;
+        printf("%-28s %8u ", t.label.c_str(), static_cast<unsigned>(count));
+        int printed = 0;
+        for (const auto& b : t.blocks)
+            for (int k = 0; k < b.sampleCount && printed < shown; ++k, ++printed)
+                printf(" %.3f: %.6g", b.startTime + k * b.sampleDistance, b.samples[k]);
+        printf("%s\n", count > static_cast<size_t>(shown) ? " ..." : "");
+    }
+    printf("\n");
+}
+
+int Run(const Options& o)
+{
+    Worksheet sheet;
+    std::string error;
+    if (!LoadWorksheet(o.worksheet, sheet, error)) {
+        fprintf(stderr, "gpibrun: %s\nnothing was run.\n", error.c_str());
+        return 2;
+    }
+    if (o.cycles) sheet.cycles = o.cycles;
+    std::string bench = o.bench.empty() ? sheet.benchFile : o.bench;
+    std::string trace = o.trace.empty() ? sheet.traceFile : o.trace;
+    if (!bench.empty()) SetEnvironmentVariableA("TAVK_SIM_BENCH", bench.c_str());
+    if (!trace.empty()) SetEnvironmentVariableA("TAVK_SIM_TRACE", trace.c_str());
+
+    if (!standin::Start()) { fprintf(stderr, "gpibrun: the host window could not be created\n"); return 1; }
+    dialogdriver::Install();
+    std::string plugin = ProgramDirectory() + "EXTAVIK.dll";
+    if (!standin::LoadPlugin(plugin.c_str())) {
+        fprintf(stderr, "gpibrun: cannot load %s (error %lu)\n", plugin.c_str(), GetLastError());
+        return 1;
+    }
+    standin::EnableSimulatedTicks();
+    if (sheet.startTicks) standin::SetTicks(sheet.startTicks);
+    int setup = standin::SetupPlugin();
+    PrintNewWarnings();
+    if (setup != 1 || !standin::FindClass(CLASS_IN) || !standin::FindClass(CLASS_OUT)) {
+        fprintf(stderr, "gpibrun: the plug-in offers no GPIB modules (setup result %d)\n", setup);
+        return 1;
+    }
+    standin::SetSamplePeriodMs(sheet.samplePeriodMs);
+    standin::SetBlockSize(sheet.blockSize);
+
+    std::vector<ModuleRecord*> records;
+    for (const WorksheetModule& m : sheet.modules) {
+        ModuleRecord* record = CreateWorksheetModule(m);
+        PrintNewWarnings();
+        if (!record) {
+            fprintf(stderr, "gpibrun: module '%s' could not be created\n", m.name.c_str());
+            return 1;
+        }
+        records.push_back(record);
+    }
+
+    standin::RunOptions run;
+    run.cycles = sheet.cycles;
+    for (const WorksheetAction& a : sheet.actions) {
+        bool in = sheet.modules[a.module].type == ModuleType::In;
+        run.messages.push_back({a.cycle, records[a.module], ActionMessage(a.verb), static_cast<int32_t>(a.mask),
+                                in ? ACTION_KIND_RECV_COMMAND : ACTION_KIND_REQUEST_COMMAND});
+    }
+    if (SimAdvanceTimeFn advance = BoardClock()) {
+        uint32_t cycleMs = static_cast<uint32_t>(sheet.samplePeriodMs * sheet.blockSize + 0.5);
+        run.beforeCycle = [advance, cycleMs](uint32_t cycle) { if (cycle) advance(cycleMs); };
+    }
+    if (!o.quiet && sheet.cycles >= 20000) {
+        run.progressEvery = sheet.cycles / 10;
+        run.progress = [&](uint32_t cycle) {
+            fprintf(stderr, "  %3u%%  cycle %u of %u\n", static_cast<unsigned>(100ull * cycle / sheet.cycles), cycle, sheet.cycles);
+        };
+    }
+    printf("running %s: %u cycles of %u samples at %.3f ms per sample, %u modules\n", o.worksheet.c_str(),
+           sheet.cycles, sheet.blockSize, sheet.samplePeriodMs, static_cast<unsigned>(records.size()));
+    standin::RunResult result = standin::RunExperiment(run);
+    PrintNewWarnings();
+    if (!result.started) {
+        fprintf(stderr, "gpibrun: the experiment did not start: a module answered 0 to message %u\n", result.refusedMessage);
+    } else if (result.stoppedByPlugin) {
+        printf("the plug-in stopped the experiment after %u cycles\n", result.cycles);
+    }
+    for (const std::string& line : result.messageResults)
+        if (!o.quiet) printf("action %s\n", line.c_str());
+
+    std::vector<OutputTrace> outputs = CollectOutputs(sheet, records);
+    PrintTable(outputs);
+    std::string base = WithoutExtension(o.worksheet);
+    std::string csv = o.csv.empty() ? base + ".csv" : o.csv;
+    std::string picture = o.plot.empty() ? base + ".png" : o.plot;
+    if (WriteCsv(csv, outputs)) printf("samples: %s\n", csv.c_str());
+    else fprintf(stderr, "gpibrun: cannot write %s\n", csv.c_str());
+    if (WritePlotPng(picture, o.worksheet, ToSeries(outputs))) printf("plot:    %s\n", picture.c_str());
+    else fprintf(stderr, "gpibrun: cannot write %s\n", picture.c_str());
+    if (!trace.empty()) printf("trace:   %s\n", trace.c_str());
+
+    for (ModuleRecord* r : records) standin::RemoveModule(r);
+    standin::FinishPlugin();
+    size_t live = standin::LiveBlockCount();
+    if (live) printf("host heap: %u blocks still allocated\n", static_cast<unsigned>(live));
+    dialogdriver::Uninstall();
+    return result.started ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!ParseArgs(argc, argv, o)) {
+        Usage();
+        return 2;
+    }
+    int status = Run(o);
+    fflush(stdout);
+    return status;
+}
