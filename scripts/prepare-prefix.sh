@@ -1,7 +1,16 @@
 #!/bin/sh
 # Creates the 32-bit Wine prefix once and maps the Japanese dialog fonts to the installed IPA Gothic.
 set -e
-[ -f "$WINEPREFIX/.extavik-ready" ] && exit 0
+# Without a window manager, windows stay unmanaged: else hiding every dialog waits 2 s for one.
+unmanaged() {
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$WINEPREFIX/.extavik-unmanaged"
+}
+if [ -f "$WINEPREFIX/.extavik-ready" ]; then
+  [ -f "$WINEPREFIX/.extavik-unmanaged" ] || unmanaged
+  exit 0
+fi
 mkdir -p "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
@@ -19,4 +28,5 @@ REGEDIT4
 REG
 wine regedit "$reg" >/dev/null 2>&1 || true
 wineserver -w
+unmanaged
 touch "$WINEPREFIX/.extavik-ready"
