@@ -152,6 +152,32 @@ TEST_F(BusRoad, AtStartAndAtEndModesRunOnce)
     standin::EndExperiment();
 }
 
+// Parallel-poll channels of the row are configured at start and released by the at-end pass;
+// a final script that is still waiting counts as a failure and is not resumed.
+TEST_F(BusRoad, AtEndModuleReleasesParallelPollAndStopsOnASuspendedScript)
+{
+    ModuleRecord* atEnd = CreateOut();
+    GpibModuleParams* p = standin::Params(atEnd);
+    p->outMode = OUT_MODE_AT_END;
+    p->requestMode[0] = REQUEST_PPOLL;
+    p->ppollLine[0] = 5;
+    p->ppollSense[0] = PPOLL_SENSE_0;
+    SetScript(atEnd, 0, "WAIT \"1000\"\r\nSEND \"*RST\"\r\n");
+
+    standin::RunResult started;
+    ASSERT_TRUE(standin::StartExperiment(&started)) << standin::WarningsAsUtf8();
+    SimDeviceInfo device;
+    ASSERT_EQ(sim.SimGetDevice(22, &device), 1);
+    EXPECT_EQ(device.ppollLine, 5);
+    EXPECT_EQ(device.ppollSense, 0);
+    standin::RunCycle();
+    standin::EndExperiment();
+    EXPECT_EQ(standin::StopExperimentCalls(), 1);
+    EXPECT_EQ(Count(DeviceInput(22), "*RST"), 0u);
+    sim.SimGetDevice(22, &device);
+    EXPECT_EQ(device.ppollLine, -1);
+}
+
 // A GPIB-OUT action on a device at turn 1, 2 or 3: it sends once, and afterwards the device is
 // back at the turn it had, except that from the output turn it passes on to the input side.
 TEST_F(BusRoad, OutputActionOnEachTurn)
