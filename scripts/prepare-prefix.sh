@@ -25,6 +25,12 @@ REGEDIT4
 "ＭＳ Ｐゴシック"="IPAPGothic"
 "MS Shell Dlg"="IPAPGothic"
 "MS Shell Dlg 2"="IPAPGothic"
+
+; No window manager runs under Xvfb: Wine places and draws every window itself, so dialogs show
+; at once and keep their captions (in screenshots too).
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+"Decorated"="N"
 REG
 wine regedit "$reg" >/dev/null 2>&1 || true
 wineserver -w
