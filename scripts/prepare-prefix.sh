@@ -26,10 +26,8 @@ REGEDIT4
 "MS Shell Dlg"="IPAPGothic"
 "MS Shell Dlg 2"="IPAPGothic"
 
-; No window manager runs under Xvfb: Wine places and draws every window itself, so dialogs show
-; at once and keep their captions (in screenshots too).
+; No window manager draws captions under Xvfb: Wine draws them itself (they show in screenshots).
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Managed"="N"
 "Decorated"="N"
 REG
 wine regedit "$reg" >/dev/null 2>&1 || true
