@@ -263,8 +263,9 @@ TEST_F(Dialogs, RunningExperimentDisablesEditingButNotChannelSwitching)
         Settings(m, [&](HWND d) {
             for (int id : {command, IDC_TIMEOUT, IDC_PRIMARY, IDC_SECONDARY}) EXPECT_FALSE(Enabled(d, id)) << id;
             for (int id : {IDC_CHANNEL_NAME, IDC_MODULE_NAME, IDC_MODULE_COMMENT}) EXPECT_TRUE(Enabled(d, id)) << id;
-            if (output)
+            if (output) {
                 for (int id : {IDC_OUT_ALWAYS, IDC_OUT_AT_START, IDC_OUT_AT_END}) EXPECT_FALSE(Enabled(d, id)) << id;
+            }
             EXPECT_EQ(0, State(d, IDC_CH_REMOVE));
             EXPECT_EQ(3, State(d, IDC_CH_ADD));
             PressLessMore(d, IDC_CH_ADD, false);
@@ -393,9 +394,13 @@ TEST_F(Dialogs, RecvFieldChecks)
         }
         host->ClearRecords();
         if (c.warning) continue;
-        if (c.id == IDC_RECV_BUFFER) EXPECT_EQ(strtoul(c.typed, nullptr, 10), m->params.recvBufferKB[0]);
-        if (c.id == IDC_RECV_INTERVAL) EXPECT_DOUBLE_EQ(atof(c.typed), m->params.requestInterval[0]);
-        if (c.id == IDC_RECV_MASK) EXPECT_EQ(std::string(c.typed).substr(0, 15), m->params.maskText[0]);
+        if (c.id == IDC_RECV_BUFFER) {
+            EXPECT_EQ(strtoul(c.typed, nullptr, 10), m->params.recvBufferKB[0]);
+        } else if (c.id == IDC_RECV_INTERVAL) {
+            EXPECT_DOUBLE_EQ(atof(c.typed), m->params.requestInterval[0]);
+        } else if (c.id == IDC_RECV_MASK) {
+            EXPECT_EQ(std::string(c.typed).substr(0, 15), m->params.maskText[0]);
+        }
     }
 }
 

@@ -237,14 +237,14 @@ bool Host::Load()
     SetDllDirectoryA(PluginDir("\\drv\\default").c_str());
     plugin_ = LoadLibraryA(PluginDir("\\..\\bin\\EXTAVIK.dll").c_str());
     if (!plugin_) return false;
-    auto setup = reinterpret_cast<int(WINAPI*)(HWND)>(GetProcAddress(plugin_, "SetupVrelDLL"));
+    auto setup = reinterpret_cast<int(WINAPI*)(HWND)>(reinterpret_cast<void*>(GetProcAddress(plugin_, "SetupVrelDLL")));
     return setup && setup(window) == 1;
 }
 
 void Host::Unload()
 {
     if (!plugin_) return;
-    auto finish = reinterpret_cast<int(WINAPI*)(int)>(GetProcAddress(plugin_, "FinishVrelDLL"));
+    auto finish = reinterpret_cast<int(WINAPI*)(int)>(reinterpret_cast<void*>(GetProcAddress(plugin_, "FinishVrelDLL")));
     if (finish) finish(0);
     FreeLibrary(plugin_);
     plugin_ = nullptr;
