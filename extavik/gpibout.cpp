@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 #include "extavik/gpibModule.h"
+#include "extavik/cmdtexts.h"
 #include "extavik/gpibcmd.h"
 #include "extavik/gpibdlog.h"
 #include "extavik/modtexts.h"
@@ -73,6 +74,15 @@ static void ConfigureParallelPoll(ModuleRecord* module, int count)
     }
 }
 
+// A GPIB-OUT module has no outputs and no receive buffer: a READ line cannot run, so the start
+// names the line instead of failing later in the middle of the experiment.
+static void RefuseReadInOutput(const char* caption, int line)
+{
+    char text[96];
+    snprintf(text, sizeof text, CMD_TEXT_READ_IN_OUTPUT, line);
+    HOST_CALL(ShowWarning)(caption, text);
+}
+
 static int32_t StartOutput(ModuleRecord* module, int32_t, intptr_t)
 {
     GpibModuleParams* p = module->params;
@@ -87,6 +97,10 @@ static int32_t StartOutput(ModuleRecord* module, int32_t, intptr_t)
         snprintf(caption, sizeof caption, CAPTION_OUT_SCRIPT, ch);
         if (ParseCommandScript(p->commandText[ch], rt->commands, caption) != 0)
             return 0;
+        if (const int line = ScriptHasRead(rt->commands)) {
+            RefuseReadInOutput(caption, line);
+            return 0;
+        }
     }
     for (int ch = 0; ch < count; ch++) {
         if (OutputRunFailed(RunOutputChannel(module, ch, TRIGGER_START))) {

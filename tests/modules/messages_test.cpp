@@ -231,6 +231,20 @@ TEST_F(ModuleMessages, StartParsesEveryChannelAndShowsTheFaultyLine)
         standin::SendToModule(m, MM_STOP);
         standin::RemoveModule(m);
     }
+    // READ in an output script is refused at the start with its line.
+    ModuleRecord* out = Create(CLASS_OUT, 30);
+    SetScript(out, 0, "SEND \"READ?\"\r\nREAD\r\n");
+    standin::ClearRecords();
+    EXPECT_EQ(standin::SendToModule(out, MM_START), 0);
+    char caption[64], text[96];
+    snprintf(caption, sizeof caption, CAPTION_OUT_SCRIPT, 0);
+    snprintf(text, sizeof text, CMD_TEXT_READ_IN_OUTPUT, 2);
+    ASSERT_EQ(standin::Warnings().size(), 1u) << standin::WarningsAsUtf8();
+    EXPECT_EQ(standin::Warnings()[0].caption, caption);
+    EXPECT_EQ(standin::Warnings()[0].text, text);
+    standin::SendToModule(out, MM_STOP);
+    standin::RemoveModule(out);
+
     // A GPIB-IN module without outputs parses nothing and needs no buffers.
     ModuleRecord* none = CreateIn();
     none->outputCount = 0;
