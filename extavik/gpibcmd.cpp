@@ -302,23 +302,6 @@ static int HandleWait(ModuleRecord* module, int channel, const char* argument)
 
 // ---- READ ----
 
-// Bytes of the receive buffer: it holds four bytes per entry of the module's largest ring.
-static uint64_t ReceiveBufferBytes(ModuleRecord* module)
-{
-    int outputs = module->outputCount;
-    if (outputs < 0)
-        outputs = 0;
-    if (outputs > GPIB_CHANNELS)
-        outputs = GPIB_CHANNELS;
-    uint64_t largest = 0;
-    for (int i = 0; i < outputs; ++i) {
-        GpibChannelRuntime* c = module->channel[i];
-        if (c && c->ring && c->ringCapacity > largest)
-            largest = c->ringCapacity;
-    }
-    return largest * 4;
-}
-
 static DecodeSettings ChannelDecodeSettings(const GpibModuleParams* params, int channel)
 {
     DecodeSettings s;
@@ -338,7 +321,7 @@ static int ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
     GpibModuleParams* params = module->params;
     GpibChannelRuntime* c = module->channel[channel];
     uint8_t* buffer = module->runtime->transferBuffer;
-    uint64_t capacity = ReceiveBufferBytes(module);
+    uint64_t capacity = TransferBufferBytes(module);
     *deliver = false;
     if (!buffer || capacity == 0) {
         HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_READ_NO_BUFFER);

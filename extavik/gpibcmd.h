@@ -37,7 +37,3 @@ int RunOutputChannel(ModuleRecord* module, int channel, int trigger);
 int ReportBusError(GpibModuleParams* params, const char* caption, int status, int channel);
 void ReleaseChannelAction(ModuleRecord* module, int channel);
 
-// The DeviceState and RequestTick cells of a channel's device, or null when the module's own
-// address or the channel's primary address lies outside the tables (gpibModule).
-uint8_t* ChannelDeviceState(const GpibModuleParams* params, int channel);
-uint32_t* ChannelRequestTick(const GpibModuleParams* params, int channel);
