@@ -2,6 +2,7 @@
 // timer runs its step from the dialog's own modal loop, after WM_INITDIALOG is over.
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <set>
 #include "host/dialogdriver.h"
 
@@ -12,6 +13,7 @@ const char* const SELECT_TITLE = "GP-IBモジュール選択";
 namespace {
 
 const char DIALOG_CLASS[] = "#32770";
+const int MAX_SHOW_WAITS = 100;   // then the step runs on the hidden dialog
 
 struct Driver {
     HHOOK hook = nullptr;
@@ -19,7 +21,8 @@ struct Driver {
     std::vector<HWND> pending;      // noticed, step not yet run
     std::vector<std::pair<HWND, std::string>> mustBeClosed;   // step done; checked one message later
     std::set<HWND> handled;
-    std::vector<std::string> seen, unexpected, leftOpen;
+    std::map<HWND, int> waits;      // timer rounds a noticed dialog has waited to be shown
+    std::vector<std::string> seen, unexpected, leftOpen, missed;
 };
 Driver g_driver;
 
@@ -28,6 +31,48 @@ bool IsDialog(HWND hwnd)
     char cls[16] = {};
     GetClassNameA(hwnd, cls, sizeof cls);
     return strcmp(cls, DIALOG_CLASS) == 0 && !(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD);
+}
+
+// Client coordinates of a point well outside the control: beyond its bottom-right corner.
+LPARAM OutsideOf(HWND control)
+{
+    RECT r = {};
+    GetClientRect(control, &r);
+    return MAKELPARAM(r.right + 40, r.bottom + 40);
+}
+
+void PressControl(HWND control, bool releaseOutside)
+{
+    const LPARAM inside = MAKELPARAM(5, 5);
+    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+    SendMessageA(control, WM_LBUTTONUP, 0, releaseOutside ? OutsideOf(control) : inside);
+}
+
+void ReadItems(HWND control, std::vector<std::string>* out)
+{
+    if (!out) return;
+    out->clear();
+    LRESULT count = SendMessageA(control, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT n = SendMessageA(control, CB_GETLBTEXTLEN, i, 0);
+        std::string text(n > 0 ? n + 1 : 1, '\0');
+        LRESULT got = SendMessageA(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(got > 0 ? got : 0);
+        out->push_back(text);
+    }
+}
+
+void OpenNested(HWND dlg, const Action& a)
+{
+    if (a.nested.empty()) return;
+    const Step& step = a.nested.front();
+    size_t before = g_driver.steps.size();
+    g_driver.steps.push_front(step);
+    SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(a.id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, a.id)));
+    if (g_driver.steps.size() > before) {   // the step is still there: no dialog took it
+        g_driver.steps.pop_front();
+        g_driver.missed.push_back(step.title);
+    }
 }
 
 void RunAction(HWND dlg, const Action& a)
@@ -44,6 +89,11 @@ void RunAction(HWND dlg, const Action& a)
     case ACT_SEND: SendMessageA(control, a.message, a.wParam, a.lParam); break;
     case ACT_CALL: if (a.fn) a.fn(dlg); break;
     case ACT_END: EndDialog(dlg, a.value); break;
+    case ACT_PRESS: PressControl(control, a.value != 0); break;
+    case ACT_READ_STATE: if (a.intOut) *a.intOut = control ? GetWindowWord(control, 0) : -1; break;
+    case ACT_FOCUS: SetFocus(control); break;
+    case ACT_READ_ITEMS: ReadItems(control, a.listOut); break;
+    case ACT_NESTED: OpenNested(dlg, a); break;
     }
 }
 
@@ -98,7 +148,14 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD)
     CancelLeftOpen();
     while (!g_driver.pending.empty()) {
         HWND dlg = g_driver.pending.front();
+        if (IsWindow(dlg) && !IsWindowVisible(dlg) && g_driver.waits[dlg]++ < MAX_SHOW_WAITS) {
+            // The modal loop shows a dialog created without WS_VISIBLE once its queue is idle:
+            // act on it as the user sees it, after it is shown and painted.
+            SetTimer(nullptr, 0, 0, OnTimer);
+            return;
+        }
         g_driver.pending.erase(g_driver.pending.begin());
+        g_driver.waits.erase(dlg);
         if (IsWindow(dlg)) Drive(dlg);
     }
 }
@@ -163,6 +220,26 @@ Action Send(int id, UINT message, WPARAM wParam, LPARAM lParam)
 
 Action Call(std::function<void(HWND)> fn) { Action a = Make(ACT_CALL, 0); a.fn = fn; return a; }
 Action End(int result) { Action a = Make(ACT_END, 0); a.value = result; return a; }
+Action Press(int id) { return Make(ACT_PRESS, id); }
+Action PressReleaseOutside(int id) { Action a = Make(ACT_PRESS, id); a.value = 1; return a; }
+Action ReadState(int id, int* out) { Action a = Make(ACT_READ_STATE, id); a.intOut = out; return a; }
+Action Focus(int id) { return Make(ACT_FOCUS, id); }
+Action ReadItems(int id, std::vector<std::string>* out) { Action a = Make(ACT_READ_ITEMS, id); a.listOut = out; return a; }
+
+Action Nested(int id, const Step& step)
+{
+    Action a = Make(ACT_NESTED, id);
+    a.nested.push_back(step);
+    return a;
+}
+
+Action Nested(int id, const std::string& title, const std::vector<Action>& actions)
+{
+    Step s;
+    s.title = title;
+    s.actions = actions;
+    return Nested(id, s);
+}
 
 void Install()
 {
@@ -190,12 +267,14 @@ void ClearSteps() { g_driver.steps.clear(); }
 const std::vector<std::string>& SeenDialogs() { return g_driver.seen; }
 const std::vector<std::string>& UnexpectedDialogs() { return g_driver.unexpected; }
 const std::vector<std::string>& LeftOpenDialogs() { return g_driver.leftOpen; }
+const std::vector<std::string>& MissedDialogs() { return g_driver.missed; }
 
 void ClearHistory()
 {
     g_driver.seen.clear();
     g_driver.unexpected.clear();
     g_driver.leftOpen.clear();
+    g_driver.missed.clear();
 }
 
 std::string WindowTitle(HWND window)

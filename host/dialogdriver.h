@@ -22,7 +22,14 @@ enum ActionKind {
     ACT_SEND,            // SendMessageA(control id or the dialog when id is 0, message, wParam, lParam)
     ACT_CALL,            // fn(dialog)
     ACT_END,             // EndDialog(value)
+    ACT_PRESS,           // WM_LBUTTONDOWN then WM_LBUTTONUP to control id; value 1: released outside it
+    ACT_READ_STATE,      // GetWindowWord(control id, 0) into *intOut (a channel-bar button's state)
+    ACT_FOCUS,           // SetFocus(control id), as a click into the field
+    ACT_READ_ITEMS,      // the item texts of a combo box into *listOut
+    ACT_NESTED,          // nested.front() becomes the next step, then WM_COMMAND(id, BN_CLICKED)
 };
+
+struct Step;
 
 struct Action {
     ActionKind kind;
@@ -35,6 +42,8 @@ struct Action {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     std::function<void(HWND)> fn;
+    std::vector<std::string>* listOut = nullptr;
+    std::vector<Step> nested;      // ACT_NESTED: the step of the dialog the command opens
 };
 
 Action SetText(int id, const std::string& text);
@@ -47,12 +56,22 @@ Action Check(int id, int checked);
 Action Send(int id, UINT message, WPARAM wParam, LPARAM lParam);
 Action Call(std::function<void(HWND)> fn);
 Action End(int result);
+Action Press(int id);                  // left press and release over the control
+Action PressReleaseOutside(int id);    // left press over it, release outside its rectangle
+Action ReadState(int id, int* out);
+Action Focus(int id);
+Action ReadItems(int id, std::vector<std::string>* out);
 
 struct Step {
     std::string title;             // empty: whatever dialog comes next
     std::vector<Action> actions;
     bool mayStayOpen = false;      // the actions leave it open on purpose (a later click closes it)
 };
+
+// Presses button id of the current dialog, which opens a nested modal dialog driven by step.
+// A nested dialog that does not open is recorded in MissedDialogs and its step dropped.
+Action Nested(int id, const Step& step);
+Action Nested(int id, const std::string& title, const std::vector<Action>& actions);
 
 // Installs the hook on this thread (idempotent); Uninstall removes it and forgets all steps.
 void Install();
@@ -66,6 +85,7 @@ void ClearSteps();
 const std::vector<std::string>& SeenDialogs();
 const std::vector<std::string>& UnexpectedDialogs();
 const std::vector<std::string>& LeftOpenDialogs();
+const std::vector<std::string>& MissedDialogs();   // nested steps whose dialog never opened
 void ClearHistory();
 
 // Texts of a message box (its static text) as seen by the last step that read one.
