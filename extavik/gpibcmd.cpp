@@ -540,7 +540,8 @@ static bool IntervalElapsed(GpibChannelRuntime* c, double interval)
     }
     if (c->lastRequestTick != 0 && double(c->lastRequestTick) + interval > double(now))
         return false;
-    c->lastRequestTick = now;
+    // 0 means no request yet: one made at tick 0 counts from tick 1.
+    c->lastRequestTick = now ? now : 1;
     c->requestCount++;
     return true;
 }
