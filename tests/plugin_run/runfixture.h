@@ -1,0 +1,81 @@
+// Channel runs through the real plug-in: the stand-in host drives EXTAVIK.dll over TavkX and the
+// simulated driver; what the bus saw comes from the driver's call log.
+#pragma once
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include "boardsim/tavkdrv.h"
+#include "extavik/cmdtexts.h"
+#include "tests/modules/pluginbench.h"
+
+constexpr int32_t ACTION_KIND_IN = 14;
+constexpr int32_t ACTION_KIND_OUT = 13;
+constexpr uint32_t CYCLE_MS = 10;
+
+class PluginRun : public PluginBench {
+protected:
+    // An at-start GPIB-OUT pass to the device, so that always-mode output gets its first turn.
+    ModuleRecord* Starter(int address)
+    {
+        ModuleRecord* m = CreateOut();
+        standin::Params(m)->outMode = OUT_MODE_AT_START;
+        standin::Params(m)->addr[0].primaryAddress = (int16_t)address;
+        return m;
+    }
+    // An always-mode GPIB-OUT channel 0 on the device.
+    ModuleRecord* AlwaysOut(int address, const char* script)
+    {
+        ModuleRecord* m = CreateOut();
+        standin::Params(m)->addr[0].primaryAddress = (int16_t)address;
+        SetScript(m, 0, script);
+        return m;
+    }
+    // A GPIB-IN channel 0 on the device; cycles of 10 ms with blocks of blockSize samples.
+    ModuleRecord* Reader(int address, const char* script = "READ\r\n", uint32_t blockSize = 64)
+    {
+        ModuleRecord* m = CreateIn();
+        m->outputCount = 1;
+        FastCycles(m);
+        standin::SetBlockSize(blockSize);
+        standin::SetSamplePeriodMs((double)CYCLE_MS / blockSize);
+        standin::Params(m)->addr[0].primaryAddress = (int16_t)address;
+        SetScript(m, 0, script);
+        return m;
+    }
+
+    // Driver calls of one entry since the last clear.
+    std::vector<SimCallRecord> Calls(const char* entry)
+    {
+        std::vector<SimCallRecord> calls;
+        for (uint32_t i = 0; i < sim.SimCallCount(); i++) {
+            SimCallRecord r;
+            if (sim.SimGetCall(i, &r) && strcmp(r.entry, entry) == 0)
+                calls.push_back(r);
+        }
+        return calls;
+    }
+    static std::vector<uint8_t> Bytes(const SimCallRecord& r)
+    {
+        uint32_t n = r.dataLength < (uint32_t)SIM_DATA_MAX ? r.dataLength : (uint32_t)SIM_DATA_MAX;
+        return std::vector<uint8_t>(r.data, r.data + n);
+    }
+    // The only warning shown since the records were cleared.
+    static void ExpectOneWarning(const char* caption, const std::string& text)
+    {
+        ASSERT_EQ(standin::Warnings().size(), 1u) << standin::WarningsAsUtf8();
+        EXPECT_EQ(standin::Warnings()[0].caption, caption) << standin::WarningsAsUtf8();
+        EXPECT_EQ(standin::Warnings()[0].text, text) << standin::WarningsAsUtf8();
+    }
+    static void ExpectQuiet()
+    {
+        EXPECT_TRUE(standin::Warnings().empty()) << standin::WarningsAsUtf8();
+        EXPECT_TRUE(standin::InternalErrors().empty());
+        EXPECT_EQ(standin::StopExperimentCalls(), 0);
+    }
+    static void Start()
+    {
+        standin::RunResult started;
+        ASSERT_TRUE(standin::StartExperiment(&started)) << standin::WarningsAsUtf8();
+    }
+};
