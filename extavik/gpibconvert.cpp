@@ -370,8 +370,13 @@ static uint32_t DecodeFixed(const uint8_t* data, uint64_t length, const DecodeSe
         for (uint32_t i = 0; i < n; ++i)
             out[i] = Value::Decode(p + size_t(i) * size, mask);
     } else {
-        for (uint32_t i = 0; i < n; ++i, p += stride)
+        // Step on only between values: a pointer formed past the answer, which a large
+        // skipped-byte count would give, is undefined even when nothing reads through it.
+        for (uint32_t i = 0; i < n; ++i) {
             out[i] = Value::Decode(p, mask);
+            if (i + 1 < n)
+                p += stride;
+        }
     }
     cursor->decoded += n;
     return n;
