@@ -1,12 +1,13 @@
 # make test  — install what is missing, build everything for 32-bit Windows, run all tests under Wine
 # make demo  — run the first example worksheet against the simulated bench and show the values
 # make bench — conversion and processing-cycle benchmarks (not part of make test)
+# make fuzz  — fuzz the pure units (FUZZ_SECONDS per target) and keep the new corpus in fuzz/corpus
 BUILD ?= $(CURDIR)/build
 JOBS ?= 2
 TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
 RUN := BUILD=$(BUILD) $(CURDIR)/scripts/with-display.sh
 
-.PHONY: all setup configure build test demo bench clean
+.PHONY: all setup configure build test demo bench fuzz clean
 
 all: build
 
@@ -27,6 +28,9 @@ demo: build
 
 bench: build
 	@$(RUN) $(CURDIR)/scripts/bench.sh
+
+fuzz:
+	@FUZZ_BUILD=$(BUILD)/fuzz $(CURDIR)/scripts/fuzz.sh
 
 clean:
 	rm -rf $(BUILD)
