@@ -1,0 +1,320 @@
+// Processing cycles through the stand-in host, the plug-in and TavkX, against the bare calls of
+// the simulated driver measured in the same run:
+//   idle16     one processing call of a 16-channel GPIB-IN module whose devices have no input
+//              turn, against one bare driver call (the untalk TavkSendCmd);
+//   roundtrip  one cycle of an always-mode GPIB-OUT SEND "READ?" and a GPIB-IN READ, against
+//              the driver calls that cycle makes, replayed directly from its call log.
+// Prints a table and "ratio NAME VALUE" lines; VALUE above 1 means faster than the baseline.
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+#include <chrono>
+#include <string>
+#include <vector>
+#include "boardsim/tavkdrv.h"
+#include "host/dialogdriver.h"
+#include "host/standin_host.h"
+#include "tests/tavkx/drvload.h"
+
+namespace {
+
+const char CLASS_IN[] = "KORVA:GPIB_IN";
+const char CLASS_OUT[] = "KORVA:GPIB-OUT";
+const int OWN_ADDRESS = 30;
+const int DMM = 22;
+const uint32_t BOARD = 1;
+const int REPETITIONS = 401;
+
+double Seconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Best time of one call of each function: short batches, the two measured alternately, the best
+// of many repetitions, so that batches the scheduler did not interrupt decide on a shared machine.
+struct Pair {
+    double subject = 1e9, baseline = 1e9;
+};
+template <class A, class B> Pair BestTimes(A subject, B baseline, int batch)
+{
+    Pair best;
+    for (int round = 0; round < REPETITIONS; ++round) {
+        double t0 = Seconds();
+        for (int i = 0; i < batch; ++i)
+            subject();
+        double t1 = Seconds();
+        for (int i = 0; i < batch; ++i)
+            baseline();
+        double t2 = Seconds();
+        if ((t1 - t0) / batch < best.subject) best.subject = (t1 - t0) / batch;
+        if ((t2 - t1) / batch < best.baseline) best.baseline = (t2 - t1) / batch;
+    }
+    return best;
+}
+
+// The driver's entry points, bound from the tavk.dll that TavkX uses.
+struct Driver {
+#define DRIVER_SLOT(name) decltype(&::name) name = nullptr;
+    TAVK_ENTRY_LIST(DRIVER_SLOT)
+#undef DRIVER_SLOT
+    SimControl sim;
+    bool Bind(HMODULE tavk)
+    {
+        bool all = tavk != nullptr;
+#define DRIVER_BIND(n) \
+    n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavk, #n))); \
+    all = all && n;
+        TAVK_ENTRY_LIST(DRIVER_BIND)
+#undef DRIVER_BIND
+        return all && sim.Bind(tavk);
+    }
+};
+Driver drv;
+
+// One logged driver call, replayed with the same arguments and data; the entry is looked up
+// once, so the replay costs no more than the calls themselves.
+enum StepKind { STEP_SET_EOS, STEP_SEND_CMD, STEP_SEND_DATA, STEP_RECV_DATA, STEP_LAST_ERROR, STEP_UNKNOWN };
+struct Step {
+    std::string entry;
+    StepKind kind;
+    SimCallRecord record;
+};
+
+StepKind KindOf(const std::string& entry)
+{
+    static const struct {
+        const char* entry;
+        StepKind kind;
+    } kinds[] = {
+        {"TavkSetEos", STEP_SET_EOS}, {"TavkSendCmd", STEP_SEND_CMD}, {"TavkSendDataC", STEP_SEND_DATA},
+        {"TavkRecvDataC", STEP_RECV_DATA}, {"TavkGetLastError", STEP_LAST_ERROR},
+    };
+    for (const auto& k : kinds)
+        if (entry == k.entry) return k.kind;
+    return STEP_UNKNOWN;
+}
+
+char g_receive[1 << 16];
+
+inline bool Replay(const Step& s)
+{
+    const SimCallRecord& r = s.record;
+    const uint32_t* a = r.args;
+    uint32_t n = a[3] < sizeof g_receive ? a[3] : uint32_t(sizeof g_receive);
+    switch (s.kind) {
+    case STEP_SET_EOS: return drv.TavkSetEos(BOARD, a[1], a[2]) == 1;
+    case STEP_SEND_CMD: return drv.TavkSendCmd(BOARD, r.data, r.dataLength) == 1;
+    case STEP_SEND_DATA: return drv.TavkSendDataC(BOARD, a[1], reinterpret_cast<const char*>(r.data), r.dataLength) == 1;
+    case STEP_RECV_DATA: return drv.TavkRecvDataC(BOARD, a[1], g_receive, &n) == 1;
+    case STEP_LAST_ERROR: return drv.TavkGetLastError(BOARD), true;
+    default: break;
+    }
+    fprintf(stderr, "cycle_bench: no replay for %s\n", s.entry.c_str());
+    return false;
+}
+
+std::vector<Step> LoggedCalls()
+{
+    std::vector<Step> steps;
+    for (uint32_t i = 0; i < drv.sim.SimCallCount(); i++) {
+        Step s;
+        if (drv.sim.SimGetCall(i, &s.record)) {
+            s.entry = s.record.entry;
+            s.kind = KindOf(s.entry);
+            steps.push_back(s);
+        }
+    }
+    return steps;
+}
+
+std::string DirectoryOfProgram()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+bool LoadHost()
+{
+    std::string bin = DirectoryOfProgram() + "..\\bin\\";
+    SetDllDirectoryA(bin.c_str());
+    HMODULE tavk = LoadLibraryA("tavk.dll");
+    if (!drv.Bind(tavk)) {
+        fprintf(stderr, "cycle_bench: no simulated tavk.dll in %s\n", bin.c_str());
+        return false;
+    }
+    drv.sim.SimReset();
+    if (!standin::Start() || !standin::LoadPlugin((bin + "EXTAVIK.dll").c_str())) {
+        fprintf(stderr, "cycle_bench: the plug-in does not load from %s\n", bin.c_str());
+        return false;
+    }
+    standin::EnableSimulatedTicks(standin::PluginModule());
+    standin::SetTicks(100000);
+    dialogdriver::Install();
+    if (standin::SetupPlugin() != 1 || standin::ModuleClasses().size() != 2) {
+        fprintf(stderr, "cycle_bench: the plug-in did not register its module classes\n");
+        return false;
+    }
+    return true;
+}
+
+ModuleRecord* Create(const char* className, int myAddress)
+{
+    dialogdriver::AnswerSelect(myAddress);
+    int32_t result = 0;
+    ModuleRecord* m = standin::CreateModule(className, &result);
+    return result == 1 ? m : nullptr;
+}
+
+void SetScript(ModuleRecord* m, int ch, const char* script)
+{
+    GpibModuleParams* p = standin::Params(m);
+    memset(p->commandText[ch], 0, GPIB_COMMAND_TEXT_SIZE);
+    strcpy(p->commandText[ch], script);
+}
+
+struct Row {
+    const char* name;
+    const char* what;
+    const char* baseline;
+    Pair times;
+};
+
+void PrintTable(const std::vector<Row>& rows)
+{
+    printf("%-10s %-46s %12s %-34s %12s %7s\n", "name", "measured", "ns", "baseline", "ns", "ratio");
+    for (const Row& r : rows)
+        printf("%-10s %-46s %12.0f %-34s %12.0f %7.2f\n", r.name, r.what, r.times.subject * 1e9, r.baseline,
+               r.times.baseline * 1e9, r.times.baseline / r.times.subject);
+    for (const Row& r : rows)
+        printf("ratio %s %.3f\n", r.name, r.times.baseline / r.times.subject);
+}
+
+// A GPIB-IN module of 16 channels on devices 1..16 that nothing gives an input turn.
+bool MeasureIdle(std::vector<Row>& rows)
+{
+    ModuleRecord* in = Create(CLASS_IN, OWN_ADDRESS - 1);
+    if (!in) return false;
+    in->outputCount = GPIB_CHANNELS;
+    for (int ch = 0; ch < GPIB_CHANNELS; ch++)
+        standin::Params(in)->addr[ch].primaryAddress = int16_t(ch + 1);
+    standin::RunResult started;
+    if (!standin::StartExperiment(&started)) return false;
+    drv.sim.SimClearCalls();
+    standin::Process(in);
+    if (drv.sim.SimCallCount() != 0) {
+        fprintf(stderr, "cycle_bench: the idle cycle called the driver\n");
+        return false;
+    }
+    const uint8_t untalk = 0x5F;
+    Pair t = BestTimes([&] { standin::Process(in); }, [&] { drv.TavkSendCmd(BOARD, &untalk, 1); }, 1000);
+    standin::EndExperiment();
+    standin::RemoveModule(in);
+    rows.push_back({"idle16", "GPIB-IN cycle, 16 channels without turn", "one TavkSendCmd (untalk)", t});
+    return true;
+}
+
+// An at-start pass gives the multimeter its first turn; then every 10 ms cycle queries and reads.
+bool MeasureRoundTrip(std::vector<Row>& rows)
+{
+    ModuleRecord* starter = Create(CLASS_OUT, OWN_ADDRESS);
+    ModuleRecord* query = Create(CLASS_OUT, OWN_ADDRESS);
+    ModuleRecord* reader = Create(CLASS_IN, OWN_ADDRESS);
+    if (!starter || !query || !reader) return false;
+    standin::Params(starter)->outMode = OUT_MODE_AT_START;
+    SetScript(query, 0, "SEND \"READ?\"\r\n");
+    reader->outputCount = 1;
+    standin::Params(reader)->requestInterval[0] = 0.01;
+    standin::SetSamplePeriodMs(10.0);
+    standin::SetBlockSize(1);
+    standin::RunResult started;
+    if (!standin::StartExperiment(&started)) return false;
+
+    standin::RunCycle();
+    drv.sim.SimClearCalls();
+    standin::RunCycle();
+    std::vector<Step> steps = LoggedCalls();
+    size_t samples = standin::ReleasedSamples(reader, 0).size();
+    if (samples != 2 || !standin::Warnings().empty()) {
+        fprintf(stderr, "cycle_bench: the round trip delivered %u values: %s\n", unsigned(samples),
+                standin::WarningsAsUtf8().c_str());
+        return false;
+    }
+    printf("driver calls of one round trip:");
+    for (const Step& s : steps)
+        printf(" %s", s.entry.c_str());
+    printf("\n");
+    for (const Step& s : steps)
+        if (!Replay(s)) return false;
+
+    // Where the time goes: the same work through TavkX alone, and the two processing calls
+    // without the host's cycle around them.
+    GpibExports gpib;
+    if (!gpib.Bind(GetModuleHandleA("TavkX.dll"))) return false;
+    Pair tavkx = BestTimes(
+        [&] {
+            short status = 0;
+            gpib.GpibSend(DMM, 5, "READ?", 0, &status);
+            gpib.GpibRecv(DMM, 8192, g_receive, 0, &status);
+        },
+        [&] {
+            for (const Step& s : steps)
+                Replay(s);
+        },
+        50);
+    rows.push_back({"tavkx", "GpibSend READ? + GpibRecv", "the same driver calls, bare", tavkx});
+
+    uint32_t calls = 0;
+    Pair plugin = BestTimes(
+        [&] {
+            standin::Process(query);
+            standin::Process(reader);
+            standin::AdvanceTicks(10);
+            if (++calls % 1024 == 0) standin::ClearReleasedBlocks();
+        },
+        [&] {
+            for (const Step& s : steps)
+                Replay(s);
+        },
+        50);
+    rows.push_back({"plugin", "processing calls of query and reader", "the same driver calls, bare", plugin});
+
+    uint32_t cycles = 0;
+    Pair t = BestTimes(
+        [&] {
+            standin::RunCycle();
+            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
+        },
+        [&] {
+            for (const Step& s : steps)
+                Replay(s);
+        },
+        50);
+    standin::EndExperiment();
+    if (standin::StopExperimentCalls() != 0 || !standin::Warnings().empty()) {
+        fprintf(stderr, "cycle_bench: the run stopped: %s\n", standin::WarningsAsUtf8().c_str());
+        return false;
+    }
+    static char what[64];
+    snprintf(what, sizeof what, "SEND READ? + READ cycle, %u driver calls", unsigned(steps.size()));
+    rows.push_back({"roundtrip", what, "the same driver calls, bare", t});
+    return true;
+}
+
+}  // namespace
+
+int main()
+{
+    if (!LoadHost()) return 1;
+    std::vector<Row> rows;
+    bool ok = MeasureIdle(rows) && MeasureRoundTrip(rows);
+    PrintTable(rows);
+    printf("targets: idle16 above 1, roundtrip at least 0.8\n");
+    dialogdriver::Uninstall();
+    standin::RemoveAllModules();
+    standin::FinishPlugin();
+    standin::UnloadPlugin();
+    standin::Shutdown();
+    return ok ? 0 : 1;
+}
