@@ -280,6 +280,24 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
         50);
     rows.push_back({"plugin", "processing calls of query and reader", "the same driver calls, bare", plugin});
 
+    // The host's two block services that every delivery calls, as a share of the driver calls.
+    auto offer = reinterpret_cast<GetCurrentOutputBlockFn>(standin::AnswerFor(30001, "GetCurrentOutputBlock"));
+    auto release = reinterpret_cast<NewReleaseOutputBlockFn>(standin::AnswerFor(30001, "NewReleaseOutputBlock"));
+    void* output = reader->outputChannel[0];
+    uint32_t blocks = 0;
+    Pair host = BestTimes(
+        [&] {
+            offer(output);
+            release(output, "gpibcmd", 1);
+            if (++blocks % 1024 == 0) standin::ClearReleasedBlocks();
+        },
+        [&] {
+            for (const Step& s : steps)
+                Replay(s);
+        },
+        50);
+    rows.push_back({"hostblock", "host: offer and release one output block", "the same driver calls, bare", host});
+
     uint32_t cycles = 0;
     Pair t = BestTimes(
         [&] {
