@@ -1,6 +1,7 @@
 # make test  — install what is missing, build everything for 32-bit Windows, run all tests under Wine
 # make demo  — run the first example worksheet against the simulated bench and show the values
 # make bench — conversion and processing-cycle benchmarks (not part of make test)
+# make soak  — millions of processing cycles on one bus, one summary line (SOAK_CYCLES sets the count)
 # make fuzz  — fuzz the pure units (FUZZ_SECONDS per target) and keep the new corpus in fuzz/corpus
 BUILD ?= $(CURDIR)/build
 JOBS ?= 2
@@ -31,6 +32,10 @@ bench: build
 
 fuzz:
 	@FUZZ_BUILD=$(BUILD)/fuzz $(CURDIR)/scripts/fuzz.sh
+
+soak: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target gpib_soak
+	@$(RUN) $(CURDIR)/scripts/soak.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -7,6 +7,7 @@
 #include "extavik/cmdtexts.h"
 #include "extavik/resources/resource.h"
 #include "tests/faults/labbench.h"
+#include "tests/modules/pluginbench.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 #include "extavik/gpibtypes.h"
-#include "tests/modules/pluginbench.h"
+#include <string.h>
+#include "host/standin_host.h"
+#include "tests/tavkx/drvload.h"
 
 namespace labbench {
 

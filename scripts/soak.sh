@@ -1,0 +1,7 @@
+#!/bin/sh
+# Runs the soak program under Wine (called by make soak inside a display). SOAK_CYCLES sets the
+# number of processing cycles (default one million; the full soak is 10000000).
+set -e
+here=$(cd "$(dirname "$0")/.." && pwd)
+: "${BUILD:=$here/build}"
+cd "$BUILD/soak" && wine ./gpib_soak.exe

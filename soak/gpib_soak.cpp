@@ -1,0 +1,170 @@
+// Soak run: a 16-channel GPIB-IN module and its GPIB-OUT partners on one bus, every data type,
+// host actions every few cycles, for millions of processing cycles on the simulated clock. Every
+// instrument's n-th reading is n, so each channel's delivered values must be 0, 1, 2, ... exactly
+// once and in order. Prints one summary line; exit code 0 only when nothing was lost, duplicated
+// or left on the host heap and memory and handle counts stayed flat.
+#include <windows.h>
+#include <psapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include "host/dialogdriver.h"
+#include "host/standin_host.h"
+#include "tests/faults/labbench.h"
+
+namespace {
+
+DriverVariant g_driver;
+
+std::string DirectoryOfProgram()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
+
+bool LoadHost()
+{
+    std::string bin = DirectoryOfProgram() + "..\\bin\\";
+    SetDllDirectoryA(bin.c_str());
+    g_driver.tavk = LoadLibraryA("tavk.dll");
+    if (!g_driver.sim.Bind(g_driver.tavk) || !labbench::ResetBench(g_driver.sim, GPIB_CHANNELS)) {
+        fprintf(stderr, "gpib_soak: no simulated bench from %s\n", bin.c_str());
+        return false;
+    }
+    if (!standin::Start() || !standin::LoadPlugin((bin + "EXTAVIK.dll").c_str()))
+        return false;
+    standin::EnableSimulatedTicks(standin::PluginModule());
+    standin::SetTicks(100000);
+    dialogdriver::Install();
+    return standin::SetupPlugin() == 1 && standin::ModuleClasses().size() == 2;
+}
+
+ModuleRecord* Create(const char* className)
+{
+    dialogdriver::AnswerSelect(30);
+    return standin::CreateModule(className);
+}
+
+// Checks the newly released samples of each channel against its ramp, then forgets them.
+struct RampCheck {
+    uint64_t next[GPIB_CHANNELS] = {};
+    uint64_t values = 0, lost = 0, duplicated = 0;
+    // The largest reading a channel's format carries exactly (2-byte sources saturate, float32
+    // holds integers up to 2^24); beyond it only the count is checked.
+    static uint64_t Ceiling(int ch)
+    {
+        int32_t type = labbench::SOURCES[ch % labbench::SOURCE_COUNT].dataType;
+        return type == DATA_INT16 ? 32767u : type == DATA_UINT16 ? 65535u : (1u << 24);
+    }
+    void Take(ModuleRecord* reader, int channels)
+    {
+        for (int ch = 0; ch < channels; ch++) {
+            for (float v : standin::ReleasedSamples(reader, ch)) {
+                values++;
+                uint64_t got = uint64_t(v);
+                if (next[ch] >= Ceiling(ch)) {
+                    next[ch]++;
+                } else if (got == next[ch]) {
+                    next[ch]++;
+                } else if (got > next[ch]) {
+                    lost += got - next[ch];
+                    next[ch] = got + 1;
+                } else {
+                    duplicated++;
+                }
+            }
+        }
+        standin::ClearReleasedBlocks();
+    }
+};
+
+struct ProcessSample {
+    size_t workingSet;
+    DWORD handles;
+};
+
+ProcessSample SampleProcess()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    return {counters.WorkingSetSize, handles};
+}
+
+}  // namespace
+
+int main()
+{
+    const char* env = getenv("SOAK_CYCLES");
+    const uint32_t cycles = env ? uint32_t(strtoul(env, nullptr, 10)) : 1000000u;
+    const uint32_t sampleEvery = cycles >= 1000000u ? 1000000u : (cycles / 10 ? cycles / 10 : 1);
+    if (!LoadHost()) {
+        fprintf(stderr, "gpib_soak: the host or the plug-in did not start\n");
+        return 2;
+    }
+    labbench::Lab lab;
+    lab.starter = Create("KORVA:GPIB-OUT");
+    lab.query = Create("KORVA:GPIB-OUT");
+    lab.reader = Create("KORVA:GPIB_IN");
+    lab.finisher = Create("KORVA:GPIB-OUT");
+    if (!lab.starter || !lab.query || !lab.reader || !lab.finisher) {
+        fprintf(stderr, "gpib_soak: module creation failed\n");
+        return 2;
+    }
+    labbench::Configure(lab, g_driver.sim, GPIB_CHANNELS);
+    const size_t baselineBlocks = standin::LiveBlockCount();
+
+    RampCheck check;
+    std::vector<ProcessSample> samples;
+    standin::RunOptions run;
+    run.cycles = cycles;
+    // A host action every few cycles on each module type.
+    run.beforeCycle = [&](uint32_t cycle) {
+        if (cycle % 7 == 3)
+            standin::RunAction(lab.reader, 1 << (cycle % GPIB_CHANNELS), ACTION_KIND_RECV_COMMAND);
+        if (cycle % 11 == 5)
+            standin::RunAction(lab.query, 1 << (cycle % GPIB_CHANNELS), ACTION_KIND_REQUEST_COMMAND);
+        if (cycle % 4096 == 0) {
+            check.Take(lab.reader, lab.channels);
+            g_driver.sim.SimClearCalls();
+        }
+    };
+    run.progressEvery = sampleEvery;
+    run.progress = [&](uint32_t done) {
+        samples.push_back(SampleProcess());
+        fprintf(stderr, "gpib_soak: %u cycles, working set %u KB, handles %lu\n", done,
+                unsigned(samples.back().workingSet / 1024), (unsigned long)samples.back().handles);
+    };
+    samples.push_back(SampleProcess());
+    standin::RunResult result = standin::RunExperiment(run);
+    check.Take(lab.reader, lab.channels);
+
+    const size_t heapBlocks = standin::LiveBlockCount() - baselineBlocks;
+    const int damaged = standin::CheckHeap();
+    const size_t heapErrors = standin::HeapErrors().size();
+    // Drift: from the first million-cycle sample (warm) to the last.
+    const ProcessSample& first = samples.size() > 1 ? samples[1] : samples[0];
+    const ProcessSample& last = samples.back();
+    const long memoryDriftKB = long(last.workingSet / 1024) - long(first.workingSet / 1024);
+    const long handleDrift = long(last.handles) - long(first.handles);
+    printf("soak: cycles %u, values %llu, lost %llu, duplicated %llu, heap blocks %u, heap errors %u, "
+           "memory drift %ld KB, handle drift %ld, warnings %u, stopped %d\n",
+           result.cycles, (unsigned long long)check.values, (unsigned long long)check.lost,
+           (unsigned long long)check.duplicated, unsigned(heapBlocks), unsigned(heapErrors + damaged),
+           memoryDriftKB, handleDrift, unsigned(standin::Warnings().size()), int(result.stoppedByPlugin));
+    for (const standin::WarningRecord& w : standin::Warnings())
+        fprintf(stderr, "gpib_soak: warning %s: %s\n", standin::ToUtf8(w.caption).c_str(), standin::ToUtf8(w.text).c_str());
+    const bool good = result.started && result.cycles == cycles && !result.stoppedByPlugin && check.lost == 0 &&
+                      check.duplicated == 0 && check.values > 0 && heapBlocks == 0 && heapErrors == 0 &&
+                      damaged == 0 && handleDrift <= 0 && memoryDriftKB < 1024;
+    dialogdriver::Uninstall();
+    standin::RemoveAllModules();
+    standin::FinishPlugin();
+    return good ? 0 : 1;
+}
