@@ -326,7 +326,7 @@ void ResetChannelRun(GpibChannelRuntime* rt)
 {
     rt->requestCount = 0;
     rt->scriptPos = 0;
-    rt->reserved8 = 0;
+    rt->requestTickValid = 0;
     rt->dataReady = 0;
     rt->reserved32 = 0;
     rt->waitStart = 0;

@@ -534,14 +534,16 @@ static double OutputInterval(const GpibModuleParams* params, int channel)
 static bool IntervalElapsed(GpibChannelRuntime* c, double interval)
 {
     uint32_t now = CurrentTick();
-    if (now < c->lastRequestTick) {
-        c->lastRequestTick = 0;   // the counter wrapped
+    if (c->requestTickValid && now < c->lastRequestTick) {
+        c->requestTickValid = 0;   // the counter wrapped: the next request needs no check
+        c->lastRequestTick = 0;
         c->tickWraps++;
     }
-    if (c->lastRequestTick != 0 && double(c->lastRequestTick) + interval > double(now))
+    if (c->requestTickValid && double(c->lastRequestTick) + interval > double(now))
         return false;
-    // 0 means no request yet: one made at tick 0 counts from tick 1.
-    c->lastRequestTick = now ? now : 1;
+    // A request at tick 0 is a request too, so validity is kept apart from the tick value.
+    c->lastRequestTick = now;
+    c->requestTickValid = 1;
     c->requestCount++;
     return true;
 }

@@ -106,7 +106,7 @@ struct ScriptCommand {
 struct GpibChannelRuntime {
     int32_t requestCount;                                      // 0
     int32_t scriptPos;                                         // 4
-    int32_t reserved8;                                         // 8
+    int32_t requestTickValid;                                  // 8  1 while lastRequestTick holds a request
     int32_t dataReady;                                         // 12
     float* ring;                                               // 16
     uint32_t ringRead;                                         // 20
