@@ -10,6 +10,7 @@
 #include "boardsim/simctl.h"
 
 enum { SIM_ADDRESS_MAX = 30, SIM_BOARD_HANDLE = 1, SIM_NO_ERROR = 0 };
+const size_t SIM_INPUT_HISTORY_MAX = 1u << 20;   // bytes of received data kept per device
 
 enum SimRole { ROLE_NONE = 0, ROLE_CONTROLLER = 1, ROLE_SYSTEM_CONTROLLER = 2, ROLE_DEVICE = 3 };
 enum SimKind { KIND_MULTIMETER, KIND_BINARY, KIND_SRQ, KIND_SILENT };
@@ -57,7 +58,7 @@ struct SimInstrument {
     uint32_t readyAt = 0;
     uint32_t readings = 0, clears = 0, triggers = 0;
     std::deque<SimByte> output;
-    std::string input;              // everything received since the last clear of the log
+    std::string input;              // what it received since the last clear (the newest SIM_INPUT_HISTORY_MAX bytes at most)
     uint8_t stb = 0;
     int ist = 0, ppLine = -1, ppSense = 1;
     bool remote = false, lockout = false, listener = false, talker = false;
