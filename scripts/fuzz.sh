@@ -37,6 +37,8 @@ max_len_of() {
   case "$1" in
     parse) echo 900 ;;
     fieldcheck) echo 40 ;;
+    ring) echo 256 ;;
+    decode) echo 512 ;;
     *) echo 2048 ;;
   esac
 }
