@@ -11,6 +11,10 @@ constexpr char CMD_TEXT_SENDCMD[] = "コマンド・エラー：\"%s\"";
 
 // Captions of the bus error messages.
 constexpr char CMD_TITLE_SEND[] = "SEND コマンド";
+constexpr char CMD_TITLE_SETTIME[] = "SETTIME コマンド";
+constexpr char CMD_TITLE_IFC[] = "IFC コマンド";
+constexpr char CMD_TITLE_RENON[] = "RENON コマンド";
+constexpr char CMD_TITLE_RENOFF[] = "RENOFF コマンド";
 constexpr char CMD_TITLE_READ[] = "READコマンド・エラー";
 constexpr char CMD_TITLE_SPOLL[] = "シリアルポール";
 constexpr char CMD_TITLE_PPOLL[] = "パラレルポール";

@@ -11,6 +11,11 @@
 
 typedef int (*CommandHandler)(ModuleRecord* module, int channel, const char* argument);
 
+struct CommandRun {
+    CommandHandler handler;
+    const char* caption;   // of the message when a raw bus status ends the pass
+};
+
 static int HandleSetTime(ModuleRecord* module, int channel, const char* argument);
 static int HandleIfc(ModuleRecord* module, int channel, const char* argument);
 static int HandleRenOn(ModuleRecord* module, int channel, const char* argument);
@@ -21,9 +26,16 @@ static int HandleWait(ModuleRecord* module, int channel, const char* argument);
 static int HandleRead(ModuleRecord* module, int channel, const char* argument);
 
 // Bound to CommandKeywords by position: keyword number - 1.
-static const CommandHandler CommandHandlers[COMMAND_COUNT] = {
-    HandleSetTime, HandleIfc, HandleRenOn, HandleRenOff, HandleSendCmd, HandleSend, HandleWait, HandleRead,
+static const CommandRun CommandRuns[COMMAND_COUNT] = {
+    {HandleSetTime, CMD_TITLE_SETTIME}, {HandleIfc, CMD_TITLE_IFC}, {HandleRenOn, CMD_TITLE_RENON},
+    {HandleRenOff, CMD_TITLE_RENOFF}, {HandleSendCmd, CMD_TITLE_SENDCMD}, {HandleSend, CMD_TITLE_SEND},
+    {HandleWait, nullptr}, {HandleRead, CMD_TITLE_READ},
 };
+
+static bool IsRawStatus(int r)
+{
+    return r != RUN_DONE && r != RUN_FAILED && r != RUN_SUSPENDED;
+}
 
 // Bus commands that SENDCMD names. An addressed command is preceded by the channel's listen
 // address (primary address + 0x20).
@@ -184,6 +196,7 @@ int RunChannelScript(ModuleRecord* module, int channel, int result)
     GpibChannelRuntime* c = module->channel[channel];
     char argument[ARGUMENT_BUFFER];
     int r = result;
+    const char* lastCaption = nullptr;
     if (c->scriptPos < 0 || c->scriptPos >= GPIB_SCRIPT_LINES)
         c->scriptPos = 0;
     for (int i = c->scriptPos; i < GPIB_SCRIPT_LINES; ++i) {
@@ -203,7 +216,9 @@ int RunChannelScript(ModuleRecord* module, int channel, int result)
                 memcpy(argument, command.argText, size_t(length));
                 argument[length] = '\0';
             }
-            r = Status16(CommandHandlers[command.keyword - 1](module, channel, argument));
+            const CommandRun& run = CommandRuns[command.keyword - 1];
+            r = Status16(run.handler(module, channel, argument));
+            lastCaption = run.caption;
             if (r == RUN_SUSPENDED)
                 return RUN_SUSPENDED;
             if (r == RUN_FAILED)
@@ -211,6 +226,10 @@ int RunChannelScript(ModuleRecord* module, int channel, int result)
         }
         c->scriptPos = i + 1;
     }
+    // A failing bus command that ends the pass would stop the experiment without a word: it is
+    // reported like a failing SEND (an unreported time-out counts as done).
+    if (lastCaption && IsRawStatus(r))
+        r = ReportBusError(module->params, lastCaption, r, channel);
     return r;
 }
 

@@ -223,16 +223,18 @@ TEST_F(CommandRun, WaitWithoutNumberIsNoWait)
     EXPECT_EQ(DeviceInput(kDmm), "Y\n");
 }
 
-// A raw status of a command that is not the last one has no effect on the result.
+// A raw status of a command that is not the last one has no effect on the result; one that ends
+// the pass is shown under the command's caption, so the stop that follows has its message.
 TEST_F(CommandRun, ResultIsThatOfTheLastCommand)
 {
     Script("SETTIME \"-5\"\r\nIFC");
     g_sim.ScriptCall("TavkSetTime", 1, 0, 6, 0);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), 0);
+    EXPECT_TRUE(g_shown.empty());
     channels[0].scriptPos = 0;
     g_sim.ScriptCall("TavkIfc", 1, 0, 8, 0);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), GPIB_ERR_MODE);
-    EXPECT_TRUE(g_shown.empty());
+    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
+    EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_IFC, CMD_TEXT_BUS_MODE } }));
 }
 
 // ---- SENDCMD ----
