@@ -79,8 +79,10 @@ bool RunCycle(bool paused)
         g_host.paused = paused;
         PublishVariables();
     }
-    for (ModuleRecord* m : Modules())
-        if (!paused) Process(m);
+    // Straight through the host's own list: a cycle allocates nothing and looks nothing up.
+    if (!paused)
+        for (size_t i = 0; i < g_host.modules.size(); i++)
+            g_host.modules[i]->cls->record.processProc(g_host.modules[i]->record);
     AdvanceTicks((uint32_t)llround(g_host.samplePeriodMs * g_host.blockSize));
     g_host.experimentCycle++;
     return !g_host.stopRequested;
