@@ -95,7 +95,8 @@ struct SimState {
     uint32_t clockMs = 0, opCostMs = 1;
     FILE* trace = nullptr;
     std::string benchTrace;                 // trace file named by the bench
-    std::deque<SimCallRecord> log;
+    // Ring of the last SIM_LOG_KEPT calls, call n at n % SIM_LOG_KEPT: logging a call allocates nothing.
+    std::vector<SimCallRecord> log = std::vector<SimCallRecord>(SIM_LOG_KEPT);
     uint32_t logTotal = 0;
     std::vector<std::pair<std::string, uint32_t>> callCounts;
     std::vector<SimScript> scripts;

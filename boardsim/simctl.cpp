@@ -20,7 +20,6 @@ static bool KnownEntry(const char* name)
 
 static void ClearCalls()
 {
-    Sim().log.clear();
     Sim().logTotal = 0;
     Sim().callCounts.clear();
 }
@@ -57,9 +56,9 @@ extern "C" uint32_t WINAPI SimCallCount(void)
 extern "C" int32_t WINAPI SimGetCall(uint32_t index, SimCallRecord* record)
 {
     SimState& s = Sim();
-    uint32_t first = s.logTotal - static_cast<uint32_t>(s.log.size());
-    if (!record || index < first || index >= s.logTotal) return 0;
-    *record = s.log[index - first];
+    uint32_t kept = s.logTotal < uint32_t(SIM_LOG_KEPT) ? s.logTotal : uint32_t(SIM_LOG_KEPT);
+    if (!record || index < s.logTotal - kept || index >= s.logTotal) return 0;
+    *record = s.log[index % SIM_LOG_KEPT];
     return 1;
 }
 

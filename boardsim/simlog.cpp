@@ -115,8 +115,7 @@ int32_t SimCallEnd(SimCall& call, int32_t result, const std::string& detail)
     call.rec.lastError = s.board.lastError;
     call.rec.timeMs = s.clockMs;
     if (s.trace) SimTraceLine(TraceText(call.rec, detail));
-    s.log.push_back(call.rec);
-    if (s.log.size() > SIM_LOG_KEPT) s.log.pop_front();
+    s.log[s.logTotal % SIM_LOG_KEPT] = call.rec;
     s.logTotal++;
     return call.rec.result;
 }
