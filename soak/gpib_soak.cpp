@@ -93,7 +93,13 @@ ProcessSample SampleProcess()
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     DWORD handles = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    if (!GetProcessHandleCount(GetCurrentProcess(), &handles) || handles == 0) {
+        // Wine answers 0 here; a new handle takes the lowest free slot, so its number grows
+        // exactly when handles are left open.
+        HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        handles = DWORD(reinterpret_cast<uintptr_t>(probe) / 4);
+        CloseHandle(probe);
+    }
     return {counters.WorkingSetSize, handles};
 }
 
@@ -142,8 +148,10 @@ int main()
                 unsigned(samples.back().workingSet / 1024), (unsigned long)samples.back().handles);
     };
     samples.push_back(SampleProcess());
+    const DWORD startMs = GetTickCount();
     standin::RunResult result = standin::RunExperiment(run);
     check.Take(lab.reader, lab.channels);
+    const double seconds = (GetTickCount() - startMs) / 1000.0;
 
     const size_t heapBlocks = standin::LiveBlockCount() - baselineBlocks;
     const int damaged = standin::CheckHeap();
@@ -154,10 +162,11 @@ int main()
     const long memoryDriftKB = long(last.workingSet / 1024) - long(first.workingSet / 1024);
     const long handleDrift = long(last.handles) - long(first.handles);
     printf("soak: cycles %u, values %llu, lost %llu, duplicated %llu, heap blocks %u, heap errors %u, "
-           "memory drift %ld KB, handle drift %ld, warnings %u, stopped %d\n",
+           "memory drift %ld KB, handle drift %ld, warnings %u, stopped %d, %.0f s (%.1f us per cycle)\n",
            result.cycles, (unsigned long long)check.values, (unsigned long long)check.lost,
            (unsigned long long)check.duplicated, unsigned(heapBlocks), unsigned(heapErrors + damaged),
-           memoryDriftKB, handleDrift, unsigned(standin::Warnings().size()), int(result.stoppedByPlugin));
+           memoryDriftKB, handleDrift, unsigned(standin::Warnings().size()), int(result.stoppedByPlugin),
+           seconds, result.cycles ? seconds * 1e6 / result.cycles : 0.0);
     for (const standin::WarningRecord& w : standin::Warnings())
         fprintf(stderr, "gpib_soak: warning %s: %s\n", standin::ToUtf8(w.caption).c_str(), standin::ToUtf8(w.text).c_str());
     const bool good = result.started && result.cycles == cycles && !result.stoppedByPlugin && check.lost == 0 &&
