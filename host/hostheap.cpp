@@ -131,6 +131,15 @@ int CheckHeap()
         damaged++;
         g_heap.errors.push_back("guard bytes damaged: " + Describe(kv.first, kv.second));
     }
+    for (HostModule* m : g_host.modules) {
+        std::vector<std::pair<const char*, void*>> blocks = {{"parameter", m->record->params}, {"run-time", m->record->runtime}};
+        for (int ch = 0; ch < GPIB_CHANNELS; ch++) blocks.push_back({"channel", m->record->channel[ch]});
+        for (const auto& b : blocks) {
+            if (!b.second || GuardedIntact(b.second)) continue;
+            damaged++;
+            g_heap.errors.push_back(std::string("guard bytes damaged: ") + b.first + " block of " + std::string(m->record->moduleName, strnlen(m->record->moduleName, sizeof m->record->moduleName)));
+        }
+    }
     return damaged;
 }
 

@@ -16,13 +16,14 @@ std::string CopyText(const char* text, size_t limit)
     return std::string(text, n);
 }
 
-void* ZeroedBlock(size_t size) { return calloc(1, size ? size : 1); }
+// The module's own blocks carry guard bytes too, so CheckHeap sees writes beyond them.
+void* ZeroedBlock(size_t size) { return GuardedAlloc(size ? size : 1); }
 
 void FreeModuleBlocks(HostModule* m)
 {
-    free(m->record->params);
-    free(m->record->runtime);
-    for (int ch = 0; ch < GPIB_CHANNELS; ch++) free(m->record->channel[ch]);
+    GuardedFree(m->record->params);
+    GuardedFree(m->record->runtime);
+    for (int ch = 0; ch < GPIB_CHANNELS; ch++) GuardedFree(m->record->channel[ch]);
     for (HostOutput& out : m->outputs) GuardedFree(out.offered);
     for (HostInput& in : m->inputs) GuardedFree(in.handedOut);
     free(m->record);
