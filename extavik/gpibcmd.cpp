@@ -451,7 +451,11 @@ static int SerialPollGate(ModuleRecord* module, int channel, uint8_t* turn)
         if (StatusBit(statusByte, params->spollErrorBit[channel]) && params->spollStopOnError[channel] == 1) {
             // The message ends the pass; polling on would only show it again.
             *turn = DEVICE_OUTPUT_TURN;
-            HOST_CALL(ShowWarning)(CMD_TITLE_SPOLL_ERROR, params->spollErrorText[channel]);
+            // The stored text need not end inside its field: show it cut there.
+            char text[GPIB_SPOLL_TEXT_SIZE];
+            memcpy(text, params->spollErrorText[channel], sizeof text - 1);
+            text[sizeof text - 1] = 0;
+            HOST_CALL(ShowWarning)(CMD_TITLE_SPOLL_ERROR, text);
             return RUN_FAILED;
         }
         if (StatusBit(statusByte, params->spollReadyBit[channel]))
