@@ -292,11 +292,25 @@ protected:
         // experiment the host began.
         if (!result.started)
             for (ModuleRecord* m : standin::Modules()) standin::SendToModule(m, MM_STOP);
+        // The host may send its action messages and the bus-settings message at any time.
+        MessagesWhileStopped(reader, ACTION_KIND_RECV_COMMAND);
+        MessagesWhileStopped(writer, ACTION_KIND_REQUEST_COMMAND);
         ExpectKnownRunWarnings(storedIn, in.name);
         EXPECT_EQ(standin::LiveBlockCount(), baselineBlocks) << in.name << ": left on the heap after stop";
         ExpectCleanHeap(in.name);
         Collect();
         standin::ClearReleasedBlocks();
+    }
+
+    static void MessagesWhileStopped(ModuleRecord* m, int32_t kind)
+    {
+        ActionDescription desc = {};
+        desc.kind = kind;
+        standin::ArmAction(m, 0xFFFF, kind);
+        standin::RunAction(m, 0x8001, kind);
+        standin::DescribeAction(m, 0xFFFF, &desc);
+        standin::ResetActions(m);
+        standin::SendToModule(m, MM_TAKE_BUS_SETTINGS);
     }
 
     void ExerciseBoth(const std::string& name, void (*change)(GpibModuleParams*, double), double value)
