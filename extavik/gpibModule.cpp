@@ -302,6 +302,16 @@ int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
             RefuseStart(text);
             return 0;
         }
+        // The interval paces the bus. A short one is held to the host's sample period anyway;
+        // NaN, zero, negative or huge values would mean a request on every cycle or never one.
+        const double interval = p->requestInterval[ch];
+        if (checkBuffers && !(interval > 0.0 && interval <= REQUEST_INTERVAL_MAX)) {
+            char value[32];
+            snprintf(value, sizeof value, "%g", interval);
+            snprintf(text, sizeof text, START_TEXT_INTERVAL, name, ch, value);
+            RefuseStart(text);
+            return 0;
+        }
     }
     return 1;
 }

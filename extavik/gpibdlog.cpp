@@ -8,6 +8,7 @@
 #include "extavik/controls.h"
 #include "extavik/fieldcheck.h"
 #include "extavik/gpibModule.h"
+#include "extavik/modtexts.h"
 #include "extavik/resources/resource.h"
 
 GpibModuleParams* pWorkParams;
@@ -433,7 +434,7 @@ static int ReadRecvInterval(HWND dialog, GpibModuleParams* p, unsigned c)
     char field[FIELD_TEXT_SIZE] = "";
     GetDlgItemTextA(dialog, IDC_RECV_INTERVAL, field, sizeof field);
     double seconds;
-    if (!CheckDecimalText(field, 0.01, 60000.0, HostDecimalSeparator(), &seconds)) {
+    if (!CheckDecimalText(field, REQUEST_INTERVAL_MIN, REQUEST_INTERVAL_MAX, HostDecimalSeparator(), &seconds)) {
         HOST_CALL(ShowWarning)(WARN_TITLE_RECV, WARN_INTERVAL);
         return 0;
     }

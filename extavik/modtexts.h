@@ -22,6 +22,7 @@ constexpr char START_TITLE[] = "GPIB";
 constexpr char START_TEXT_OWN_ADDRESS[] = "%s: 自アドレス %d は使用できません（0～30）。";
 constexpr char START_TEXT_PRIMARY[] = "%s CH%02d: 一次アドレス %d は使用できません（0～30）。";
 constexpr char START_TEXT_BUFFER[] = "%s CH%02d: 転送バッファ %u KB は使用できません（4～16384）。";
+constexpr char START_TEXT_INTERVAL[] = "%s CH%02d: リクエストレート %s 秒は使用できません（60000 秒以下の正の値）。";
 enum { START_MESSAGE_SIZE = 160 };
 
 // Host actions.
@@ -37,4 +38,6 @@ enum {
     RECV_BUFFER_KB_MAX = 16384,
 };
 constexpr double DEFAULT_REQUEST_INTERVAL = 1.0;
+constexpr double REQUEST_INTERVAL_MIN = 0.01;      // seconds, as the receive dialog accepts
+constexpr double REQUEST_INTERVAL_MAX = 60000.0;
 constexpr char DEFAULT_IN_SCRIPT[] = "READ\r\n";

@@ -1,5 +1,6 @@
 // The bus settings shared by modules with one own address, and the channel buffers a GPIB-IN
 // start takes from the host heap, driven through the module messages of the stand-in host.
+#include <limits>
 #include <stdio.h>
 #include <algorithm>
 #include "extavik/modtexts.h"
@@ -178,6 +179,38 @@ TEST_F(SharedState, StartRefusesSettingsNoTableOrBufferHolds)
         standin::SendToModule(m, MM_STOP);
         standin::RemoveModule(m);
     }
+}
+
+// A stored request interval that is no positive number up to 60000 s would pace the bus on every
+// cycle or never: the GPIB-IN start names it and refuses. Short ones are held to the sample period.
+TEST_F(SharedState, StartRefusesAnIntervalTheDialogWouldRefuse)
+{
+    struct Case { double interval; const char* shown; };
+    const Case cases[] = {{0.0, "0"}, {60001.0, "60001"}, {-1.0, "-1"}, {1e300, "1e+300"},
+                          {std::numeric_limits<double>::quiet_NaN(), "nan"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        ModuleRecord* m = Create(CLASS_IN, 30);
+        m->outputCount = 2;
+        standin::Params(m)->requestInterval[1] = c.interval;
+        standin::ClearRecords();
+        EXPECT_EQ(standin::SendToModule(m, MM_START), 0);
+        char text[START_MESSAGE_SIZE];
+        snprintf(text, sizeof text, START_TEXT_INTERVAL, m->moduleName, 1, c.shown);
+        ASSERT_EQ(standin::Warnings().size(), 1u) << standin::WarningsAsUtf8();
+        EXPECT_EQ(standin::Warnings()[0].text, text) << standin::WarningsAsUtf8();
+        EXPECT_EQ(LiveBuffers(), 0u);
+        standin::SendToModule(m, MM_STOP);
+        standin::RemoveModule(m);
+    }
+    // The limit and a short interval are accepted.
+    ModuleRecord* m = Create(CLASS_IN, 30);
+    m->outputCount = 2;
+    standin::Params(m)->requestInterval[0] = 0.001;
+    standin::Params(m)->requestInterval[1] = REQUEST_INTERVAL_MAX;
+    EXPECT_EQ(standin::SendToModule(m, MM_START), 1) << standin::WarningsAsUtf8();
+    standin::SendToModule(m, MM_STOP);
+    standin::RemoveModule(m);
 }
 
 }  // namespace
