@@ -4,15 +4,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-namespace {
-
-// 32-bit top-down pixels (BGRX) of a picture.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<uint32_t> bits;
-    uint32_t At(int x, int y) const { return bits[y * width + x] & 0xFFFFFF; }
-};
-
+// A 32-bit top-down device-independent bitmap of the given size.
 BITMAPINFO TopDown(int width, int height)
 {
     BITMAPINFO info = {};
@@ -24,6 +16,16 @@ BITMAPINFO TopDown(int width, int height)
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
+
+namespace {
+
+// 32-bit top-down pixels (BGRX) of a picture.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<uint32_t> bits;
+    uint32_t At(int x, int y) const { return bits[y * width + x] & 0xFFFFFF; }
+};
+
 
 Pixels OfBitmap(HBITMAP bitmap)
 {

@@ -11,6 +11,9 @@
 
 namespace dd = dialogdriver;
 
+// A 32-bit top-down device-independent bitmap of the given size.
+BITMAPINFO TopDown(int width, int height);
+
 constexpr char CLASS_IN[] = "KORVA:GPIB_IN";
 constexpr char CLASS_OUT[] = "KORVA:GPIB-OUT";
 // Dialog captions as the windows show them.
