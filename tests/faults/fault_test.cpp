@@ -211,7 +211,7 @@ const DriverFault DRIVER_FAULTS[] = {
 // Bus commands: SDC of the start pass, GTL of the final pass, the unlisten after a send (its
 // failure is not reported: the data went out) and the untalk after a receive (the answer is
 // then not taken: "nothing read").
-const char* const BUS_COMMAND_ENTRIES[] = {"TavkSdc", "TavkSendCmd"};
+const char* const BUS_COMMAND_ENTRIES[] = {"TavkSdc", "TavkSendCmd", "TavkRen"};
 // Remote enable of the final script.
 const char* const REN_ENTRIES[] = {"TavkRen"};
 
@@ -243,6 +243,12 @@ TEST_F(Faults, EveryDriverCallOfARunFailsInTurn)
     std::map<std::string, uint32_t> callsOf;
     for (const char* e : entries)
         callsOf[e] = sim.SimCountCalls(e);
+    // The list is every entry point the run calls: one it starts to call must join the list.
+    for (uint32_t i = 0; i < sim.SimCallCount(); i++) {
+        SimCallRecord r;
+        ASSERT_EQ(sim.SimGetCall(i, &r), 1) << "the log keeps the whole run";
+        EXPECT_TRUE(callsOf.count(r.entry)) << r.entry << " is called by the run but never fails in turn";
+    }
 
     for (const char* e : entries) {
         const std::string entry = e;
