@@ -304,8 +304,9 @@ TEST_F(Faults, FailingBusCommandStopsWithAMessage)
         EXPECT_EQ(result.started, silentTimeOut) << error;
         ASSERT_EQ(standin::Warnings().size() + standin::InternalErrors().size(), silentTimeOut ? 0u : 1u)
             << "error " << error << ": " << standin::WarningsAsUtf8();
-        if (!standin::Warnings().empty())
+        if (!standin::Warnings().empty()) {
             EXPECT_EQ(standin::Warnings()[0].caption, CMD_TITLE_SENDCMD) << error;
+        }
         ExpectCleanHeap("error " + std::to_string(error));
     }
 }
