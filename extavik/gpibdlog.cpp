@@ -195,7 +195,7 @@ INT_PTR SettingsCopyChannelToAll(HWND dialog, const SettingsDialogKind& kind)
 uint32_t ChannelCountWithinBar(int32_t count)
 {
     if (count < 0) return 0;
-    return count > GPIB_CHANNELS ? GPIB_CHANNELS : static_cast<uint32_t>(count);
+    return count > GPIB_CHANNELS ? uint32_t(GPIB_CHANNELS) : static_cast<uint32_t>(count);
 }
 
 void ShowModuleTexts(HWND dialog, const ModuleRecord* module)

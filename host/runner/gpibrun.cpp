@@ -117,8 +117,8 @@ SimAdvanceTimeFn BoardClock()
 {
     HMODULE driver = GetModuleHandleA("tavk.dll");
     if (!driver) return nullptr;
-    if (auto cost = reinterpret_cast<SimSetOpCostFn>(GetProcAddress(driver, "SimSetOpCost"))) cost(0);
-    return reinterpret_cast<SimAdvanceTimeFn>(GetProcAddress(driver, "SimAdvanceTime"));
+    if (auto cost = reinterpret_cast<SimSetOpCostFn>(reinterpret_cast<void*>(GetProcAddress(driver, "SimSetOpCost")))) cost(0);
+    return reinterpret_cast<SimAdvanceTimeFn>(reinterpret_cast<void*>(GetProcAddress(driver, "SimAdvanceTime")));
 }
 
 uint32_t ActionMessage(ActionVerb verb)

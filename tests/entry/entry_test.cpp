@@ -118,9 +118,9 @@ TEST_F(EntryTest, DefinedVariablesFollowTheHost)
     standin::SetBlockSize(17);
     standin::SetPaused(1);
     for (const standin::DefinedVariable& v : standin::DefinedVariables()) {
-        if (v.name == "fGlobalMilliSecondsPerSample") EXPECT_EQ(*static_cast<double*>(v.address), 2.5);
-        if (v.name == "uiGlobalBlockSize") EXPECT_EQ(*static_cast<uint32_t*>(v.address), 17u);
-        if (v.name == "bExperimentIsPaused") EXPECT_EQ(*static_cast<int32_t*>(v.address), 1);
+        if (v.name == "fGlobalMilliSecondsPerSample") { EXPECT_EQ(*static_cast<double*>(v.address), 2.5); }
+        if (v.name == "uiGlobalBlockSize") { EXPECT_EQ(*static_cast<uint32_t*>(v.address), 17u); }
+        if (v.name == "bExperimentIsPaused") { EXPECT_EQ(*static_cast<int32_t*>(v.address), 1); }
     }
     EXPECT_TRUE(standin::HostErrors().empty());
 }

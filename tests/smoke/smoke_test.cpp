@@ -4,7 +4,7 @@ TEST(Smoke, LoadsPlugin)
 {
     HMODULE m = LoadLibraryA("..\\bin\\EXTAVIK.dll");
     ASSERT_NE(m, nullptr) << GetLastError();
-    auto wep = (int (WINAPI*)(int))GetProcAddress(m, "WEP");
+    auto wep = reinterpret_cast<int(WINAPI*)(int)>(reinterpret_cast<void*>(GetProcAddress(m, "WEP")));
     ASSERT_NE(wep, nullptr);
     EXPECT_EQ(wep(0), 1);
     EXPECT_EQ(GetACP(), 932u);
