@@ -247,6 +247,12 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
     printf("\n");
     for (const Step& s : steps)
         if (!Replay(s)) return false;
+    // The baseline of every row below: the round trip's driver calls made directly.
+    const char* const BARE_CALLS = "the same driver calls, bare";
+    auto bareCalls = [&] {
+        for (const Step& s : steps)
+            Replay(s);
+    };
 
     // Where the time goes: the same work through TavkX alone, and the two processing calls
     // without the host's cycle around them.
@@ -258,12 +264,8 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
             gpib.GpibSend(DMM, 5, "READ?", 0, &status);
             gpib.GpibRecv(DMM, 8192, g_receive, 0, &status);
         },
-        [&] {
-            for (const Step& s : steps)
-                Replay(s);
-        },
-        50);
-    rows.push_back({"tavkx", "GpibSend READ? + GpibRecv", "the same driver calls, bare", tavkx});
+        bareCalls, 50);
+    rows.push_back({"tavkx", "GpibSend READ? + GpibRecv", BARE_CALLS, tavkx});
 
     uint32_t calls = 0;
     Pair plugin = BestTimes(
@@ -273,12 +275,8 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
             standin::AdvanceTicks(10);
             if (++calls % 1024 == 0) standin::ClearReleasedBlocks();
         },
-        [&] {
-            for (const Step& s : steps)
-                Replay(s);
-        },
-        50);
-    rows.push_back({"plugin", "processing calls of query and reader", "the same driver calls, bare", plugin});
+        bareCalls, 50);
+    rows.push_back({"plugin", "processing calls of query and reader", BARE_CALLS, plugin});
 
     // The host's two block services that every delivery calls, as a share of the driver calls.
     auto offer = reinterpret_cast<GetCurrentOutputBlockFn>(standin::AnswerFor(30001, "GetCurrentOutputBlock"));
@@ -291,12 +289,8 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
             release(output, "gpibcmd", 1);
             if (++blocks % 1024 == 0) standin::ClearReleasedBlocks();
         },
-        [&] {
-            for (const Step& s : steps)
-                Replay(s);
-        },
-        50);
-    rows.push_back({"hostblock", "host: offer and release one output block", "the same driver calls, bare", host});
+        bareCalls, 50);
+    rows.push_back({"hostblock", "host: offer and release one output block", BARE_CALLS, host});
 
     uint32_t cycles = 0;
     Pair t = BestTimes(
@@ -304,11 +298,7 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
             standin::RunCycle();
             if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
         },
-        [&] {
-            for (const Step& s : steps)
-                Replay(s);
-        },
-        50);
+        bareCalls, 50);
     standin::EndExperiment();
     if (standin::StopExperimentCalls() != 0 || !standin::Warnings().empty()) {
         fprintf(stderr, "cycle_bench: the run stopped: %s\n", standin::WarningsAsUtf8().c_str());
@@ -316,7 +306,7 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
     }
     static char what[64];
     snprintf(what, sizeof what, "SEND READ? + READ cycle, %u driver calls", unsigned(steps.size()));
-    rows.push_back({"roundtrip", what, "the same driver calls, bare", t});
+    rows.push_back({"roundtrip", what, BARE_CALLS, t});
     return true;
 }
 

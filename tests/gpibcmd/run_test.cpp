@@ -7,7 +7,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "boardsim/simctl.h"
+#include "tests/tavkx/drvload.h"
 #include "extavik/cmdtexts.h"
 #include "extavik/gpibcmd.h"
 #include "extavik/gpibModule.h"
@@ -54,27 +54,7 @@ void WINAPI HostReleaseOutput(void*, const char*, int) { ++g_released; }
 SampleBlock* WINAPI HostInputBlock(ModuleRecord*, int) { return g_offerInput ? g_inBlock : nullptr; }
 void WINAPI HostReleaseInput(ModuleRecord*, int, const char*, int) { ++g_inputReleased; }
 
-struct Sim {
-    HMODULE dll = nullptr;
-    decltype(&SimReset) Reset;
-    decltype(&SimCallCount) CallCount;
-    decltype(&SimGetCall) GetCall;
-    decltype(&SimCountCalls) CountCalls;
-    decltype(&SimClearCalls) ClearCalls;
-    decltype(&SimScriptCall) ScriptCall;
-    decltype(&SimClearScripts) ClearScripts;
-    decltype(&SimGetDeviceInput) GetDeviceInput;
-    decltype(&SimClearDeviceInput) ClearDeviceInput;
-    decltype(&SimQueueAnswer) QueueAnswer;
-    decltype(&SimSetStatusByte) SetStatusByte;
-    decltype(&SimSetIst) SetIst;
-} g_sim;
-
-template <class Fn> void Bind(Fn* fn, const char* name)
-{
-    *fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(g_sim.dll, name)));
-    ASSERT_NE(*fn, nullptr) << name;
-}
+SimControl g_sim;   // the simulated driver's control functions
 
 // Loads TavkX.dll and the simulated tavk.dll once, as the plug-in binds them.
 void BindBoardOnce()
@@ -92,20 +72,7 @@ void BindBoardOnce()
     g_hostValues[HN_NewReleaseInputBlock] = uintptr_t(&HostReleaseInput);
     SetDllDirectoryA("drv\\default");
     ASSERT_EQ(BindBoardLibrary(), 1);
-    g_sim.dll = GetModuleHandleA("tavk.dll");
-    ASSERT_NE(g_sim.dll, nullptr);
-    Bind(&g_sim.Reset, "SimReset");
-    Bind(&g_sim.CallCount, "SimCallCount");
-    Bind(&g_sim.GetCall, "SimGetCall");
-    Bind(&g_sim.CountCalls, "SimCountCalls");
-    Bind(&g_sim.ClearCalls, "SimClearCalls");
-    Bind(&g_sim.ScriptCall, "SimScriptCall");
-    Bind(&g_sim.ClearScripts, "SimClearScripts");
-    Bind(&g_sim.GetDeviceInput, "SimGetDeviceInput");
-    Bind(&g_sim.ClearDeviceInput, "SimClearDeviceInput");
-    Bind(&g_sim.QueueAnswer, "SimQueueAnswer");
-    Bind(&g_sim.SetStatusByte, "SimSetStatusByte");
-    Bind(&g_sim.SetIst, "SimSetIst");
+    ASSERT_TRUE(g_sim.Bind(GetModuleHandleA("tavk.dll")));
     bound = true;
 }
 
@@ -125,8 +92,8 @@ protected:
     {
         BindBoardOnce();
         ASSERT_FALSE(HasFatalFailure());
-        g_sim.Reset();
-        g_sim.ClearScripts();
+        g_sim.SimReset();
+        g_sim.SimClearScripts();
         g_shown.clear();
         g_internal.clear();
         g_offerBlock = true;
@@ -173,8 +140,8 @@ protected:
     std::string DeviceInput(int address)
     {
         char buffer[512];
-        int n = g_sim.GetDeviceInput(address, buffer, sizeof buffer);
-        g_sim.ClearDeviceInput(address);
+        int n = g_sim.SimGetDeviceInput(address, buffer, sizeof buffer);
+        g_sim.SimClearDeviceInput(address);
         return std::string(buffer, n < int(sizeof buffer) ? n : int(sizeof buffer));
     }
 
@@ -182,9 +149,9 @@ protected:
     std::vector<std::vector<uint8_t>> CallData(const char* entry)
     {
         std::vector<std::vector<uint8_t>> calls;
-        for (uint32_t i = 0; i < g_sim.CallCount(); ++i) {
+        for (uint32_t i = 0; i < g_sim.SimCallCount(); ++i) {
             SimCallRecord r;
-            if (g_sim.GetCall(i, &r) && strcmp(r.entry, entry) == 0)
+            if (g_sim.SimGetCall(i, &r) && strcmp(r.entry, entry) == 0)
                 calls.emplace_back(r.data, r.data + (r.dataLength < uint32_t(SIM_DATA_MAX) ? r.dataLength : uint32_t(SIM_DATA_MAX)));
         }
         return calls;
@@ -228,11 +195,11 @@ TEST_F(CommandRun, WaitWithoutNumberIsNoWait)
 TEST_F(CommandRun, ResultIsThatOfTheLastCommand)
 {
     Script("SETTIME \"-5\"\r\nIFC");
-    g_sim.ScriptCall("TavkSetTime", 1, 0, 6, 0);
+    g_sim.SimScriptCall("TavkSetTime", 1, 0, 6, 0);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), 0);
     EXPECT_TRUE(g_shown.empty());
     channels[0].scriptPos = 0;
-    g_sim.ScriptCall("TavkIfc", 1, 0, 8, 0);
+    g_sim.SimScriptCall("TavkIfc", 1, 0, 8, 0);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_IFC, CMD_TEXT_BUS_MODE } }));
 }
@@ -256,7 +223,7 @@ TEST_F(CommandRun, BusCommandBytes)
         SCOPED_TRACE(c.name);
         std::string script = std::string("SENDCMD \"") + c.name + "\"";
         Script(script.c_str());
-        g_sim.ClearCalls();
+        g_sim.SimClearCalls();
         EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
         auto calls = CallData(c.entry);
         ASSERT_EQ(calls.size(), 1u);
@@ -271,10 +238,10 @@ TEST_F(CommandRun, BusCommandBytes)
 TEST_F(CommandRun, BusCommandNamesAreCaseSensitive)
 {
     Script("SENDCMD \"get\"\r\nIFC");
-    g_sim.ClearCalls();
+    g_sim.SimClearCalls();
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_SENDCMD, "コマンド・エラー：\"get\"" } }));
-    EXPECT_EQ(g_sim.CountCalls("TavkSendCmd") + g_sim.CountCalls("TavkIfc"), 0u);
+    EXPECT_EQ(g_sim.SimCountCalls("TavkSendCmd") + g_sim.SimCountCalls("TavkIfc"), 0u);
 }
 
 // ---- SEND ----
@@ -283,10 +250,10 @@ TEST_F(CommandRun, SendWhilePausedLeavesTheBus)
 {
     Script("SEND \"A\"\r\nIFC");
     bExperimentIsPaused = 1;
-    g_sim.ClearCalls();
+    g_sim.SimClearCalls();
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
-    EXPECT_EQ(g_sim.CountCalls("TavkSendDataC"), 0u);
-    EXPECT_EQ(g_sim.CountCalls("TavkIfc"), 1u);
+    EXPECT_EQ(g_sim.SimCountCalls("TavkSendDataC"), 0u);
+    EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), 1u);
 }
 
 TEST_F(CommandRun, SendTimeOut)
@@ -302,7 +269,7 @@ TEST_F(CommandRun, SendTimeOut)
         g_shown.clear();
         params.stopOnTimeout[0] = c.stopOnTimeout;
         Script("SEND \"A\"\r\nSEND \"B\"");
-        g_sim.ScriptCall("TavkSendDataC", 1, 0, 9, 0);   // the driver's time-out
+        g_sim.SimScriptCall("TavkSendDataC", 1, 0, 9, 0);   // the driver's time-out
         EXPECT_EQ(RunChannelScript(&module, 0, 0), c.result);
         EXPECT_EQ(g_shown.size(), c.shown);
         if (c.shown) {
@@ -355,7 +322,7 @@ TEST_F(CommandRun, ReadDeliversOneBlock)
     Buffers();
     params.recvBlockLength[0] = 3;
     channels[0].requestCount = 2;
-    g_sim.QueueAnswer(kDmm, "1.5,2.5,3.5\r\n", 13, 1);
+    g_sim.SimQueueAnswer(kDmm, "1.5,2.5,3.5\r\n", 13, 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
     ASSERT_EQ(g_released, 1);
     ASSERT_EQ(g_outBlock->sampleCount, 3);
@@ -375,7 +342,7 @@ TEST_F(CommandRun, ReadOfAnActionRequestIsStampedWithItsTick)
     channels[0].requestCount = 5;
     dwExperimentStartTimeTicks = 0xFFFFFF00u;
     RequestTick[kOwn][kDmm] = 0x100;   // 512 ms after the start, across the wrap
-    g_sim.QueueAnswer(kDmm, "4\n", 2, 1);
+    g_sim.SimQueueAnswer(kDmm, "4\n", 2, 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
     EXPECT_DOUBLE_EQ(g_outBlock->startTime, 0.512);
     EXPECT_EQ(RequestTick[kOwn][kDmm], 0u);
@@ -387,7 +354,7 @@ TEST_F(CommandRun, ReadWithNoValuesPerAnswerStaysAtRead)
     Script("READ");
     Buffers();
     params.recvBlockLength[0] = 0;
-    g_sim.QueueAnswer(kDmm, "1\n", 2, 1);
+    g_sim.SimQueueAnswer(kDmm, "1\n", 2, 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_SUSPENDED);
     EXPECT_EQ(channels[0].dataReady, 0);
     EXPECT_EQ(channels[0].scriptPos, 0);
@@ -400,12 +367,12 @@ TEST_F(CommandRun, ReadSpreadsValuesOverBlocks)
     Buffers();
     params.recvBlockLength[0] = 3;
     uiGlobalBlockSize = 2;
-    g_sim.QueueAnswer(kDmm, "1,2,3\n", 6, 1);
+    g_sim.SimQueueAnswer(kDmm, "1,2,3\n", 6, 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
     ASSERT_EQ(g_outBlock->sampleCount, 2);
     EXPECT_EQ(g_outBlock->samples[1], 2.0f);
     channels[0].scriptPos = 0;
-    g_sim.QueueAnswer(kDmm, "4,5,6\n", 6, 1);
+    g_sim.SimQueueAnswer(kDmm, "4,5,6\n", 6, 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
     ASSERT_EQ(g_outBlock->sampleCount, 2);
     EXPECT_EQ(g_outBlock->samples[0], 3.0f);   // oldest first
@@ -417,14 +384,14 @@ TEST_F(CommandRun, ReadWithoutBlockKeepsValues)
     Script("READ");
     Buffers();
     g_offerBlock = false;
-    g_sim.QueueAnswer(kDmm, "7\n", 2, 1);
+    g_sim.SimQueueAnswer(kDmm, "7\n", 2, 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
     EXPECT_EQ(channels[0].dataReady, 1);
     g_offerBlock = true;
     channels[0].scriptPos = 0;
-    g_sim.ClearCalls();
+    g_sim.SimClearCalls();
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
-    EXPECT_EQ(g_sim.CountCalls("TavkRecvDataC"), 0u);   // delivered without receiving
+    EXPECT_EQ(g_sim.SimCountCalls("TavkRecvDataC"), 0u);   // delivered without receiving
     ASSERT_EQ(g_outBlock->sampleCount, 1);
     EXPECT_EQ(g_outBlock->samples[0], 7.0f);
 }
@@ -436,7 +403,7 @@ TEST_F(CommandRun, ReadRingOverflow)
     params.dataType[0] = DATA_INT16;
     params.recvBlockLength[0] = 3000;
     std::vector<char> answer(6000, 1);
-    g_sim.QueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
+    g_sim.SimQueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
     EXPECT_EQ(g_released, 0);
@@ -451,7 +418,7 @@ TEST_F(CommandRun, ReadStaysInsideTheReceiveBuffer)
     params.dataType[0] = DATA_INT16;
     params.recvBlockLength[0] = 8000;
     std::vector<char> answer(16000, 2);
-    g_sim.QueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
+    g_sim.SimQueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);   // the ring holds 2048 of them
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
 }
@@ -460,12 +427,12 @@ TEST_F(CommandRun, ReadFailures)
 {
     Script("READ");
     Buffers();
-    g_sim.ScriptCall("TavkRecvDataC", 1, 0, 9, 0);
+    g_sim.SimScriptCall("TavkRecvDataC", 1, 0, 9, 0);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);   // unreported time-out: no values
     EXPECT_TRUE(g_shown.empty());
     EXPECT_EQ(g_released, 0);
     channels[0].scriptPos = 0;
-    g_sim.ScriptCall("TavkRecvDataC", 1, 0, 4, 0);
+    g_sim.SimScriptCall("TavkRecvDataC", 1, 0, 4, 0);
     EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_BUS_PARAM } }));
 }
@@ -491,10 +458,10 @@ TEST_F(CommandRun, InputRunsOnlyOnItsTurn)
     for (auto& c : cases) {
         SCOPED_TRACE(int(c.before));
         Turn() = c.before;
-        g_sim.ClearCalls();
+        g_sim.SimClearCalls();
         EXPECT_EQ(RunInputChannel(&module, 0), RUN_DONE);
         EXPECT_EQ(Turn(), c.after);
-        EXPECT_EQ(g_sim.CountCalls("TavkIfc"), c.ifcCalls);
+        EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
     }
 }
 
@@ -514,13 +481,13 @@ TEST_F(CommandRun, AddressOutsideTheTablesRunsNothing)
 {
     Script("IFC");
     params.addr[0].primaryAddress = 31;
-    g_sim.ClearCalls();
+    g_sim.SimClearCalls();
     EXPECT_EQ(RunInputChannel(&module, 0), RUN_DONE);
     EXPECT_EQ(RunOutputChannel(&module, 0, TRIGGER_CYCLE), RUN_DONE);
     params.addr[0].primaryAddress = kDmm;
     params.myAddress = -1;
     EXPECT_EQ(RunInputChannel(&module, 0), RUN_DONE);
-    EXPECT_EQ(g_sim.CountCalls("TavkIfc"), 0u);
+    EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), 0u);
 }
 
 TEST_F(CommandRun, SerialPollGate)
@@ -549,23 +516,23 @@ TEST_F(CommandRun, SerialPollGate)
     strcpy(params.spollErrorText[0], "測定器エラー");
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        g_sim.Reset();
+        g_sim.SimReset();
         g_shown.clear();
-        g_sim.SetStatusByte(kSrqDev, c.statusByte);
-        g_sim.SetStatusByte(kDmm, c.otherStatusByte);
+        g_sim.SimSetStatusByte(kSrqDev, c.statusByte);
+        g_sim.SimSetStatusByte(kDmm, c.otherStatusByte);
         params.spollStopOnError[0] = c.stopOnError;
         Turn(kSrqDev) = DEVICE_INPUT_TURN;
-        g_sim.ClearCalls();
+        g_sim.SimClearCalls();
         EXPECT_EQ(RunInputChannel(&module, 0), c.result);
         EXPECT_EQ(Turn(kSrqDev), DEVICE_OUTPUT_TURN);
-        EXPECT_EQ(g_sim.CountCalls("TavkIfc"), c.ifcCalls);
+        EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
         EXPECT_EQ(runtime.srqWait[0], c.srqWait);
         ASSERT_EQ(g_shown.size(), c.shown);
         if (c.shown) {
             EXPECT_EQ(g_shown[0], (Shown{ CMD_TITLE_SPOLL_ERROR, "測定器エラー" }));
         }
         if (c.otherStatusByte) {
-            EXPECT_EQ(g_sim.CountCalls("TavkSpoll"), uint32_t(SPOLL_MAX_POLLS));
+            EXPECT_EQ(g_sim.SimCountCalls("TavkSpoll"), uint32_t(SPOLL_MAX_POLLS));
         }
     }
 }
@@ -588,16 +555,16 @@ TEST_F(CommandRun, ParallelPollGate)
     params.requestMode[0] = REQUEST_PPOLL;
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        g_sim.Reset();
+        g_sim.SimReset();
         g_internal.clear();
         ASSERT_EQ(g_board.GpibPPollConfig(kDmm, c.configuredLine, 1), 0);
-        g_sim.SetIst(kDmm, 1);
+        g_sim.SimSetIst(kDmm, 1);
         params.ppollLine[0] = c.channelLine;
         Turn() = DEVICE_INPUT_TURN;
-        g_sim.ClearCalls();
+        g_sim.SimClearCalls();
         EXPECT_EQ(RunInputChannel(&module, 0), c.result);
         EXPECT_EQ(Turn(), DEVICE_OUTPUT_TURN);
-        EXPECT_EQ(g_sim.CountCalls("TavkIfc"), c.ifcCalls);
+        EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
         EXPECT_EQ(g_internal.size(), c.internal);
     }
 }
@@ -621,13 +588,13 @@ TEST_F(CommandRun, AlwaysOutputKeepsItsInterval)
         { 0xFFFFFFF0u, 2, 3, 3 },
         { 0x10, 2, 4, 3 },           // after the wrap: no interval check
     };
-    g_sim.ClearCalls();
+    g_sim.SimClearCalls();
     for (auto& s : steps) {
         SCOPED_TRACE(s.tick);
         g_tick = s.tick;
         Turn() = s.turnBefore;
         EXPECT_EQ(RunOutputChannel(&module, 0, TRIGGER_CYCLE), RUN_DONE);
-        EXPECT_EQ(g_sim.CountCalls("TavkIfc"), s.ifcCalls);
+        EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), s.ifcCalls);
         EXPECT_EQ(Turn(), s.turnAfter);
     }
     EXPECT_EQ(channels[0].tickWraps, 1);
@@ -654,9 +621,9 @@ TEST_F(CommandRun, OutputModesNeedTheirTurns)
         SCOPED_TRACE(testing::Message() << c.outMode << "/" << c.trigger);
         params.outMode = c.outMode;
         Turn() = c.before;
-        g_sim.ClearCalls();
+        g_sim.SimClearCalls();
         EXPECT_EQ(RunOutputChannel(&module, 0, c.trigger), RUN_DONE);
-        EXPECT_EQ(g_sim.CountCalls("TavkIfc"), c.ifcCalls);
+        EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
         EXPECT_EQ(Turn(), c.after);
     }
 }
