@@ -1,5 +1,7 @@
 #!/bin/sh
-# Builds the native fuzz targets of the pure units (clang, 32-bit, libFuzzer with ASan and UBSan),
+# Builds the native fuzz targets of the pure units (clang, libFuzzer with ASan and UBSan; 32-bit
+# where this machine runs 32-bit code natively, else the machine's own 64 bits: sanitizers under
+# the emulator are too slow to fuzz with),
 # runs each for FUZZ_SECONDS (two at a time, niced), keeps the new inputs in fuzz/corpus/<target>/
 # minimised with -merge=1, and prints the executions per target. A crash leaves its input in
 # $FUZZ_BUILD/artifacts/ and makes the script fail.
@@ -15,11 +17,14 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 : "${FUZZ_BUILD:=$here/build/fuzz}"
 CXX=${FUZZ_CXX:-clang++-14}
 
-EXTRA_PACKAGES="clang-14 libclang-rt-14-dev libc6-dev-i386 lib32stdc++-12-dev lib32gcc-12-dev" \
-  "$here/scripts/setup.sh"
+. "$here/scripts/i386.sh"
+if i386_registered || ! i386_native; then width=64; lib32=""
+else width=32; lib32="libc6-dev-i386 lib32stdc++-12-dev lib32gcc-12-dev"; fi
+EXTRA_PACKAGES="clang-14 libclang-rt-14-dev $lib32" "$here/scripts/setup.sh"
+echo "fuzz: $width-bit targets (32-bit x86 code: $(i386_mode))"
 
 # SSE arithmetic, as the Windows build of the number conversion uses: x87 would round twice.
-FLAGS="-m32 -std=c++17 -O1 -g -msse2 -mfpmath=sse -fno-omit-frame-pointer \
+FLAGS="-m$width -std=c++17 -O1 -g -msse2 -mfpmath=sse -fno-omit-frame-pointer \
  -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I$here"
 
 sources_of() {
@@ -93,7 +98,7 @@ while [ $# -gt 0 ]; do
   done
   for p in $pids; do wait "$p" || status=1; done
 done
-for t in $FUZZ_TARGETS; do cat "$FUZZ_BUILD/$t.result"; done
+for t in $FUZZ_TARGETS; do echo "$width-bit $(cat "$FUZZ_BUILD/$t.result")"; done
 if [ $status -ne 0 ]; then
   echo "fuzz: a target failed; see $FUZZ_BUILD/*.log and $FUZZ_BUILD/artifacts/" >&2
 fi
