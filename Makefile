@@ -3,12 +3,20 @@
 # make bench — conversion and processing-cycle benchmarks (not part of make test)
 # make soak  — millions of processing cycles on one bus, one summary line (SOAK_CYCLES sets the count)
 # make fuzz  — fuzz the pure units (FUZZ_SECONDS per target) and keep the new corpus in fuzz/corpus
+# ARCH=x86_64 builds and runs the 64-bit portability variant instead (in build-x86_64, win64 prefix).
+# I386=emulate|native forces how 32-bit x86 code runs (see scripts/setup.sh).
+ARCH ?= i686
+ifeq ($(ARCH),i686)
 BUILD ?= $(CURDIR)/build
+else
+BUILD ?= $(CURDIR)/build-$(ARCH)
+endif
 JOBS ?= 2
-TOOLCHAIN := $(CURDIR)/cmake/mingw-i686.cmake
-RUN := BUILD=$(BUILD) $(CURDIR)/scripts/with-display.sh
+TOOLCHAIN := $(CURDIR)/cmake/mingw-$(ARCH).cmake
+RUN := ARCH=$(ARCH) BUILD=$(BUILD) $(CURDIR)/scripts/with-display.sh
+export ARCH
 
-.PHONY: all setup configure build test demo bench fuzz clean
+.PHONY: all setup configure build test demo bench fuzz soak clean
 
 all: build
 
@@ -16,6 +24,7 @@ setup:
 	@$(CURDIR)/scripts/setup.sh
 
 configure: setup
+	@test -f $(TOOLCHAIN) || { echo "ARCH=$(ARCH): no cmake/mingw-$(ARCH).cmake (use i686 or x86_64)"; exit 2; }
 	@cmake -S $(CURDIR) -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release >/dev/null
 
 build: configure

@@ -1,13 +1,13 @@
 #!/bin/sh
-# Runs one Windows program under 32-bit Wine with the environment the tests expect:
-# code page 932, no debug noise, no Mono/Gecko prompts, a prefix inside the build tree.
-here=$(cd "$(dirname "$0")" && pwd)
-: "${WINEPREFIX:=${EXTAVIK_WINEPREFIX:-$here/../build/wineprefix}}"
-export WINEPREFIX
-export WINEARCH=win32
-export LC_ALL=ja_JP.UTF-8
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Runs one Windows program under Wine for ctest: wine-run.sh ARCH PROGRAM [ARGS...], with the
+# environment of scripts/wine-env.sh (the prefix of the build tree the program lies in).
+here=$(cd "$(dirname "$0")/.." && pwd)
+ARCH=$1
+shift
+if [ -z "$WINEPREFIX" ] && [ -z "$BUILD" ]; then
+  [ "$ARCH" = x86_64 ] && BUILD=$here/build-x86_64 || BUILD=$here/build
+fi
+. "$here/scripts/wine-env.sh"
 : "${DISPLAY:=:99}"
 export DISPLAY
-exec wine "$@"
+exec "$WINE" "$@"

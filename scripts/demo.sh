@@ -9,7 +9,7 @@ cd "$here"
 rel_out=$(realpath --relative-to="$here" "$out")
 sheet=${1:-examples/dmm_query.json}
 name=$(basename "$sheet" .json)
-wine "$BUILD/bin/gpibrun.exe" "$sheet" --csv "$rel_out/$name.csv" --plot "$rel_out/$name.png"
+"$WINE" "$BUILD/bin/gpibrun.exe" "$sheet" --csv "$rel_out/$name.csv" --plot "$rel_out/$name.png"
 echo
 echo "first rows of $rel_out/$name.csv:"
 head -n 6 "$out/$name.csv"

@@ -4,4 +4,4 @@
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 : "${BUILD:=$here/build}"
-cd "$BUILD/soak" && wine ./gpib_soak.exe
+cd "$BUILD/soak" && "$WINE" ./gpib_soak.exe

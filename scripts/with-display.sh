@@ -1,11 +1,11 @@
 #!/bin/sh
-# Runs a command inside one Xvfb display and one running wineserver, with a prepared Wine prefix.
-# The display and the server are started here and stopped when the command ends.
+# Runs a command inside one Xvfb display and one running wineserver, with a prepared Wine prefix
+# (ARCH picks its kind, see wine-env.sh). The display and the server are started here and
+# stopped when the command ends.
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 : "${BUILD:=$here/build}"
-export WINEPREFIX="${WINEPREFIX:-$BUILD/wineprefix}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
+. "$here/scripts/wine-env.sh"
 disp=${EXTAVIK_DISPLAY:-:99}
 started_x=""
 if [ ! -e "/tmp/.X11-unix/X${disp#:}" ]; then
@@ -18,7 +18,7 @@ export DISPLAY="$disp"
 wineserver -p >/dev/null 2>&1 || true
 # Start Wine's background services now, with their output away from the caller's pipes:
 # started later by a test program, they would hold the test runner's output open.
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+"$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 status=0
 "$@" || status=$?
 wineserver -k >/dev/null 2>&1 || true

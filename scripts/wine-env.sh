@@ -1,0 +1,14 @@
+# The environment every Wine call of the project runs in: code page 932, no debug noise, no
+# Mono/Gecko prompts, a prefix inside the build tree. Sourced; sets WINE to the loader to call.
+#   ARCH   i686 (default: the product, a win32 prefix) or x86_64 (the 64-bit variant, win64)
+#   BUILD  the build tree that holds the prefix
+: "${ARCH:=i686}"
+case "$ARCH" in
+  i686) WINEARCH=win32 WINE=wine ;;
+  # The 64-bit loader directly: through the 32-bit one it would first start a 32-bit process.
+  x86_64) WINEARCH=win64 WINE=/usr/lib/wine/wine64; [ -x "$WINE" ] || WINE=wine64 ;;
+  *) echo "ARCH is '$ARCH': use i686 or x86_64" >&2; exit 2 ;;
+esac
+export ARCH WINEARCH WINE
+export WINEPREFIX="${WINEPREFIX:-$BUILD/wineprefix}"
+export LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
