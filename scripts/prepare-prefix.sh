@@ -1,21 +1,18 @@
 #!/bin/sh
-# Creates the 32-bit Wine prefix once and maps the Japanese dialog fonts to the installed IPA Gothic.
+# Makes the Wine prefix ready once (of the kind wine-env.sh set): each step below runs once per
+# prefix and leaves a marker, so a prefix made before a step was added gets just that step.
 set -e
-# Without a window manager, windows stay unmanaged: else hiding every dialog waits 2 s for one.
-unmanaged() {
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+# A new prefix.
+create() {
+  mkdir -p "$WINEPREFIX"
+  "$WINE" wineboot -i >/dev/null 2>&1 || true
   wineserver -w
-  touch "$WINEPREFIX/.extavik-unmanaged"
 }
-if [ -f "$WINEPREFIX/.extavik-ready" ]; then
-  [ -f "$WINEPREFIX/.extavik-unmanaged" ] || unmanaged
-  exit 0
-fi
-mkdir -p "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1 || true
-wineserver -w
-reg="$WINEPREFIX/fonts.reg"
-iconv -f UTF-8 -t CP932 > "$reg" <<'REG'
+# The Japanese dialog fonts mapped to the installed IPA Gothic; no window manager draws captions
+# under Xvfb, so Wine draws them itself (they show in screenshots).
+fonts() {
+  reg="$WINEPREFIX/fonts.reg"
+  iconv -f UTF-8 -t CP932 > "$reg" <<'REG'
 REGEDIT4
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
@@ -26,11 +23,30 @@ REGEDIT4
 "MS Shell Dlg"="IPAPGothic"
 "MS Shell Dlg 2"="IPAPGothic"
 
-; No window manager draws captions under Xvfb: Wine draws them itself (they show in screenshots).
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
 REG
-wine regedit "$reg" >/dev/null 2>&1 || true
-wineserver -w
-unmanaged
-touch "$WINEPREFIX/.extavik-ready"
+  "$WINE" regedit "$reg" >/dev/null 2>&1 || true
+  wineserver -w
+}
+# Without a window manager, windows stay unmanaged: else hiding every dialog waits 2 s for one.
+unmanaged() {
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  wineserver -w
+}
+# The caption buttons are glyphs of Marlett, which Wine ships (fonts-wine); without it the close
+# box shows as the letter "r".
+marlett() {
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Marlett (TrueType)' \
+    /d marlett.ttf /f >/dev/null 2>&1 || true
+  wineserver -w
+}
+# The prefix made before these steps had markers is the one of the first three steps.
+[ -f "$WINEPREFIX/.extavik-ready" ] && touch "$WINEPREFIX/.extavik-create" "$WINEPREFIX/.extavik-fonts"
+for step in create fonts unmanaged marlett; do
+  [ -f "$WINEPREFIX/.extavik-$step" ] && continue
+  $step
+  touch "$WINEPREFIX/.extavik-$step"
+done
