@@ -7,5 +7,9 @@
 #else
 #  define GPIB_CALL
 #endif
-// Fixed record layouts assume 4-byte pointers; a 64-bit build of a pure unit skips those checks.
+// The plug-in's own run-time records assume 4-byte pointers; a 64-bit build skips those checks.
 #define GPIB_LAYOUT_CHECK(cond, what) static_assert(sizeof(void*) != 4 || (cond), what)
+// The host records keep their members in the same order, packed, in both widths: only the
+// pointer-sized members (window, bitmap, instance, pointer, function pointer) grow from 4 to 8
+// bytes. GPIB_HOST_OFFSET(o32, o64) is the offset of a member in this build (docs/host-records.md).
+#define GPIB_HOST_OFFSET(o32, o64) (sizeof(void*) == 4 ? (o32) : (o64))

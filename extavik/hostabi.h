@@ -110,30 +110,32 @@ struct ActionDescription {
 
 #pragma pack(pop)
 
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, isActive) == 16, "isActive");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, moduleName) == 40, "moduleName");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, moduleComment) == 53, "moduleComment");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, inputCount) == 118, "inputCount");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, outputCount) == 826, "outputCount");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, outputChannel) == 896, "outputChannel");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, params) == 960, "params");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, runtime) == 964, "runtime");
-GPIB_LAYOUT_CHECK(offsetof(ModuleRecord, channel) == 968, "channel");
-GPIB_LAYOUT_CHECK(sizeof(ModuleRecord) == 1032, "ModuleRecord size");
+static_assert(offsetof(ModuleRecord, isActive) == GPIB_HOST_OFFSET(16, 20), "ModuleRecord::isActive");
+static_assert(offsetof(ModuleRecord, moduleName) == GPIB_HOST_OFFSET(40, 44), "ModuleRecord::moduleName");
+static_assert(offsetof(ModuleRecord, moduleComment) == GPIB_HOST_OFFSET(53, 57), "ModuleRecord::moduleComment");
+static_assert(offsetof(ModuleRecord, inputCount) == GPIB_HOST_OFFSET(118, 122), "ModuleRecord::inputCount");
+static_assert(offsetof(ModuleRecord, outputCount) == GPIB_HOST_OFFSET(826, 830), "ModuleRecord::outputCount");
+static_assert(offsetof(ModuleRecord, outputChannel) == GPIB_HOST_OFFSET(896, 900), "ModuleRecord::outputChannel");
+static_assert(offsetof(ModuleRecord, params) == GPIB_HOST_OFFSET(960, 1028), "ModuleRecord::params");
+static_assert(offsetof(ModuleRecord, runtime) == GPIB_HOST_OFFSET(964, 1036), "ModuleRecord::runtime");
+static_assert(offsetof(ModuleRecord, channel) == GPIB_HOST_OFFSET(968, 1044), "ModuleRecord::channel");
+static_assert(sizeof(ModuleRecord) == GPIB_HOST_OFFSET(1032, 1172), "ModuleRecord size");
 
-GPIB_LAYOUT_CHECK(sizeof(ModuleClassRecord) == 180, "ModuleClassRecord size");
-GPIB_LAYOUT_CHECK(offsetof(ModuleClassRecord, commandId) == 20, "commandId");
-GPIB_LAYOUT_CHECK(offsetof(ModuleClassRecord, displayName) == 24, "displayName");
-GPIB_LAYOUT_CHECK(offsetof(ModuleClassRecord, iconBitmap) == 44, "iconBitmap");
-GPIB_LAYOUT_CHECK(offsetof(ModuleClassRecord, moduleProc) == 52, "moduleProc");
-GPIB_LAYOUT_CHECK(offsetof(ModuleClassRecord, processProc) == 56, "processProc");
+static_assert(offsetof(ModuleClassRecord, className) == GPIB_HOST_OFFSET(4, 8), "ModuleClassRecord::className");
+static_assert(offsetof(ModuleClassRecord, paramsSize) == GPIB_HOST_OFFSET(8, 16), "ModuleClassRecord::paramsSize");
+static_assert(offsetof(ModuleClassRecord, commandId) == GPIB_HOST_OFFSET(20, 28), "ModuleClassRecord::commandId");
+static_assert(offsetof(ModuleClassRecord, displayName) == GPIB_HOST_OFFSET(24, 32), "ModuleClassRecord::displayName");
+static_assert(offsetof(ModuleClassRecord, longName) == GPIB_HOST_OFFSET(28, 40), "ModuleClassRecord::longName");
+static_assert(offsetof(ModuleClassRecord, reserved32) == GPIB_HOST_OFFSET(32, 48), "ModuleClassRecord::reserved32");
+static_assert(offsetof(ModuleClassRecord, iconBitmap) == GPIB_HOST_OFFSET(44, 60), "ModuleClassRecord::iconBitmap");
+static_assert(offsetof(ModuleClassRecord, symbolBitmap) == GPIB_HOST_OFFSET(48, 68), "ModuleClassRecord::symbolBitmap");
+static_assert(offsetof(ModuleClassRecord, moduleProc) == GPIB_HOST_OFFSET(52, 76), "ModuleClassRecord::moduleProc");
+static_assert(offsetof(ModuleClassRecord, processProc) == GPIB_HOST_OFFSET(56, 84), "ModuleClassRecord::processProc");
+static_assert(offsetof(ModuleClassRecord, reserved60) == GPIB_HOST_OFFSET(60, 92), "ModuleClassRecord::reserved60");
+static_assert(sizeof(ModuleClassRecord) == GPIB_HOST_OFFSET(180, 212), "ModuleClassRecord size");
 
-static_assert(offsetof(SampleBlock, startTime) == 6, "startTime");
-static_assert(offsetof(SampleBlock, sampleDistance) == 14, "sampleDistance");
-static_assert(offsetof(SampleBlock, sampleCount) == 22, "sampleCount");
-static_assert(offsetof(SampleBlock, samples) == 24, "samples");
-static_assert(offsetof(OutputChannelHeader, pending) == 12, "pending");
-static_assert(offsetof(OutputChannelHeader, deliveryMark) == 14, "deliveryMark");
-GPIB_LAYOUT_CHECK(offsetof(ActionDescription, kind) == 4, "kind");
-GPIB_LAYOUT_CHECK(offsetof(ActionDescription, actionName) == 8, "actionName");
-GPIB_LAYOUT_CHECK(offsetof(ActionDescription, textId) == 32, "textId");
+static_assert(offsetof(ActionDescription, kind) == GPIB_HOST_OFFSET(4, 8), "ActionDescription::kind");
+static_assert(offsetof(ActionDescription, actionName) == GPIB_HOST_OFFSET(8, 12), "ActionDescription::actionName");
+static_assert(offsetof(ActionDescription, reserved) == GPIB_HOST_OFFSET(28, 32), "ActionDescription::reserved");
+static_assert(offsetof(ActionDescription, textId) == GPIB_HOST_OFFSET(32, 36), "ActionDescription::textId");
+static_assert(sizeof(ActionDescription) == GPIB_HOST_OFFSET(36, 40), "ActionDescription size");

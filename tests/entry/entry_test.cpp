@@ -215,8 +215,10 @@ TEST_F(EntryTest, WithBoardBothClassesRegister)
         EXPECT_LE(c.longName.size(), (size_t)LONG_NAME_SIZE - 1);
         EXPECT_EQ(c.record.instance, standin::PluginModule());
         EXPECT_EQ(c.record.paramsSize, 18730);
+#if defined(__i386__)  // the run-time records' sizes are those of the 32-bit product
         EXPECT_EQ(c.record.runtimeSize, 810);
         EXPECT_EQ(c.record.channelStateSize, 650);
+#endif
         EXPECT_EQ(c.record.commandId, e.commandId);
         for (int r = 0; r < 3; r++) EXPECT_EQ(c.record.reserved32[r], 0);
         EXPECT_EQ(memcmp(c.record.reserved60, zeros, sizeof zeros), 0);

@@ -347,6 +347,7 @@ TEST_F(BoardTest, ScriptsCountPerEntryAndForEveryCall)
 
 namespace {
 
+#if defined(__i386__)
 // Calls f with n 32-bit arguments pushed and returns how far the stack pointer moved.
 int32_t StackShiftOfCall(FARPROC f, uint32_t n, uint32_t* result)
 {
@@ -368,6 +369,17 @@ int32_t StackShiftOfCall(FARPROC f, uint32_t n, uint32_t* result)
     *result = r;
     return static_cast<int32_t>(after - before);
 }
+#else
+// The 64-bit convention passes arguments in registers and the caller cleans up: there is no
+// stack balance to check, only the result.
+int32_t StackShiftOfCall(FARPROC f, uint32_t n, uint32_t* result)
+{
+    typedef uint32_t (*SixArguments)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
+    const uint32_t a = 0x5A5A5A5A;
+    *result = reinterpret_cast<SixArguments>(reinterpret_cast<void*>(f))(a, a, a, a, a, a);
+    return 0;
+}
+#endif
 
 struct StubRow {
     const char* name;

@@ -31,7 +31,7 @@ std::map<std::string, unsigned> ReadExports(HMODULE module, unsigned& base, unsi
 {
     const uint8_t* image = reinterpret_cast<const uint8_t*>(module);
     auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image + dos->e_lfanew);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     auto exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(image + dir.VirtualAddress);
     auto names = reinterpret_cast<const DWORD*>(image + exp->AddressOfNames);
