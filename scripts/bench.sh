@@ -5,6 +5,7 @@
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 : "${BUILD:=$here/build}"
+. "$here/scripts/wine-env.sh"
 . "$here/scripts/i386.sh"
 mark=""
 [ "$ARCH" != x86_64 ] && i386_registered && mark=" emulated"
@@ -13,7 +14,7 @@ status=0
 for exe in "$BUILD"/bench/*.exe; do
   [ -e "$exe" ] || continue
   echo "== $(basename "$exe")"
-  (cd "$(dirname "$exe")" && "$WINE" "./$(basename "$exe")") >"$BUILD/bench.out" 2>&1 || status=1
+  (cd "$(dirname "$exe")" && wine_checked "./$(basename "$exe")") >"$BUILD/bench.out" 2>&1 || status=1
   sed "s/^\(ratio [^ ]* [^ ]*\)\$/\1$mark/" "$BUILD/bench.out"
 done
 rm -f "$BUILD/bench.out"

@@ -43,9 +43,15 @@ marlett() {
     /d marlett.ttf /f >/dev/null 2>&1 || true
   wineserver -w
 }
+# A crashing program ends at once: winedbg prints the fault and a backtrace to standard error
+# and ends the process, instead of showing a crash dialog that nobody can press under Xvfb.
+nodialog() {
+  "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  wineserver -w
+}
 # The prefix made before these steps had markers is the one of the first three steps.
 [ -f "$WINEPREFIX/.extavik-ready" ] && touch "$WINEPREFIX/.extavik-create" "$WINEPREFIX/.extavik-fonts"
-for step in create fonts unmanaged marlett; do
+for step in create fonts unmanaged marlett nodialog; do
   [ -f "$WINEPREFIX/.extavik-$step" ] && continue
   $step
   touch "$WINEPREFIX/.extavik-$step"

@@ -4,4 +4,5 @@
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
 : "${BUILD:=$here/build}"
-cd "$BUILD/soak" && "$WINE" ./gpib_soak.exe
+. "$here/scripts/wine-env.sh"
+cd "$BUILD/soak" && wine_checked ./gpib_soak.exe

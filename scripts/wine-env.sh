@@ -12,3 +12,11 @@ esac
 export ARCH WINEARCH WINE
 export WINEPREFIX="${WINEPREFIX:-$BUILD/wineprefix}"
 export LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Runs a Windows program; when it fails, one line on standard error names it and its status. A
+# crash ends it at once (the prefix starts no crash dialog), with the debugger's lines above.
+wine_checked() {
+  if "$WINE" "$@"; then return 0; else rc=$?; fi
+  echo "$(basename "$1"): ended with status $rc (a crash shows 'Unhandled exception' above)" >&2
+  return $rc
+}
