@@ -16,20 +16,16 @@ struct CommandRun {
     const char* caption;   // of the message when a raw bus status ends the pass
 };
 
-static int HandleSetTime(ModuleRecord* module, int channel, const char* argument);
-static int HandleIfc(ModuleRecord* module, int channel, const char* argument);
-static int HandleRenOn(ModuleRecord* module, int channel, const char* argument);
-static int HandleRenOff(ModuleRecord* module, int channel, const char* argument);
-static int HandleSendCmd(ModuleRecord* module, int channel, const char* argument);
-static int HandleSend(ModuleRecord* module, int channel, const char* argument);
-static int HandleWait(ModuleRecord* module, int channel, const char* argument);
-static int HandleRead(ModuleRecord* module, int channel, const char* argument);
+#define SCRIPT_COMMAND_HANDLER(name, takes, handler, caption) \
+    static int handler(ModuleRecord* module, int channel, const char* argument);
+SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_HANDLER)
+#undef SCRIPT_COMMAND_HANDLER
 
-// Bound to CommandKeywords by position: keyword number - 1.
+// Indexed by keyword number - 1.
 static const CommandRun CommandRuns[COMMAND_COUNT] = {
-    {HandleSetTime, CMD_TITLE_SETTIME}, {HandleIfc, CMD_TITLE_IFC}, {HandleRenOn, CMD_TITLE_RENON},
-    {HandleRenOff, CMD_TITLE_RENOFF}, {HandleSendCmd, CMD_TITLE_SENDCMD}, {HandleSend, CMD_TITLE_SEND},
-    {HandleWait, nullptr}, {HandleRead, CMD_TITLE_READ},
+#define SCRIPT_COMMAND_RUN(name, takes, handler, caption) {handler, caption},
+    SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_RUN)
+#undef SCRIPT_COMMAND_RUN
 };
 
 static bool IsRawStatus(int r)
@@ -104,8 +100,6 @@ enum { ARGUMENT_BUFFER = GPIB_COMMAND_TEXT_SIZE };
 enum { SENDCMD_MESSAGE_SIZE = ARGUMENT_BUFFER + 64 };
 // Block sample counts are 16-bit.
 enum { MAX_BLOCK_SAMPLES = 32767 };
-
-#define countof(a) (sizeof(a) / sizeof((a)[0]))
 
 // ---- helpers ----
 

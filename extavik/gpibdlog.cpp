@@ -571,17 +571,17 @@ static INT_PTR CALLBACK PPollDlgProc(HWND dialog, UINT message, WPARAM wParam, L
 
 void OpenRecvSettings(HWND owner)
 {
-    DialogBoxParamA(g_hInstance, DLG_RECV, owner, RecvDlgProc, 0);
+    DialogBoxParamA(g_hInstance, RECV_DIALOG.templateName, owner, RecvDlgProc, 0);
 }
 
 void OpenSPollSettings(HWND owner)
 {
-    DialogBoxParamA(g_hInstance, DLG_SPOLL, owner, SPollDlgProc, 0);
+    DialogBoxParamA(g_hInstance, SPOLL_DIALOG.templateName, owner, SPollDlgProc, 0);
 }
 
 void OpenPPollSettings(HWND owner)
 {
-    DialogBoxParamA(g_hInstance, DLG_PPOLL, owner, PPollDlgProc, 0);
+    DialogBoxParamA(g_hInstance, PPOLL_DIALOG.templateName, owner, PPollDlgProc, 0);
 }
 
 // ---- "SELECT" ----

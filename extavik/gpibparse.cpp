@@ -3,15 +3,30 @@
 #include <string.h>
 
 const CommandKeyword CommandKeywords[COMMAND_COUNT] = {
-    { "SETTIME", 1 },
-    { "IFC", 0 },
-    { "RENON", 0 },
-    { "RENOFF", 0 },
-    { "SENDCMD", 1 },
-    { "SEND", 1 },
-    { "WAIT", 1 },
-    { "READ", 0 },
+#define SCRIPT_COMMAND_KEYWORD(name, takes, handler, caption) {#name, takes},
+    SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_KEYWORD)
+#undef SCRIPT_COMMAND_KEYWORD
 };
+
+// Whether keyword a begins with keyword b.
+static constexpr bool KeywordBeginsWith(const char* a, const char* b)
+{
+    return *b == 0 || (*a == *b && KeywordBeginsWith(a + 1, b + 1));
+}
+
+// No keyword begins with one that stands before it: else the earlier one would always match.
+static constexpr bool CommandKeywordsMatchInOrder()
+{
+#define SCRIPT_COMMAND_NAME(name, takes, handler, caption) #name,
+    constexpr const char* names[] = {SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_NAME)};
+#undef SCRIPT_COMMAND_NAME
+    for (int later = 0; later < COMMAND_COUNT; ++later)
+        for (int earlier = 0; earlier < later; ++earlier)
+            if (KeywordBeginsWith(names[later], names[earlier]))
+                return false;
+    return true;
+}
+static_assert(CommandKeywordsMatchInOrder(), "a keyword stands after a keyword it begins with");
 
 static bool IsBlank(char c)
 {

@@ -4,22 +4,31 @@
 #include <stdint.h>
 #include "extavik/gpibtypes.h"
 
-// Keyword numbers as stored in ScriptCommand::keyword (1-based position in CommandKeywords).
+// X(NAME, takesArgument, handler, caption): the script commands, in matching order. The keyword is
+// the name; takesArgument 1 = a quoted argument must follow; handler and caption (of the message
+// when a raw bus status ends the pass) are bound by the command runner in gpibcmd. Matching takes
+// the first keyword that the line begins with, so a keyword that begins another one (SEND, of
+// SENDCMD) stands after it: CommandKeywordsMatchInOrder checks that when the table is compiled.
+#define SCRIPT_COMMAND_LIST(X) \
+    X(SETTIME, 1, HandleSetTime, CMD_TITLE_SETTIME) \
+    X(IFC, 0, HandleIfc, CMD_TITLE_IFC) \
+    X(RENON, 0, HandleRenOn, CMD_TITLE_RENON) \
+    X(RENOFF, 0, HandleRenOff, CMD_TITLE_RENOFF) \
+    X(SENDCMD, 1, HandleSendCmd, CMD_TITLE_SENDCMD) \
+    X(SEND, 1, HandleSend, CMD_TITLE_SEND) \
+    X(WAIT, 1, HandleWait, nullptr) \
+    X(READ, 0, HandleRead, CMD_TITLE_READ)
+
+// Keyword numbers as stored in ScriptCommand::keyword: 1-based position in the list.
 enum {
     CMD_NONE = 0,
-    CMD_SETTIME = 1,
-    CMD_IFC = 2,
-    CMD_RENON = 3,
-    CMD_RENOFF = 4,
-    CMD_SENDCMD = 5,
-    CMD_SEND = 6,
-    CMD_WAIT = 7,
-    CMD_READ = 8,
-    COMMAND_COUNT = 8,
+#define SCRIPT_COMMAND_NUMBER(name, takes, handler, caption) CMD_##name,
+    SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_NUMBER)
+#undef SCRIPT_COMMAND_NUMBER
+    COMMAND_END,
+    COMMAND_COUNT = COMMAND_END - 1,
 };
 
-// One row of the command table; the run-time handlers are bound by the same index in gpibcmd.
-// Matching takes the first keyword equal to the line's leading characters, so SENDCMD precedes SEND.
 struct CommandKeyword {
     const char* keyword;
     int32_t takesArgument;   // 1 = a quoted argument must follow
