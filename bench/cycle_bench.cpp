@@ -13,13 +13,14 @@
 #include <vector>
 #include "boardsim/tavkdrv.h"
 #include "host/dialogdriver.h"
+#include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
 
 namespace {
 
-const char CLASS_IN[] = "KORVA:GPIB_IN";
-const char CLASS_OUT[] = "KORVA:GPIB-OUT";
+const char CLASS_IN[] = CLASS_GPIB_IN;
+const char CLASS_OUT[] = CLASS_GPIB_OUT;
 const int OWN_ADDRESS = 30;
 const int DMM = 22;
 const uint32_t BOARD = 1;

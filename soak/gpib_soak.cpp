@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
+#include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/faults/labbench.h"
 
@@ -115,10 +116,10 @@ int main()
         return 2;
     }
     labbench::Lab lab;
-    lab.starter = Create("KORVA:GPIB-OUT");
-    lab.query = Create("KORVA:GPIB-OUT");
-    lab.reader = Create("KORVA:GPIB_IN");
-    lab.finisher = Create("KORVA:GPIB-OUT");
+    lab.starter = Create(CLASS_GPIB_OUT);
+    lab.query = Create(CLASS_GPIB_OUT);
+    lab.reader = Create(CLASS_GPIB_IN);
+    lab.finisher = Create(CLASS_GPIB_OUT);
     if (!lab.starter || !lab.query || !lab.reader || !lab.finisher) {
         fprintf(stderr, "gpib_soak: module creation failed\n");
         return 2;

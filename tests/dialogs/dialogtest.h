@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
+#include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/support/pluginfixture.h"
 
@@ -14,8 +15,8 @@ namespace dd = dialogdriver;
 // A 32-bit top-down device-independent bitmap of the given size.
 BITMAPINFO TopDown(int width, int height);
 
-constexpr char CLASS_IN[] = "KORVA:GPIB_IN";
-constexpr char CLASS_OUT[] = "KORVA:GPIB-OUT";
+constexpr char CLASS_IN[] = CLASS_GPIB_IN;
+constexpr char CLASS_OUT[] = CLASS_GPIB_OUT;
 // Dialog captions as the windows show them.
 constexpr char TITLE_IN[] = "GP-IB 入力";
 constexpr char TITLE_OUT[] = "GP-IB 出力";

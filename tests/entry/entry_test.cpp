@@ -185,8 +185,8 @@ struct ExpectedClass {
     const char* longName;
 };
 const ExpectedClass EXPECTED_CLASSES[] = {
-    {"KORVA:GPIB_IN", 2950, "GPIB-IN", "Tavik Input"},
-    {"KORVA:GPIB-OUT", 2951, "GPIB-OUT", "Tavik Output"},
+    {CLASS_GPIB_IN, 2950, "GPIB-IN", "Tavik Input"},
+    {CLASS_GPIB_OUT, 2951, "GPIB-OUT", "Tavik Output"},
 };
 
 void ExpectBitmapSize(void* handle, int width, int height)

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
+#include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
 
-constexpr char CLASS_IN[] = "KORVA:GPIB_IN";
-constexpr char CLASS_OUT[] = "KORVA:GPIB-OUT";
+constexpr char CLASS_IN[] = CLASS_GPIB_IN;
+constexpr char CLASS_OUT[] = CLASS_GPIB_OUT;
 
 class PluginBench : public ::testing::Test {
 protected:
