@@ -13,6 +13,7 @@
 #include <vector>
 #include "boardsim/tavkdrv.h"
 #include "host/dialogdriver.h"
+#include "host/modulefiles.h"
 #include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
@@ -128,17 +129,9 @@ std::vector<Step> LoggedCalls()
     return steps;
 }
 
-std::string DirectoryOfProgram()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 bool LoadHost()
 {
-    std::string bin = DirectoryOfProgram() + "..\\bin\\";
+    std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
     HMODULE tavk = LoadLibraryA("tavk.dll");
     if (!drv.Bind(tavk)) {

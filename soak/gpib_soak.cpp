@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
+#include "host/modulefiles.h"
 #include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/faults/labbench.h"
@@ -19,17 +20,9 @@ namespace {
 
 DriverVariant g_driver;
 
-std::string DirectoryOfProgram()
-{
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 bool LoadHost()
 {
-    std::string bin = DirectoryOfProgram() + "..\\bin\\";
+    std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
     g_driver.tavk = LoadLibraryA("tavk.dll");
     if (!g_driver.sim.Bind(g_driver.tavk) || !labbench::ResetBench(g_driver.sim, GPIB_CHANNELS)) {

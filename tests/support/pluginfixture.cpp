@@ -1,15 +1,12 @@
 // Test support: the plug-in loaded into the stand-in host over a driver variant dir.
 #include "tests/support/pluginfixture.h"
+#include "host/modulefiles.h"
 
 namespace testsupport {
 
 std::string TestDirectory()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path);
-    size_t slash = dir.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".\\") : dir.substr(0, slash + 1);
+    return modulefiles::ProgramDirectory();
 }
 
 std::string VariantDirectory(const char* variant)
@@ -22,12 +19,7 @@ std::string VariantDirectory(const char* variant)
 
 bool UnloadAll(const char* moduleName)
 {
-    for (int tries = 0; tries < 64; tries++) {
-        HMODULE module = GetModuleHandleA(moduleName);
-        if (!module) return true;
-        FreeLibrary(module);
-    }
-    return GetModuleHandleA(moduleName) == nullptr;
+    return modulefiles::UnloadAll(moduleName);
 }
 
 bool UnloadPluginLibraries()

@@ -5,31 +5,19 @@
 #include <windows.h>
 #include <string>
 #include "boardsim/simctl.h"
+#include "host/modulefiles.h"
 #include "tavkx/gpibapi.h"
-
-// FreeLibrary until the module is gone (bounded, in case the loader pins it).
-inline void UnloadModule(const char* name)
-{
-    for (int i = 0; i < 64; i++) {
-        HMODULE m = GetModuleHandleA(name);
-        if (!m) return;
-        FreeLibrary(m);
-    }
-}
 
 inline void UnloadBoardLibraries()
 {
-    UnloadModule("EXTAVIK.dll");
-    UnloadModule("TavkX.dll");
-    UnloadModule("tavk.dll");
+    modulefiles::UnloadAll("EXTAVIK.dll");
+    modulefiles::UnloadAll("TavkX.dll");
+    modulefiles::UnloadAll("tavk.dll");
 }
 
 inline std::string TestDir()
 {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
+    return modulefiles::ProgramDirectory();
 }
 
 inline std::string VariantDir(const char* variant)

@@ -1,0 +1,31 @@
+// Where a program's libraries are and how to be rid of one: shared by the runner, the bench, the
+// soak and the tests. Header-only, so programs that do not link the stand-in host use it too.
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace modulefiles {
+
+// The directory of the running program, with a trailing backslash.
+inline std::string ProgramDirectory()
+{
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dir(path);
+    size_t slash = dir.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : dir.substr(0, slash + 1);
+}
+
+// FreeLibrary until no module of that name is loaded (bounded, in case the loader pins it); a
+// loaded module name is reused by the loader, so switching libraries needs the old one gone.
+inline bool UnloadAll(const char* moduleName)
+{
+    for (int tries = 0; tries < 64; tries++) {
+        HMODULE module = GetModuleHandleA(moduleName);
+        if (!module) return true;
+        FreeLibrary(module);
+    }
+    return GetModuleHandleA(moduleName) == nullptr;
+}
+
+}  // namespace modulefiles
