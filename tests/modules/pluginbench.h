@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
+#include "tests/support/heapcheck.h"
 #include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
@@ -20,6 +21,7 @@ protected:
     DriverVariant variant;
     SimControl& sim = variant.sim;
     int setupResult = -1;
+    bool checkHeap = true;        // CloseBench fails on heap errors and leaks
 
     void SetUp() override { OpenBench("default"); }
     void TearDown() override { CloseBench(); }
@@ -43,6 +45,7 @@ protected:
         dialogdriver::Uninstall();
         standin::RemoveAllModules();
         standin::FinishPlugin();
+        if (checkHeap) testsupport::ExpectCleanHeap();
         standin::UnloadPlugin();
         standin::Shutdown();
         variant.Release();

@@ -154,14 +154,7 @@ TEST_F(Gates, OutputRunsOncePerInterval)
         sim.SimClearDeviceInput(22);
         standin::SetTicks(c.startTick);
         Start();
-        std::vector<uint32_t> queryTicks;
-        for (int cycle = 0; cycle < 55; cycle++) {
-            uint32_t tick = standin::Ticks();
-            size_t before = Count(DeviceInput(22), "READ?");
-            ASSERT_TRUE(standin::RunCycle());
-            if (Count(DeviceInput(22), "READ?") != before)
-                queryTicks.push_back(tick - c.startTick);
-        }
+        std::vector<uint32_t> queryTicks = SendTicks(22, "READ?", 55, c.startTick);
         standin::EndExperiment();
         EXPECT_EQ(queryTicks, c.queryTicks);
         ExpectQuiet();

@@ -44,6 +44,22 @@ protected:
         return m;
     }
 
+    // Runs cycles and gives the ticks, counted from fromTick, at which text reached the device.
+    std::vector<uint32_t> SendTicks(int address, const char* text, int cycles, uint32_t fromTick)
+    {
+        std::vector<uint32_t> ticks;
+        for (int cycle = 0; cycle < cycles; cycle++) {
+            uint32_t tick = standin::Ticks();
+            size_t before = Count(DeviceInput(address), text);
+            if (!standin::RunCycle()) {
+                ADD_FAILURE() << "cycle " << cycle << " failed: " << standin::WarningsAsUtf8();
+                break;
+            }
+            if (Count(DeviceInput(address), text) != before)
+                ticks.push_back(tick - fromTick);
+        }
+        return ticks;
+    }
     // Driver calls of one entry since the last clear.
     std::vector<SimCallRecord> Calls(const char* entry)
     {

@@ -30,14 +30,7 @@ TEST_F(Runner, WaitHoldsTheScriptForItsFullTime)
         sim.SimClearDeviceInput(22);
         standin::SetTicks(c.startTick);
         Start();
-        std::vector<uint32_t> sentAt;
-        for (int cycle = 0; cycle < 100; cycle++) {
-            uint32_t tick = standin::Ticks();
-            size_t before = Count(DeviceInput(22), "X");
-            ASSERT_TRUE(standin::RunCycle()) << standin::WarningsAsUtf8();
-            if (Count(DeviceInput(22), "X") != before)
-                sentAt.push_back(tick - c.startTick);
-        }
+        std::vector<uint32_t> sentAt = SendTicks(22, "X", 100, c.startTick);
         standin::EndExperiment();
         EXPECT_EQ(sentAt, std::vector<uint32_t>{500});
         ExpectQuiet();

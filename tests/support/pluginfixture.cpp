@@ -1,6 +1,7 @@
 // Test support: the plug-in loaded into the stand-in host over a driver variant dir.
 #include "tests/support/pluginfixture.h"
 #include "host/modulefiles.h"
+#include "tests/support/heapcheck.h"
 
 namespace testsupport {
 
@@ -50,13 +51,7 @@ void PluginTest::Unload()
     if (!finished_) standin::FinishPlugin();
     finished_ = true;
     standin::RemoveAllModules();
-    if (checkHeap) {
-        standin::CheckHeap();
-        standin::ReportLeaks();
-        std::string errors;
-        for (const std::string& e : standin::HeapErrors()) errors += e + "\n";
-        EXPECT_TRUE(standin::HeapErrors().empty()) << errors;
-    }
+    if (checkHeap) ExpectCleanHeap();
     EXPECT_TRUE(dialogdriver::UnexpectedDialogs().empty()) << "unexpected dialog: " << dialogdriver::UnexpectedDialogs()[0];
     dialogdriver::Uninstall();
     standin::UnloadPlugin();
