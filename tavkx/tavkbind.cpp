@@ -28,7 +28,8 @@ int32_t TavkLastError(void)
     return drv.TavkGetLastError(hBoard);
 }
 
-// Step R: the handle is forgotten only when the driver really was released.
+// The handle is forgotten only when FreeLibrary really released the driver, so a failed release
+// leaves it for the detach to try again instead of losing the library.
 static void TavkReleaseDriver(void)
 {
     if (hDriverLib && FreeLibrary(hDriverLib) == 1) hDriverLib = nullptr;

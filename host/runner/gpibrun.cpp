@@ -15,15 +15,17 @@
 #include <string>
 #include <vector>
 
+#include "extavik/entry.h"
 #include "host/dialogdriver.h"
+#include "host/modulefiles.h"
 #include "host/runner/plot.h"
 #include "host/runner/worksheet.h"
 #include "host/standin_host.h"
 
 namespace {
 
-const char* const CLASS_IN = "KORVA:GPIB_IN";
-const char* const CLASS_OUT = "KORVA:GPIB-OUT";
+const char* const CLASS_IN = CLASS_GPIB_IN;
+const char* const CLASS_OUT = CLASS_GPIB_OUT;
 
 struct Options {
     std::string worksheet, csv, plot, bench, trace;
@@ -64,14 +66,6 @@ std::string WithoutExtension(const std::string& path)
     size_t dot = path.find_last_of('.');
     size_t slash = path.find_last_of("/\\");
     return (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
-}
-
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
 }
 
 size_t g_warningsShown = 0;
@@ -197,26 +191,33 @@ void PrintTable(const std::vector<OutputTrace>& outputs)
     printf("\n");
 }
 
-int Run(const Options& o)
+// Load: the worksheet, checked completely, with the command line's overrides; the simulated board
+// takes its bench and trace from the environment. False when nothing may run.
+bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
 {
-    Worksheet sheet;
     std::string error;
     if (!LoadWorksheet(o.worksheet, sheet, error)) {
         fprintf(stderr, "gpibrun: %s\nnothing was run.\n", error.c_str());
-        return 2;
+        return false;
     }
     if (o.cycles) sheet.cycles = o.cycles;
     std::string bench = o.bench.empty() ? sheet.benchFile : o.bench;
-    std::string trace = o.trace.empty() ? sheet.traceFile : o.trace;
+    trace = o.trace.empty() ? sheet.traceFile : o.trace;
     if (!bench.empty()) SetEnvironmentVariableA("TAVK_SIM_BENCH", bench.c_str());
     if (!trace.empty()) SetEnvironmentVariableA("TAVK_SIM_TRACE", trace.c_str());
+    return true;
+}
 
-    if (!standin::Start()) { fprintf(stderr, "gpibrun: the host window could not be created\n"); return 1; }
+// Create: the host window, the plug-in with its module classes, and every module of the worksheet
+// as the host creates it. False after the reason was printed.
+bool CreateRun(const Worksheet& sheet, std::vector<ModuleRecord*>& records)
+{
+    if (!standin::Start()) { fprintf(stderr, "gpibrun: the host window could not be created\n"); return false; }
     dialogdriver::Install();
-    std::string plugin = ProgramDirectory() + "EXTAVIK.dll";
+    std::string plugin = modulefiles::ProgramDirectory() + "EXTAVIK.dll";
     if (!standin::LoadPlugin(plugin.c_str())) {
         fprintf(stderr, "gpibrun: cannot load %s (error %lu)\n", plugin.c_str(), GetLastError());
-        return 1;
+        return false;
     }
     standin::EnableSimulatedTicks();
     if (sheet.startTicks) standin::SetTicks(sheet.startTicks);
@@ -224,22 +225,26 @@ int Run(const Options& o)
     PrintNewWarnings();
     if (setup != 1 || !standin::FindClass(CLASS_IN) || !standin::FindClass(CLASS_OUT)) {
         fprintf(stderr, "gpibrun: the plug-in offers no GPIB modules (setup result %d)\n", setup);
-        return 1;
+        return false;
     }
     standin::SetSamplePeriodMs(sheet.samplePeriodMs);
     standin::SetBlockSize(sheet.blockSize);
 
-    std::vector<ModuleRecord*> records;
     for (const WorksheetModule& m : sheet.modules) {
         ModuleRecord* record = CreateWorksheetModule(m);
         PrintNewWarnings();
         if (!record) {
             fprintf(stderr, "gpibrun: module '%s' could not be created\n", m.name.c_str());
-            return 1;
+            return false;
         }
         records.push_back(record);
     }
+    return true;
+}
 
+// Run: the experiment with the worksheet's host actions, the board's clock moved with the host's.
+standin::RunResult RunSheet(const Options& o, const Worksheet& sheet, const std::vector<ModuleRecord*>& records)
+{
     standin::RunOptions run;
     run.cycles = sheet.cycles;
     for (const WorksheetAction& a : sheet.actions) {
@@ -268,7 +273,12 @@ int Run(const Options& o)
     }
     for (const std::string& line : result.messageResults)
         if (!o.quiet) printf("action %s\n", line.c_str());
+    return result;
+}
 
+// Report: the table of values read, the CSV file, the plot and where the trace went.
+void Report(const Options& o, const Worksheet& sheet, const std::vector<ModuleRecord*>& records, const std::string& trace)
+{
     std::vector<OutputTrace> outputs = CollectOutputs(sheet, records);
     PrintTable(outputs);
     std::string base = WithoutExtension(o.worksheet);
@@ -279,12 +289,28 @@ int Run(const Options& o)
     if (WritePlotPng(picture, o.worksheet, ToSeries(outputs))) printf("plot:    %s\n", picture.c_str());
     else fprintf(stderr, "gpibrun: cannot write %s\n", picture.c_str());
     if (!trace.empty()) printf("trace:   %s\n", trace.c_str());
+}
 
+// The modules removed and the plug-in finished as the host does at exit; leaks are named.
+void Finish(const std::vector<ModuleRecord*>& records)
+{
     for (ModuleRecord* r : records) standin::RemoveModule(r);
     standin::FinishPlugin();
     size_t live = standin::LiveBlockCount();
     if (live) printf("host heap: %u blocks still allocated\n", static_cast<unsigned>(live));
     dialogdriver::Uninstall();
+}
+
+int Run(const Options& o)
+{
+    Worksheet sheet;
+    std::string trace;
+    if (!LoadRun(o, sheet, trace)) return 2;
+    std::vector<ModuleRecord*> records;
+    if (!CreateRun(sheet, records)) return 1;
+    standin::RunResult result = RunSheet(o, sheet, records);
+    Report(o, sheet, records, trace);
+    Finish(records);
     return result.started ? 0 : 1;
 }
 

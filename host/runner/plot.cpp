@@ -1,48 +1,33 @@
-// Plot rendering (GDI into a DIB section) and a small PNG encoder with stored deflate blocks.
+// Plot drawing with GDI+ (anti-aliased lines and text) into an off-screen bitmap, stored as PNG.
 #include "host/runner/plot.h"
 
 #include <windows.h>
-#include <stdint.h>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+using std::max;
+using std::min;
+#include <gdiplus.h>
+
+#include "host/runner/axisticks.h"
+#include "host/runner/pngfile.h"
 
 namespace {
 
 const int WIDTH = 960, HEIGHT = 540;
 const int LEFT = 90, RIGHT = 200, TOP = 40, BOTTOM = 60;
-const COLORREF COLOURS[] = {RGB(31, 119, 180), RGB(255, 127, 14), RGB(44, 160, 44), RGB(214, 39, 40),
-                            RGB(148, 103, 189), RGB(140, 86, 75), RGB(227, 119, 194), RGB(127, 127, 127),
-                            RGB(188, 189, 34), RGB(23, 190, 207)};
-
-uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc = 0)
-{
-    static uint32_t table[256];
-    if (!table[1]) {
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
-        }
-    }
-    crc = ~crc;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-void PutBE32(std::vector<unsigned char>& out, uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<unsigned char>(v >> shift));
-}
-
-void Chunk(std::vector<unsigned char>& png, const char* type, const std::vector<unsigned char>& data)
-{
-    PutBE32(png, static_cast<uint32_t>(data.size()));
-    size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    PutBE32(png, Crc32(&png[start], png.size() - start));
-}
+const int MOST_TICKS = 8;             // per axis
+const size_t MARKED_POINTS = 80;      // series shorter than this show a dot per sample
+const double VALUE_PADDING = 0.05;    // of the value range, above and below
+const float FONT_PIXELS = 13.0f;
+const float DOT_RADIUS = 3.5f;
+const wchar_t FONT_NAME[] = L"IPAGothic";   // has the Japanese glyphs of channel names
+const Gdiplus::ARGB COLOURS[] = {
+    Gdiplus::Color::MakeARGB(255, 31, 119, 180), Gdiplus::Color::MakeARGB(255, 255, 127, 14),
+    Gdiplus::Color::MakeARGB(255, 44, 160, 44),  Gdiplus::Color::MakeARGB(255, 214, 39, 40),
+    Gdiplus::Color::MakeARGB(255, 148, 103, 189), Gdiplus::Color::MakeARGB(255, 140, 86, 75),
+    Gdiplus::Color::MakeARGB(255, 227, 119, 194), Gdiplus::Color::MakeARGB(255, 127, 127, 127),
+    Gdiplus::Color::MakeARGB(255, 188, 189, 34), Gdiplus::Color::MakeARGB(255, 23, 190, 207)};
+const size_t COLOUR_COUNT = sizeof COLOURS / sizeof COLOURS[0];
 
 std::wstring Wide(const std::string& utf8)
 {
@@ -52,143 +37,134 @@ std::wstring Wide(const std::string& utf8)
     return w;
 }
 
-void Text(HDC dc, int x, int y, const std::string& utf8, UINT align = TA_LEFT)
+// The range of the finite samples of all series, padded on the value axis.
+struct PlotRange {
+    double t0 = 0, t1 = 1, v0 = 0, v1 = 1;
+};
+
+PlotRange RangeOf(const std::vector<PlotSeries>& series)
 {
-    std::wstring w = Wide(utf8);
-    SetTextAlign(dc, align);
-    TextOutW(dc, x, y, w.c_str(), static_cast<int>(w.size()));
+    PlotRange r;
+    bool any = false;
+    for (const PlotSeries& s : series) {
+        for (size_t i = 0; i < s.times.size() && i < s.values.size(); ++i) {
+            if (!std::isfinite(s.values[i])) continue;
+            if (!any) { r.t0 = r.t1 = s.times[i]; r.v0 = r.v1 = s.values[i]; any = true; }
+            r.t0 = std::min(r.t0, s.times[i]); r.t1 = std::max(r.t1, s.times[i]);
+            r.v0 = std::min(r.v0, s.values[i]); r.v1 = std::max(r.v1, s.values[i]);
+        }
+    }
+    if (r.t1 <= r.t0) r.t1 = r.t0 + 1;
+    if (r.v1 <= r.v0) { r.v0 -= 1; r.v1 += 1; }
+    double pad = (r.v1 - r.v0) * VALUE_PADDING;
+    r.v0 -= pad; r.v1 += pad;
+    return r;
 }
 
-std::string Number(double v)
+class Canvas {
+public:
+    Canvas(Gdiplus::Graphics& g, const PlotRange& range)
+        : g_(g), range_(range), family_(FONT_NAME), font_(FamilyOrDefault(), FONT_PIXELS, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel)
+    {}
+
+    float X(double t) const { return float(LEFT + (t - range_.t0) / (range_.t1 - range_.t0) * PlotWidth()); }
+    float Y(double v) const { return float(TOP + PlotHeight() - (v - range_.v0) / (range_.v1 - range_.v0) * PlotHeight()); }
+    static int PlotWidth() { return WIDTH - LEFT - RIGHT; }
+    static int PlotHeight() { return HEIGHT - TOP - BOTTOM; }
+
+    // Text anchored at (x, y): horizontally by `horizontal`, vertically centred.
+    void Text(float x, float y, const std::string& utf8, Gdiplus::StringAlignment horizontal = Gdiplus::StringAlignmentNear)
+    {
+        Gdiplus::StringFormat format;
+        format.SetAlignment(horizontal);
+        format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+        Gdiplus::SolidBrush black(Gdiplus::Color(255, 0, 0, 0));
+        std::wstring w = Wide(utf8);
+        g_.DrawString(w.c_str(), int(w.size()), &font_, Gdiplus::PointF(x, y), &format, &black);
+    }
+
+private:
+    const Gdiplus::FontFamily* FamilyOrDefault() const
+    {
+        return family_.IsAvailable() ? &family_ : Gdiplus::FontFamily::GenericSansSerif();
+    }
+
+    Gdiplus::Graphics& g_;
+    PlotRange range_;
+    Gdiplus::FontFamily family_;
+    Gdiplus::Font font_;
+};
+
+// Grid lines and labels at round values, the frame and the captions; crisp, without smoothing.
+void DrawAxes(Gdiplus::Graphics& g, Canvas& c, const PlotRange& r, const std::string& title)
 {
-    char buf[32];
-    snprintf(buf, sizeof buf, "%.4g", v);
-    return buf;
+    g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    Gdiplus::Pen grid(Gdiplus::Color(255, 225, 225, 225), 1.0f);
+    Gdiplus::Pen frame(Gdiplus::Color(255, 0, 0, 0), 1.0f);
+    const float left = LEFT, right = float(LEFT + Canvas::PlotWidth()), top = TOP, bottom = float(TOP + Canvas::PlotHeight());
+
+    AxisTicks values = ChooseTicks(r.v0, r.v1, MOST_TICKS);
+    for (int k = 0; k < values.count; ++k) {
+        float y = std::round(c.Y(values.Value(k)));
+        g.DrawLine(&grid, left, y, right, y);
+        c.Text(left - 6, y, values.Label(k), Gdiplus::StringAlignmentFar);
+    }
+    AxisTicks times = ChooseTicks(r.t0, r.t1, MOST_TICKS);
+    for (int k = 0; k < times.count; ++k) {
+        float x = std::round(c.X(times.Value(k)));
+        g.DrawLine(&grid, x, top, x, bottom);
+        c.Text(x, bottom + 14, times.Label(k), Gdiplus::StringAlignmentCenter);
+    }
+    g.DrawRectangle(&frame, left, top, right - left, bottom - top);
+
+    std::string timeCaption = "time [s]";
+    if (!SharedExponentText(times).empty()) timeCaption += " " + SharedExponentText(times);
+    c.Text((left + right) / 2, HEIGHT - 22, timeCaption, Gdiplus::StringAlignmentCenter);
+    c.Text(left, top - 12, SharedExponentText(values), Gdiplus::StringAlignmentFar);
+    c.Text(WIDTH / 2.0f, 16, title, Gdiplus::StringAlignmentCenter);
+}
+
+// One series: lines between neighbouring finite samples, dots on short series, a legend entry.
+void DrawSeries(Gdiplus::Graphics& g, Canvas& c, const PlotSeries& s, size_t index)
+{
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    Gdiplus::Color colour(COLOURS[index % COLOUR_COUNT]);
+    Gdiplus::Pen pen(colour, 2.0f);
+    Gdiplus::SolidBrush dot(colour);
+    const size_t n = std::min(s.times.size(), s.values.size());
+    std::vector<Gdiplus::PointF> run;
+    auto finishRun = [&] {
+        if (run.size() > 1) g.DrawLines(&pen, run.data(), int(run.size()));
+        run.clear();
+    };
+    for (size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(s.values[i])) { finishRun(); continue; }
+        Gdiplus::PointF p(c.X(s.times[i]), c.Y(s.values[i]));
+        run.push_back(p);
+        if (n < MARKED_POINTS) g.FillEllipse(&dot, p.X - DOT_RADIUS, p.Y - DOT_RADIUS, 2 * DOT_RADIUS, 2 * DOT_RADIUS);
+    }
+    finishRun();
+    const float legendX = WIDTH - RIGHT + 15, legendY = TOP + 18 + float(index) * 20;
+    g.DrawLine(&pen, legendX, legendY, legendX + 25, legendY);
+    c.Text(legendX + 31, legendY, s.label);
 }
 
 }  // namespace
 
-std::vector<unsigned char> EncodePng(const unsigned char* bgrx, int width, int height)
-{
-    // Raw scanlines: filter byte 0, then RGB.
-    std::vector<unsigned char> raw;
-    raw.reserve(static_cast<size_t>(height) * (width * 3 + 1));
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);
-        const unsigned char* row = bgrx + static_cast<size_t>(y) * width * 4;
-        for (int x = 0; x < width; ++x) {
-            raw.push_back(row[x * 4 + 2]);
-            raw.push_back(row[x * 4 + 1]);
-            raw.push_back(row[x * 4 + 0]);
-        }
-    }
-    // zlib stream of stored blocks.
-    std::vector<unsigned char> z = {0x78, 0x01};
-    size_t pos = 0;
-    do {
-        size_t n = std::min<size_t>(65535, raw.size() - pos);
-        bool last = pos + n == raw.size();
-        z.push_back(last ? 1 : 0);
-        z.push_back(n & 0xFF); z.push_back(n >> 8);
-        z.push_back(~n & 0xFF); z.push_back((~n >> 8) & 0xFF);
-        z.insert(z.end(), raw.begin() + pos, raw.begin() + pos + n);
-        pos += n;
-    } while (pos < raw.size());
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) { a = (a + c) % 65521; b = (b + a) % 65521; }
-    PutBE32(z, (b << 16) | a);
-
-    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<unsigned char> header;
-    PutBE32(header, width);
-    PutBE32(header, height);
-    header.insert(header.end(), {8, 2, 0, 0, 0});
-    Chunk(png, "IHDR", header);
-    Chunk(png, "IDAT", z);
-    Chunk(png, "IEND", {});
-    return png;
-}
-
 bool WritePlotPng(const std::string& path, const std::string& title, const std::vector<PlotSeries>& series)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = WIDTH;
-    info.bmiHeader.biHeight = -HEIGHT;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap) { DeleteDC(dc); return false; }
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
-    RECT all = {0, 0, WIDTH, HEIGHT};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    HFONT font = CreateFontW(15, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, L"IPAGothic");
-    HGDIOBJ oldFont = SelectObject(dc, font);
-    SetBkMode(dc, TRANSPARENT);
-
-    double t0 = 0, t1 = 1, v0 = 0, v1 = 1;
-    bool any = false;
-    for (const PlotSeries& s : series) {
-        for (size_t i = 0; i < s.times.size(); ++i) {
-            if (!std::isfinite(s.values[i])) continue;
-            if (!any) { t0 = t1 = s.times[i]; v0 = v1 = s.values[i]; any = true; }
-            t0 = std::min(t0, s.times[i]); t1 = std::max(t1, s.times[i]);
-            v0 = std::min(v0, s.values[i]); v1 = std::max(v1, s.values[i]);
-        }
+    GdiplusSession session;
+    if (!session.Started()) return false;
+    Gdiplus::Bitmap bitmap(WIDTH, HEIGHT, PixelFormat24bppRGB);
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return false;
+    {
+        Gdiplus::Graphics g(&bitmap);
+        g.Clear(Gdiplus::Color(255, 255, 255, 255));
+        g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
+        PlotRange range = RangeOf(series);
+        Canvas canvas(g, range);
+        DrawAxes(g, canvas, range, title);
+        for (size_t k = 0; k < series.size(); ++k) DrawSeries(g, canvas, series[k], k);
     }
-    if (t1 <= t0) t1 = t0 + 1;
-    if (v1 <= v0) { v0 -= 1; v1 += 1; }
-    double pad = (v1 - v0) * 0.05;
-    v0 -= pad; v1 += pad;
-    int plotW = WIDTH - LEFT - RIGHT, plotH = HEIGHT - TOP - BOTTOM;
-    auto X = [&](double t) { return LEFT + static_cast<int>((t - t0) / (t1 - t0) * plotW); };
-    auto Y = [&](double v) { return TOP + plotH - static_cast<int>((v - v0) / (v1 - v0) * plotH); };
-
-    HPEN grid = CreatePen(PS_SOLID, 1, RGB(225, 225, 225));
-    HPEN axis = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
-    HGDIOBJ oldPen = SelectObject(dc, grid);
-    for (int k = 0; k <= 5; ++k) {
-        int gy = TOP + plotH * k / 5, gx = LEFT + plotW * k / 5;
-        MoveToEx(dc, LEFT, gy, nullptr); LineTo(dc, LEFT + plotW, gy);
-        MoveToEx(dc, gx, TOP, nullptr); LineTo(dc, gx, TOP + plotH);
-        Text(dc, LEFT - 6, gy - 8, Number(v1 - (v1 - v0) * k / 5), TA_RIGHT);
-        Text(dc, gx, TOP + plotH + 6, Number(t0 + (t1 - t0) * k / 5), TA_CENTER);
-    }
-    SelectObject(dc, axis);
-    Rectangle(dc, LEFT, TOP, LEFT + plotW + 1, TOP + plotH + 1);
-    Text(dc, LEFT + plotW / 2, HEIGHT - 28, "time [s]", TA_CENTER);
-    Text(dc, WIDTH / 2, 12, title, TA_CENTER);
-
-    for (size_t k = 0; k < series.size(); ++k) {
-        const PlotSeries& s = series[k];
-        HPEN pen = CreatePen(PS_SOLID, 2, COLOURS[k % 10]);
-        SelectObject(dc, pen);
-        bool down = false;
-        for (size_t i = 0; i < s.times.size(); ++i) {
-            if (!std::isfinite(s.values[i])) { down = false; continue; }
-            int x = X(s.times[i]), y = Y(s.values[i]);
-            if (down) LineTo(dc, x, y); else MoveToEx(dc, x, y, nullptr);
-            down = true;
-            if (s.times.size() < 80) Ellipse(dc, x - 2, y - 2, x + 3, y + 3);
-        }
-        int ly = TOP + 10 + static_cast<int>(k) * 20;
-        MoveToEx(dc, WIDTH - RIGHT + 15, ly + 8, nullptr); LineTo(dc, WIDTH - RIGHT + 40, ly + 8);
-        SelectObject(dc, axis);
-        DeleteObject(pen);
-        Text(dc, WIDTH - RIGHT + 46, ly, s.label);
-    }
-    GdiFlush();
-    std::vector<unsigned char> png = EncodePng(static_cast<unsigned char*>(bits), WIDTH, HEIGHT);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldFont);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(grid); DeleteObject(axis); DeleteObject(font); DeleteObject(bitmap);
-    DeleteDC(dc);
-
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = fwrite(png.data(), 1, png.size(), f) == png.size();
-    return fclose(f) == 0 && ok;
+    return SaveImagePng(bitmap, path);
 }

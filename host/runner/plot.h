@@ -9,8 +9,6 @@ struct PlotSeries {
     std::vector<double> values;
 };
 
-// Draws the series with GDI into an off-screen bitmap and stores it; false when the file cannot be written.
+// Draws the series with GDI+ into an off-screen bitmap, grid lines at round values, and stores it
+// as PNG; false when the picture cannot be drawn or the file cannot be written.
 bool WritePlotPng(const std::string& path, const std::string& title, const std::vector<PlotSeries>& series);
-
-// Encodes 32-bit BGRX pixels (top row first) as an RGB PNG.
-std::vector<unsigned char> EncodePng(const unsigned char* bgrx, int width, int height);

@@ -2,13 +2,12 @@
 // has painted. Opt-in: EXTAVIK_SHOTS=<directory> names where the PNG files go.
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string>
 #include <vector>
 
 #include "extavik/resources/resource.h"
-#include "host/runner/plot.h"
+#include "host/runner/pngfile.h"
 #include "tests/dialogs/dialogtest.h"
 
 namespace {
@@ -31,15 +30,12 @@ bool SaveWindowPng(HWND window, const std::string& path)
     HGDIOBJ old = SelectObject(memory, copy);
     BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY);
     GdiFlush();
-    std::vector<unsigned char> png = EncodePng(static_cast<const unsigned char*>(bits), width, height);
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(window, dc);
+    bool written = SaveBitmapPng(copy, path);
     DeleteObject(copy);
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool written = fwrite(png.data(), 1, png.size(), f) == png.size();
-    return fclose(f) == 0 && written;
+    return written;
 }
 
 TEST_F(Screenshots, OfTheSixDialogs)
