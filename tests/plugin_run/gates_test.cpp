@@ -150,13 +150,7 @@ TEST_F(Gates, OutputRunsOncePerInterval)
     standin::Params(in)->requestInterval[0] = 0.1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        standin::ClearRecords();
-        sim.SimClearDeviceInput(22);
-        standin::SetTicks(c.startTick);
-        Start();
-        std::vector<uint32_t> queryTicks = SendTicks(22, "READ?", 55, c.startTick);
-        standin::EndExperiment();
-        EXPECT_EQ(queryTicks, c.queryTicks);
+        EXPECT_EQ(TimeSends(22, "READ?", 55, c.startTick), c.queryTicks);
         ExpectQuiet();
     }
 }

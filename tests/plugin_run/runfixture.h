@@ -60,6 +60,17 @@ protected:
         }
         return ticks;
     }
+    // One experiment from startTick over a cleared device: the ticks at which text went out.
+    std::vector<uint32_t> TimeSends(int address, const char* text, int cycles, uint32_t startTick)
+    {
+        standin::ClearRecords();
+        sim.SimClearDeviceInput(address);
+        standin::SetTicks(startTick);
+        Start();
+        std::vector<uint32_t> ticks = SendTicks(address, text, cycles, startTick);
+        standin::EndExperiment();
+        return ticks;
+    }
     // Driver calls of one entry since the last clear.
     std::vector<SimCallRecord> Calls(const char* entry)
     {

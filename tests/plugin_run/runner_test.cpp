@@ -26,13 +26,7 @@ TEST_F(Runner, WaitHoldsTheScriptForItsFullTime)
     standin::SetBlockSize(1);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        standin::ClearRecords();
-        sim.SimClearDeviceInput(22);
-        standin::SetTicks(c.startTick);
-        Start();
-        std::vector<uint32_t> sentAt = SendTicks(22, "X", 100, c.startTick);
-        standin::EndExperiment();
-        EXPECT_EQ(sentAt, std::vector<uint32_t>{500});
+        EXPECT_EQ(TimeSends(22, "X", 100, c.startTick), std::vector<uint32_t>{500});
         ExpectQuiet();
     }
 }
