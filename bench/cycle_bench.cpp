@@ -11,7 +11,7 @@
 #include <chrono>
 #include <string>
 #include <vector>
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
 #include "extavik/entry.h"

@@ -1,7 +1,7 @@
 // The simulated bus: addressing, bus commands, data transfers with end-of-string handling, polls.
 #include <string.h>
 #include "boardsim/simbus.h"
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 
 static int32_t Fail(int32_t error)
 {

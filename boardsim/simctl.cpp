@@ -3,7 +3,7 @@
 #include <string.h>
 #include "boardsim/simbus.h"
 #include "boardsim/simctl.h"
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 
 static const char* const entryNames[] = {
 #define SIM_ENTRY_NAME(name) #name,

@@ -8,7 +8,7 @@
 // does not answer advances it by the board's time-out (TavkSetTime, milliseconds). Nothing waits.
 #pragma once
 #include <stdint.h>
-#include "extavik/callconv.h"
+#include "interfaces/callconv.h"
 
 enum {
     SIM_DATA_MAX = 256,       // bytes of a call's data kept in its record

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string.h>
 #include "boardsim/simbus.h"
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 
 static uint32_t Ptr(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -88,7 +88,8 @@ struct ResourceWord {
     uint16_t value;
 };
 static const ResourceWord resourceWords[] = {
-    {116, 0x02C0}, {120, 0x0020}, {196, 5}, {200, 1}, {276, 0xD000}, {308, 3},
+    {TAVK_RESOURCE_IO_BASE, 0x02C0}, {TAVK_RESOURCE_IO_RANGE, 0x0020}, {TAVK_RESOURCE_INTERRUPT, 5},
+    {TAVK_RESOURCE_DMA, 1}, {TAVK_RESOURCE_MEMORY, 0xD000}, {TAVK_RESOURCE_REVISION, 3},
 };
 
 extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block)

@@ -2,7 +2,7 @@
 // rings and the receive buffer.
 #pragma once
 #include "extavik/plugin.h"
-#include "tavkx/gpibapi.h"
+#include "interfaces/gpibapi.h"
 
 #define TAVKX_FILE_NAME "TavkX.dll"
 

@@ -3,7 +3,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
-#include "extavik/callconv.h"
+#include "interfaces/callconv.h"
 
 enum {
     GPIB_CHANNELS = 16,

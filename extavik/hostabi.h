@@ -4,7 +4,7 @@
 #pragma once
 #include <stddef.h>
 #include <stdint.h>
-#include "extavik/callconv.h"
+#include "interfaces/callconv.h"
 #include "extavik/gpibtypes.h"
 
 // Window messages the plug-in sends to the host's main window to look up names.

@@ -2,7 +2,7 @@
 // driver operations, the closing unlisten or untalk, and the mapping of driver errors to codes.
 #include <windows.h>
 #include <string.h>
-#include "tavkx/gpibapi.h"
+#include "interfaces/gpibapi.h"
 #include "tavkx/tavkdriver.h"
 
 static int32_t lBuffSize = 0x140000;
@@ -136,7 +136,8 @@ struct GpibResourceField {
 };
 
 static const GpibResourceField resourceFields[] = {
-    {6, 116}, {8, 120}, {10, 196}, {12, 200}, {60, 276}, {62, 308},
+    {6, TAVK_RESOURCE_IO_BASE}, {8, TAVK_RESOURCE_IO_RANGE}, {10, TAVK_RESOURCE_INTERRUPT},
+    {12, TAVK_RESOURCE_DMA}, {60, TAVK_RESOURCE_MEMORY}, {62, TAVK_RESOURCE_REVISION},
 };
 
 extern "C" short WINAPI GetQuvRes(int board, void* record)

@@ -1,7 +1,7 @@
 // The board driver tavk.dll as TavkX sees it: one pointer per entry point, the open board and the
 // guarded error read. Filled by the process attach of the library.
 #pragma once
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 
 struct TavkDriver {
 #define TAVK_DRIVER_SLOT(name) decltype(&::name) name;

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 #include "extavik/cmdtexts.h"
 #include "tests/modules/pluginbench.h"
 

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "boardsim/tavkdrv.h"
+#include "interfaces/tavkdrv.h"
 #include "tests/tavkx/drvload.h"
 
 class BoardTest : public ::testing::Test {

@@ -6,7 +6,7 @@
 #include <string>
 #include "boardsim/simctl.h"
 #include "host/modulefiles.h"
-#include "tavkx/gpibapi.h"
+#include "interfaces/gpibapi.h"
 
 inline void UnloadBoardLibraries()
 {

@@ -1,4 +1,5 @@
-// Calling convention of every call that crosses a library or host boundary.
+// Calling convention of every call that crosses a library or host boundary, and the layout
+// checks of the records that do.
 #pragma once
 #if defined(_WIN32)
 #  define GPIB_CALL __stdcall

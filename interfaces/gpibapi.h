@@ -1,8 +1,9 @@
-// The Gpib* function set of TavkX.dll. Every argument is passed as a 32-bit value; where a
-// value is 16-bit only its low 16 bits count. 16-bit results are declared short.
+// The Gpib* function set of TavkX.dll, as the plug-in and the tests call it. Every argument is
+// passed as a 32-bit value; where a value is 16-bit only its low 16 bits count. 16-bit results
+// are declared short.
 #pragma once
 #include <stdint.h>
-#include "extavik/callconv.h"
+#include "interfaces/callconv.h"
 
 // Return codes.
 enum {

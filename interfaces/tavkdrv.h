@@ -1,8 +1,9 @@
-// Entry points of the board driver tavk.dll, in the order TavkX resolves them. Every argument is
+// The board driver tavk.dll as every side sees it (TavkX, the simulated driver, the tests): its
+// entry points in the order TavkX resolves them, its error numbers and its resource block. Every argument is
 // handed over as a 32-bit value (16-bit ones zero-extended, 8-bit ones their low byte).
 #pragma once
 #include <stdint.h>
-#include "extavik/callconv.h"
+#include "interfaces/callconv.h"
 
 // Driver error numbers that TavkX interprets.
 enum {
@@ -18,7 +19,16 @@ enum {
     TAVK_STATUS_LISTENER = 0x0800,
 };
 
-enum { TAVK_RESOURCE_BLOCK_SIZE = 408 };
+// TavkGetResource's block: the words TavkX copies into its resource record, at these offsets.
+enum {
+    TAVK_RESOURCE_BLOCK_SIZE = 408,
+    TAVK_RESOURCE_IO_BASE = 116,
+    TAVK_RESOURCE_IO_RANGE = 120,
+    TAVK_RESOURCE_INTERRUPT = 196,
+    TAVK_RESOURCE_DMA = 200,
+    TAVK_RESOURCE_MEMORY = 276,
+    TAVK_RESOURCE_REVISION = 308,
+};
 
 #ifdef __cplusplus
 extern "C" {
