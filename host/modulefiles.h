@@ -28,4 +28,13 @@ inline bool UnloadAll(const char* moduleName)
     return GetModuleHandleA(moduleName) == nullptr;
 }
 
+// Unloads the plug-in, TavkX and the driver, in that order: the plug-in holds TavkX, which holds
+// the driver. False when one of them would not go.
+inline bool UnloadPluginLibraries()
+{
+    bool ok = UnloadAll("EXTAVIK.dll");
+    ok = UnloadAll("TavkX.dll") && ok;
+    return UnloadAll("tavk.dll") && ok;
+}
+
 }  // namespace modulefiles

@@ -113,7 +113,7 @@ i386_register() {
       echo "i386: cannot mount binfmt_misc at $I386_BINFMT" >&2; return 1; }
   fi
   i386_registered && return 0
-  i386_undo_entries
+  i386_undo
   for e in $I386_ENTRIES; do
     name=${e%%:*} type=${e#*:}
     # The usual qemu i386 magic and mask, with the ELF type matched exactly; F opens the
@@ -124,7 +124,7 @@ i386_register() {
   i386_registered
 }
 
-i386_undo_entries() {
+i386_undo() {
   for name in $(i386_entry_names); do
     [ -f "$I386_BINFMT/$name" ] && echo -1 | $I386_SUDO tee "$I386_BINFMT/$name" >/dev/null
   done

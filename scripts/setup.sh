@@ -15,7 +15,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 case "$1" in
   --mode) i386_mode; exit 0 ;;
   --undo-emulation)
-    i386_undo_entries
+    i386_undo
     echo "i386: emulation entries removed; 32-bit code now runs $(i386_native && echo natively || echo nowhere)"
     exit 0 ;;
   "") ;;
@@ -29,7 +29,7 @@ choose_i386() {
       echo "i386: $(i386_mode) (I386=emulate; scripts/setup.sh --undo-emulation undoes it)" ;;
     native)
       if i386_registered; then
-        i386_undo_entries
+        i386_undo
         echo "i386: removed the emulation entries (I386=native)"
       fi
       if ! i386_probe; then

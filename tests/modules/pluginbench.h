@@ -49,7 +49,7 @@ protected:
         standin::UnloadPlugin();
         standin::Shutdown();
         variant.Release();
-        UnloadBoardLibraries();
+        modulefiles::UnloadPluginLibraries();
     }
 
     ModuleRecord* Create(const char* className, int myAddress)

@@ -5,38 +5,20 @@
 
 namespace testsupport {
 
-std::string TestDirectory()
-{
-    return modulefiles::ProgramDirectory();
-}
-
 std::string VariantDirectory(const char* variant)
 {
-    std::string dir = TestDirectory() + "drv\\" + variant;
-    CreateDirectoryA((TestDirectory() + "drv").c_str(), nullptr);
+    std::string dir = modulefiles::ProgramDirectory() + "drv\\" + variant;
+    CreateDirectoryA((modulefiles::ProgramDirectory() + "drv").c_str(), nullptr);
     CreateDirectoryA(dir.c_str(), nullptr);   // an existing one is kept as it is
     return dir;
 }
 
-bool UnloadAll(const char* moduleName)
-{
-    return modulefiles::UnloadAll(moduleName);
-}
-
-bool UnloadPluginLibraries()
-{
-    // The plug-in holds TavkX, which holds the driver: unload in that order.
-    bool ok = UnloadAll("EXTAVIK.dll");
-    ok = UnloadAll("TavkX.dll") && ok;
-    return UnloadAll("tavk.dll") && ok;
-}
-
 void PluginTest::Load(const char* variant, const std::function<void()>& beforeSetup)
 {
-    ASSERT_TRUE(UnloadPluginLibraries()) << "a board library of an earlier test is still loaded";
+    ASSERT_TRUE(modulefiles::UnloadPluginLibraries()) << "a board library of an earlier test is still loaded";
     ASSERT_TRUE(SetDllDirectoryA(VariantDirectory(variant).c_str()));
     ASSERT_TRUE(standin::Start());
-    std::string plugin = TestDirectory() + "..\\bin\\EXTAVIK.dll";
+    std::string plugin = modulefiles::ProgramDirectory() + "..\\bin\\EXTAVIK.dll";
     ASSERT_NE(standin::LoadPlugin(plugin.c_str()), nullptr) << plugin;
     loaded_ = true;
     finished_ = false;
@@ -56,7 +38,7 @@ void PluginTest::Unload()
     dialogdriver::Uninstall();
     standin::UnloadPlugin();
     standin::Shutdown();
-    UnloadPluginLibraries();
+    modulefiles::UnloadPluginLibraries();
     SetDllDirectoryA(nullptr);
     loaded_ = false;
 }

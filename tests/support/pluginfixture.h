@@ -9,14 +9,8 @@
 
 namespace testsupport {
 
-// The directory of the test program, with a trailing backslash.
-std::string TestDirectory();
 // <test dir>\drv\<variant>; a variant without a directory gets an empty one.
 std::string VariantDirectory(const char* variant);
-// FreeLibrary until no module of that name is loaded; false when it would not go.
-bool UnloadAll(const char* moduleName);
-// Unloads EXTAVIK.dll, TavkX.dll and tavk.dll left by an earlier test.
-bool UnloadPluginLibraries();
 
 // A variant dir without any board library.
 constexpr char NO_BOARD[] = "no_board";

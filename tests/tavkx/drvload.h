@@ -8,13 +8,6 @@
 #include "host/modulefiles.h"
 #include "interfaces/gpibapi.h"
 
-inline void UnloadBoardLibraries()
-{
-    modulefiles::UnloadAll("EXTAVIK.dll");
-    modulefiles::UnloadAll("TavkX.dll");
-    modulefiles::UnloadAll("tavk.dll");
-}
-
 inline std::string TestDir()
 {
     return modulefiles::ProgramDirectory();
@@ -51,7 +44,7 @@ struct DriverVariant {
 
     bool SelectAndLoadDriver(const char* variant)
     {
-        UnloadBoardLibraries();
+        modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(VariantDir(variant).c_str());
         tavk = LoadLibraryA("tavk.dll");
         return sim.Bind(tavk);
@@ -66,7 +59,7 @@ struct DriverVariant {
         if (tavkx) FreeLibrary(tavkx);
         if (tavk) FreeLibrary(tavk);
         tavkx = tavk = nullptr;
-        UnloadBoardLibraries();
+        modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(nullptr);
     }
 };

@@ -99,7 +99,7 @@ TEST_F(Binding, FailedAttachReleasesTheDriver)
     for (auto& r : rows) {
         SCOPED_TRACE(r.variant);
         // alone: the loader drops TavkX and the driver it loaded
-        UnloadBoardLibraries();
+        modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(VariantDir(r.variant).c_str());
         EXPECT_EQ(LoadLibraryA("TavkX.dll"), nullptr);
         EXPECT_EQ(GetModuleHandleA("TavkX.dll"), nullptr);
@@ -119,7 +119,7 @@ TEST_F(Binding, FailedAttachReleasesTheDriver)
 
 TEST_F(Binding, MissingDriverFailsTheLoad)
 {
-    UnloadBoardLibraries();
+    modulefiles::UnloadPluginLibraries();
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string empty = std::string(temp) + "tavkx_h1_empty";
