@@ -1,6 +1,7 @@
 // The simulated bus: addressing, bus commands, data transfers with end-of-string handling, polls.
 #include <string.h>
 #include "boardsim/simbus.h"
+#include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
 static int32_t Fail(int32_t error)
@@ -107,61 +108,21 @@ static void CmdSecondary(uint8_t b)
 }
 static void CmdOther(uint8_t) {}
 
-struct BusCommandRow {
-    uint8_t first, last;
-    const char* name;
-    bool showAddress;        // the name is followed by the address the byte carries
-    void (*apply)(uint8_t);
+// What each named bus command does on the simulated bus, one handler per row of busCommandNames.
+static void (*const busCommandHandlers[])(uint8_t) = {
+    CmdGtl, CmdSdc, CmdPpc, CmdGet, CmdOther, CmdLlo, CmdDcl, CmdPpu, CmdOther,
+    CmdOther, CmdLad, CmdUnl, CmdTad, CmdUnt, CmdSecondary, CmdSecondary,
 };
-
-static const BusCommandRow busCommands[] = {
-    {0x01, 0x01, "GTL", false, CmdGtl},
-    {0x04, 0x04, "SDC", false, CmdSdc},
-    {0x05, 0x05, "PPC", false, CmdPpc},
-    {0x08, 0x08, "GET", false, CmdGet},
-    {0x09, 0x09, "TCT", false, CmdOther},
-    {0x11, 0x11, "LLO", false, CmdLlo},
-    {0x14, 0x14, "DCL", false, CmdDcl},
-    {0x15, 0x15, "PPU", false, CmdPpu},
-    {0x18, 0x18, "SPE", false, CmdOther},
-    {0x19, 0x19, "SPD", false, CmdOther},
-    {0x20, 0x3E, "LAD", true, CmdLad},
-    {0x3F, 0x3F, "UNL", false, CmdUnl},
-    {0x40, 0x5E, "TAD", true, CmdTad},
-    {0x5F, 0x5F, "UNT", false, CmdUnt},
-    {0x60, 0x6F, "PPE", false, CmdSecondary},
-    {0x70, 0x70, "PPD", false, CmdSecondary},
-};
-
-static const BusCommandRow* FindCommand(uint8_t b)
-{
-    for (const BusCommandRow& r : busCommands)
-        if (b >= r.first && b <= r.last) return &r;
-    return nullptr;
-}
-
-std::string BusDescribeCommands(const uint8_t* cmd, uint32_t length)
-{
-    std::string text;
-    for (uint32_t i = 0; cmd && i < length; i++) {
-        uint8_t b = cmd[i] & 0x7F;
-        const BusCommandRow* r = FindCommand(b);
-        char part[24];
-        if (!r) snprintf(part, sizeof part, "0x%02X", cmd[i]);
-        else if (r->showAddress) snprintf(part, sizeof part, "%s %d", r->name, b & 0x1F);
-        else snprintf(part, sizeof part, "%s", r->name);
-        if (!text.empty()) text += ' ';
-        text += part;
-    }
-    return text;
-}
+static_assert(sizeof busCommandHandlers / sizeof busCommandHandlers[0] == sizeof busCommandNames / sizeof busCommandNames[0],
+              "one handler per named bus command");
 
 static void ApplyCommands(const uint8_t* cmd, uint32_t length)
 {
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = cmd[i] & 0x7F;
         if (b < 0x60) Sim().board.ppcPending = Sim().board.ppcPending && (b == 0x05 || (b >= 0x20 && b <= 0x3F));
-        if (const BusCommandRow* r = FindCommand(b)) r->apply(b);
+        int r = BusCommandIndex(b);
+        if (r >= 0) busCommandHandlers[r](b);
     }
 }
 

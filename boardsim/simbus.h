@@ -81,7 +81,7 @@ struct SimBoard {
 };
 
 struct SimScript {
-    std::string entry;   // "" = any entry point but TavkGetLastError
+    std::string entry;   // "" = any entry point but the free ones (SimFreeEntry)
     uint32_t remaining;  // matching calls until it fires
     int32_t result, lastError;
     bool every, fired;
@@ -145,8 +145,11 @@ int32_t BusPpollRespModeSet(uint32_t mode);
 int32_t BusStatusWord();
 bool BusSrqLine();
 void BusUnaddressAll();
-// Decoded names of bus command bytes, for the trace: "UNL LAD 22 SDC".
-std::string BusDescribeCommands(const uint8_t* cmd, uint32_t length);
+
+// ---- the face the bench is offered through (tavkentry.cpp: the Tavk* driver; nientry.cpp: the
+// NI-488.2 library): which entry names it has, and which ones only read state (no time, no "any" scripts).
+bool SimKnownEntry(const char* name);
+bool SimFreeEntry(const char* name);
 
 // ---- call log, scripts and trace (simlog.cpp)
 struct SimCall {
@@ -157,6 +160,5 @@ struct SimCall {
 bool SimCallBegin(SimCall& call, const char* entry, std::initializer_list<uint32_t> args);
 void SimCallData(SimCall& call, const void* data, uint32_t length);
 int32_t SimCallEnd(SimCall& call, int32_t result, const std::string& detail = std::string());
-std::string SimEscape(const void* data, uint32_t length);
 void SimTraceLine(const std::string& line);
 void SimOpenTrace(const std::string& path);

@@ -5,19 +5,6 @@
 #include "boardsim/simctl.h"
 #include "interfaces/tavkdrv.h"
 
-static const char* const entryNames[] = {
-#define SIM_ENTRY_NAME(name) #name,
-    TAVK_ENTRY_LIST(SIM_ENTRY_NAME)
-#undef SIM_ENTRY_NAME
-};
-
-static bool KnownEntry(const char* name)
-{
-    for (const char* e : entryNames)
-        if (strcmp(e, name) == 0) return true;
-    return false;
-}
-
 static void ClearCalls()
 {
     Sim().logTotal = 0;
@@ -77,7 +64,7 @@ extern "C" void WINAPI SimClearCalls(void)
 extern "C" int32_t WINAPI SimScriptCall(const char* entry, uint32_t nth, int32_t result, int32_t lastError, int32_t every)
 {
     bool any = !entry || strcmp(entry, "*") == 0;
-    if (nth == 0 || (!any && !KnownEntry(entry))) return 0;
+    if (nth == 0 || (!any && !SimKnownEntry(entry))) return 0;
     Sim().scripts.push_back({any ? std::string() : std::string(entry), nth, result, lastError, every != 0, false});
     return 1;
 }

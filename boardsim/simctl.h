@@ -4,7 +4,7 @@
 // its state survives loading and unloading TavkX).
 //
 // The simulated bench keeps its own clock in milliseconds. Every entry-point call except
-// TavkGetLastError advances it by the operation cost (SimSetOpCost, default 1 ms); a device that
+// error and status reads (TavkGetLastError; ThreadIbsta, ThreadIberr, ThreadIbcnt) advances it by the operation cost (SimSetOpCost, default 1 ms); a device that
 // does not answer advances it by the board's time-out (TavkSetTime, milliseconds). Nothing waits.
 #pragma once
 #include <stdint.h>

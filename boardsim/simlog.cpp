@@ -13,22 +13,6 @@ SimState& Sim()
     return *state;
 }
 
-std::string SimEscape(const void* data, uint32_t length)
-{
-    static const char* const named[] = {"\\0", 0, 0, 0, 0, 0, 0, 0, 0, "\\t", "\\n", 0, 0, "\\r"};
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    std::string out = "\"";
-    for (uint32_t i = 0; p && i < length; i++) {
-        uint8_t c = p[i];
-        char hex[8];
-        if (c < sizeof named / sizeof named[0] && named[c]) out += named[c];
-        else if (c == '"' || c == '\\') { out += '\\'; out += static_cast<char>(c); }
-        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
-        else { snprintf(hex, sizeof hex, "\\x%02X", c); out += hex; }
-    }
-    return out + "\"";
-}
-
 void SimOpenTrace(const std::string& path)
 {
     SimState& s = Sim();
@@ -55,7 +39,7 @@ static void CountCall(const char* entry)
 static const SimScript* ScriptFor(const char* entry)
 {
     const SimScript* hit = nullptr;
-    bool anyEntry = strcmp(entry, "TavkGetLastError") != 0;
+    bool anyEntry = !SimFreeEntry(entry);
     for (SimScript& sc : Sim().scripts) {
         if (!(sc.entry == entry || (sc.entry.empty() && anyEntry))) continue;
         if (sc.fired) { if (sc.every && !hit) hit = &sc; continue; }
@@ -73,7 +57,7 @@ bool SimCallBegin(SimCall& call, const char* entry, std::initializer_list<uint32
     strncpy(call.rec.entry, entry, sizeof call.rec.entry - 1);
     for (uint32_t a : args)
         if (call.rec.argCount < 6) call.rec.args[call.rec.argCount++] = a;
-    if (strcmp(entry, "TavkGetLastError") != 0) s.clockMs += s.opCostMs;
+    if (!SimFreeEntry(entry)) s.clockMs += s.opCostMs;
     SimInstrumentsUpdate();
     CountCall(entry);
     if (const SimScript* sc = ScriptFor(entry)) {

@@ -4,7 +4,23 @@
 #include <windows.h>
 #include <string.h>
 #include "boardsim/simbus.h"
+#include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
+
+static const char* const entryNames[] = {
+#define SIM_ENTRY_NAME(name) #name,
+    TAVK_ENTRY_LIST(SIM_ENTRY_NAME)
+#undef SIM_ENTRY_NAME
+};
+
+bool SimKnownEntry(const char* name)
+{
+    for (const char* e : entryNames)
+        if (strcmp(e, name) == 0) return true;
+    return false;
+}
+
+bool SimFreeEntry(const char* name) { return strcmp(name, "TavkGetLastError") == 0; }
 
 static uint32_t Ptr(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
@@ -160,7 +176,7 @@ extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, ui
 {
     return Plain("TavkSendDataCN", {board, Ptr(list), count, Ptr(data), length}, board,
                  [=] { return BusSendDataC(list, count, data, length); }, data, data ? length : 0,
-                 Detail([=] { return "to " + ListText(list, count) + " " + SimEscape(data, data ? length : 0); }));
+                 Detail([=] { return "to " + ListText(list, count) + " " + BusEscape(data, data ? length : 0); }));
 }
 
 extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
@@ -169,13 +185,13 @@ extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const 
     if (address > 0xFFFF) one[0] = -1;
     return Plain("TavkSendDataC", {board, address, Ptr(data), length}, board,
                  [&] { return BusSendDataC(one, 1, data, length); }, data, data ? length : 0,
-                 Detail([=] { return "to " + std::to_string(address) + " " + SimEscape(data, data ? length : 0); }));
+                 Detail([=] { return "to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0); }));
 }
 
 extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32_t length)
 {
     return Plain("TavkSendDataS", {board, Ptr(data), length}, board, [=] { return BusSendDataS(data, length); },
-                 data, data ? length : 0, Detail([=] { return SimEscape(data, data ? length : 0); }));
+                 data, data ? length : 0, Detail([=] { return BusEscape(data, data ? length : 0); }));
 }
 
 // Receives: the bytes that came in are logged and traced.
@@ -192,7 +208,7 @@ static int32_t Receive(const char* entry, std::initializer_list<uint32_t> args, 
     uint32_t n = length ? *length : 0;
     if (buffer) SimCallData(call, buffer, n);
     call.rec.out = static_cast<int32_t>(n);
-    return SimCallEnd(call, r, Detail([=] { return "<- " + SimEscape(buffer, buffer ? n : 0); }));
+    return SimCallEnd(call, r, Detail([=] { return "<- " + BusEscape(buffer, buffer ? n : 0); }));
 }
 
 extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)

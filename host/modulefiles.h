@@ -34,7 +34,9 @@ inline bool UnloadPluginLibraries()
 {
     bool ok = UnloadAll("EXTAVIK.dll");
     ok = UnloadAll("TavkX.dll") && ok;
-    return UnloadAll("tavk.dll") && ok;
+    ok = UnloadAll("tavk.dll") && ok;
+    ok = UnloadAll("ni4882.dll") && ok;   // the NI library under an NI-backed tavk.dll
+    return UnloadAll("gpib-32.dll") && ok;
 }
 
 }  // namespace modulefiles

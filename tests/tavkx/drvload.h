@@ -3,6 +3,7 @@
 // loader, so switching variants needs the old modules gone first.
 #pragma once
 #include <windows.h>
+#include <string.h>
 #include <string>
 #include "boardsim/simctl.h"
 #include "host/modulefiles.h"
@@ -35,19 +36,31 @@ struct SimControl {
     }
 };
 
+// The second test configuration runs with EXTAVIK_DRIVER=ni4882: the default variant is then the
+// NI-backed tavk.dll over the simulated ni4882.dll, whose control functions the test binds.
+inline bool NiConfiguration()
+{
+    char value[16];
+    DWORD n = GetEnvironmentVariableA("EXTAVIK_DRIVER", value, sizeof value);
+    return n > 0 && n < sizeof value && strcmp(value, "ni4882") == 0;
+}
+
 // Picks a variant dir for the loader and (optionally) loads its tavk.dll first, so that the
 // driver's state can be prepared before TavkX binds it and survives TavkX's unload.
 struct DriverVariant {
     HMODULE tavk = nullptr;
     HMODULE tavkx = nullptr;
+    HMODULE nilib = nullptr;
     SimControl sim;
 
     bool SelectAndLoadDriver(const char* variant)
     {
         modulefiles::UnloadPluginLibraries();
-        SetDllDirectoryA(VariantDir(variant).c_str());
+        bool ni = NiConfiguration() && strcmp(variant, "default") == 0;
+        SetDllDirectoryA(VariantDir(ni ? "ni4882" : variant).c_str());
         tavk = LoadLibraryA("tavk.dll");
-        return sim.Bind(tavk);
+        if (ni) nilib = LoadLibraryA("ni4882.dll");
+        return sim.Bind(ni ? nilib : tavk);
     }
     HMODULE LoadTavkX()
     {
@@ -58,7 +71,8 @@ struct DriverVariant {
     {
         if (tavkx) FreeLibrary(tavkx);
         if (tavk) FreeLibrary(tavk);
-        tavkx = tavk = nullptr;
+        if (nilib) FreeLibrary(nilib);
+        tavkx = tavk = nilib = nullptr;
         modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(nullptr);
     }

@@ -1,0 +1,462 @@
+// tavk.dll over the NI-488.2 API: the 29 entry points of the driver contract, the board driven at
+// board level as the controller in charge. Every NI call is followed by a read of its status; a
+// failure becomes the driver error number TavkX interprets, with iberr's name in the trace.
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include "boards/ni4882/nimap.h"
+#include "interfaces/bustext.h"
+#include "interfaces/tavkdrv.h"
+
+enum { NI_DRIVER_HANDLE = 1, NI_ADDRESS_MAX = 30, NI_RECEIVE_CHUNK = 4096 };
+
+struct NiLibrary {
+#define NI_SLOT(name) decltype(&::name) name;
+    NI_FUNCTION_LIST(NI_SLOT)
+#undef NI_SLOT
+};
+
+struct NiDriver {
+    HMODULE lib = nullptr;
+    NiLibrary ni{};
+    bool open = false;
+    int ud = -1, boardIndex = 0;
+    int32_t lastError = 0;
+    uint32_t address = 0, mode = 0, eosMode = 0, eosFlag = 0, pprMode = 0;
+    FILE* trace = nullptr;
+};
+static NiDriver d;
+
+// ---- trace -------------------------------------------------------------------------------------
+
+static void Trace(const std::string& line)
+{
+    if (!d.trace) return;
+    fprintf(d.trace, "[%8lu ms] %s\n", static_cast<unsigned long>(GetTickCount()), line.c_str());
+    fflush(d.trace);
+}
+
+static void OpenTrace()
+{
+    char path[MAX_PATH];
+    if (!d.trace && GetEnvironmentVariableA("TAVK_TRACE", path, sizeof path) > 0) d.trace = fopen(path, "w");
+}
+
+// A problem the user must see: standard error and the trace.
+static void Report(const std::string& message)
+{
+    fprintf(stderr, "tavk.dll (NI-488.2): %s\n", message.c_str());
+    Trace(message);
+}
+
+// ---- NI calls ----------------------------------------------------------------------------------
+
+// The status of the NI call just made: true when it did not fail; a failure sets the last error.
+static bool Check(const std::string& what)
+{
+    unsigned long sta = d.ni.ThreadIbsta(), err = d.ni.ThreadIberr(), cnt = d.ni.ThreadIbcnt();
+    bool ok = !(sta & NI_ERR);
+    if (d.trace) {
+        char text[96];
+        snprintf(text, sizeof text, " -> ibsta 0x%04lX ibcnt %lu", sta, cnt);
+        std::string line = "    " + what + text;
+        if (!ok) line += std::string(" iberr ") + NiErrorName(err);
+        Trace(line);
+    }
+    if (!ok) d.lastError = NiDriverError(sta, err);
+    return ok;
+}
+
+static bool Cmd(const uint8_t* bytes, size_t n)
+{
+    d.ni.ibcmd(d.ud, bytes, n);
+    return Check("ibcmd " + BusDescribeCommands(bytes, static_cast<uint32_t>(n)));
+}
+
+static bool Config(int option, int value)
+{
+    d.ni.ibconfig(d.ud, option, value);
+    return Check("ibconfig(" + std::to_string(option) + ", " + std::to_string(value) + ")");
+}
+
+// Addressing: unlisten, the talker, the listeners.
+static bool Address(uint32_t talker, const int16_t* listeners, uint32_t count)
+{
+    uint8_t bytes[2 + NI_ADDRESS_MAX + 1];
+    size_t n = 0;
+    bytes[n++] = BUS_UNL;
+    bytes[n++] = static_cast<uint8_t>(BUS_TAD + talker);
+    for (uint32_t i = 0; i < count; i++) bytes[n++] = static_cast<uint8_t>(BUS_LAD + (listeners[i] & 0x1F));
+    return Cmd(bytes, n);
+}
+
+static bool ValidAddress(uint32_t a) { return a <= NI_ADDRESS_MAX && a != d.address; }
+
+static int32_t Fail(int32_t error)
+{
+    d.lastError = error;
+    return 0;
+}
+
+static int32_t Done(bool ok)
+{
+    if (ok) d.lastError = 0;
+    return ok ? 1 : 0;
+}
+
+// Every entry point but TavkCreate and TavkGetResource needs the open board.
+static bool BoardOk(uint32_t board)
+{
+    if (d.open && board == NI_DRIVER_HANDLE) return true;
+    d.lastError = TAVK_ERR_ARGUMENT;
+    return false;
+}
+
+static void TraceEntry(const char* entry, const std::string& detail, int32_t result)
+{
+    if (!d.trace) return;
+    std::string line = std::string(entry) + (detail.empty() ? "" : " " + detail) + " -> " + std::to_string(result);
+    if (result != 1) line += " error " + std::to_string(d.lastError);
+    Trace(line);
+}
+
+template <typename Op>
+static int32_t Entry(const char* entry, uint32_t board, Op op, const std::string& detail = std::string())
+{
+    int32_t r = BoardOk(board) ? op() : 0;
+    TraceEntry(entry, detail, r);
+    return r;
+}
+
+// ---- loading -----------------------------------------------------------------------------------
+
+static bool LoadLibraryFunctions()
+{
+    for (const char* name : niLibraryNames)
+        if ((d.lib = LoadLibraryA(name)) != nullptr) break;
+    if (!d.lib) {
+        Report("neither ni4882.dll nor gpib-32.dll can be loaded: install the NI-488.2 software of the board");
+        return false;
+    }
+    struct Slot { const char* name; FARPROC* slot; };
+    const Slot slots[] = {
+#define NI_ROW(name) {#name, reinterpret_cast<FARPROC*>(&d.ni.name)},
+        NI_FUNCTION_LIST(NI_ROW)
+#undef NI_ROW
+    };
+    for (const Slot& s : slots) {
+        *s.slot = GetProcAddress(d.lib, s.name);
+        if (!*s.slot && strcmp(s.name, "ibfindA") == 0) *s.slot = GetProcAddress(d.lib, "ibfind");
+        if (!*s.slot) {
+            char file[MAX_PATH] = "";
+            GetModuleFileNameA(d.lib, file, sizeof file);
+            Report(std::string(file) + " lacks the function " + s.name);
+            FreeLibrary(d.lib);
+            d.lib = nullptr;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The board the user named (TAVK_NI_BOARD), else GPIB0; the board index is its number.
+static std::string BoardName()
+{
+    char name[64];
+    if (GetEnvironmentVariableA("TAVK_NI_BOARD", name, sizeof name) > 0) return name;
+    return "GPIB0";
+}
+
+extern "C" int32_t WINAPI TavkCreate(uint16_t* board)
+{
+    OpenTrace();
+    if (!board) return Fail(TAVK_ERR_ARGUMENT);
+    if (!d.lib && !LoadLibraryFunctions()) return Fail(NI_DRIVER_ERR_NO_LIBRARY);
+    std::string name = BoardName();
+    d.boardIndex = atoi(name.c_str() + (name.size() > 4 ? 4 : name.size()));
+    d.ud = d.ni.ibfindA(name.c_str());
+    if (d.ud < 0 || !Check("ibfindA(\"" + name + "\")")) {
+        Report("the board " + name + " cannot be opened (iberr " + NiErrorName(d.ni.ThreadIberr()) + ")");
+        if (d.ud >= 0 || !d.lastError) d.lastError = NI_DRIVER_ERR_OTHER;
+        return 0;
+    }
+    d.open = Config(NI_IBC_EOT, 1);
+    if (!d.open) return 0;
+    *board = NI_DRIVER_HANDLE;
+    TraceEntry("TavkCreate", name, 1);
+    return Done(true);
+}
+
+extern "C" int32_t WINAPI TavkClose(uint32_t board)
+{
+    return Entry("TavkClose", board, [] {
+        d.ni.ibonl(d.ud, 0);
+        Check("ibonl(0)");
+        d.open = false;
+        return 1;
+    });
+}
+
+extern "C" int32_t WINAPI TavkGetLastError(uint32_t) { return d.lastError; }
+extern "C" int32_t WINAPI TavkGetVersion(uint32_t) { return 0x0100; }
+
+extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
+{
+    return Entry("TavkGetStatus", board, [] {
+        int pad = 0;
+        d.ni.ibask(d.ud, NI_IBC_PAD, &pad);
+        Check("ibask(PAD)");
+        return NiStatusWord(d.ni.ThreadIbsta());
+    });
+}
+
+// An NI board has no resources of its own to report: the block is filled with zeros.
+extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block)
+{
+    if (!block || boardNumber != 0) return Fail(TAVK_ERR_ARGUMENT);
+    memset(block, 0, TAVK_RESOURCE_BLOCK_SIZE);
+    return Done(true);
+}
+
+// Modes 0 and 1 make the board system controller (and so controller in charge), 2 a device.
+extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mode, uint32_t bufferSize)
+{
+    return Entry("TavkInit", board, [=] {
+        if (address > NI_ADDRESS_MAX || mode > 2) return Fail(TAVK_ERR_ARGUMENT);
+        d.address = address;
+        d.mode = mode;
+        return Done(Config(NI_IBC_PAD, static_cast<int>(address)) && Config(NI_IBC_SC, mode == 2 ? 0 : 1));
+    }, "(" + std::to_string(address) + ", " + std::to_string(mode) + ")");
+}
+
+extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
+{
+    return Entry("TavkSetTime", board, [=] {
+        if (time > NI_DRIVER_TIME_MAX_MS) return Fail(TAVK_ERR_ARGUMENT);
+        return Done(Config(NI_IBC_TMO, NiTimeoutCode(time)));
+    }, "(" + std::to_string(time) + ")");
+}
+
+extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
+{
+    return Entry("TavkSetEos", board, [=] {
+        if (mode > 3 || flag > 1) return Fail(TAVK_ERR_ARGUMENT);
+        d.eosMode = mode;
+        d.eosFlag = flag;
+        return Done(Config(NI_IBC_EOS, NiEosValue(mode, flag)));
+    }, "(" + std::to_string(mode) + ", " + std::to_string(flag) + ")");
+}
+
+extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length)
+{
+    return Entry("TavkSendCmd", board, [=] {
+        if (!cmd || length == 0) return Fail(TAVK_ERR_ARGUMENT);
+        return Done(Cmd(cmd, length));
+    }, cmd ? BusDescribeCommands(cmd, length) : "");
+}
+
+extern "C" int32_t WINAPI TavkIfc(uint32_t board)
+{
+    return Entry("TavkIfc", board, [] {
+        d.ni.ibsic(d.ud);
+        return Done(Check("ibsic"));
+    });
+}
+
+extern "C" int32_t WINAPI TavkRen(uint32_t board, uint32_t on)
+{
+    return Entry("TavkRen", board, [=] {
+        if (on > 1) return Fail(TAVK_ERR_ARGUMENT);
+        return Done(Config(NI_IBC_SRE, static_cast<int>(on)));
+    });
+}
+
+extern "C" int32_t WINAPI TavkDcl(uint32_t board)
+{
+    static const uint8_t dcl[] = {BUS_DCL};
+    return Entry("TavkDcl", board, [] { return Done(Cmd(dcl, 1)); }, "DCL");
+}
+
+extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
+{
+    return Entry("TavkSdc", board, [=] {
+        if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+        const uint8_t bytes[] = {BUS_UNL, static_cast<uint8_t>(BUS_LAD + address), BUS_SDC};
+        return Done(Cmd(bytes, sizeof bytes));
+    }, "UNL LAD " + std::to_string(address) + " SDC");
+}
+
+// The data and the end-of-string bytes in force, EOI with the last byte.
+static bool Write(const char* data, uint32_t length)
+{
+    std::string message(data ? data : "", data ? length : 0);
+    message += NiEosBytes(d.eosMode, d.eosFlag);
+    d.ni.ibwrt(d.ud, message.data(), message.size());
+    return Check("ibwrt " + BusEscape(message.data(), static_cast<uint32_t>(message.size())));
+}
+
+static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
+{
+    if (!list || count == 0 || count > NI_ADDRESS_MAX || (!data && length > 0)) return Fail(TAVK_ERR_ARGUMENT);
+    for (uint32_t i = 0; i < count; i++)
+        if (!ValidAddress(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_ARGUMENT);
+    return Done(Address(d.address, list, count) && Write(data, length));
+}
+
+extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length)
+{
+    return Entry("TavkSendDataCN", board, [=] { return SendTo(list, count, data, length); },
+                 BusEscape(data, data ? length : 0));
+}
+
+extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
+{
+    int16_t one[1] = {static_cast<int16_t>(address > 0xFFFF ? -1 : address)};
+    return Entry("TavkSendDataC", board, [&] { return SendTo(one, 1, data, length); },
+                 "to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0));
+}
+
+extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32_t length)
+{
+    return Entry("TavkSendDataS", board, [=] {
+        if (!data && length > 0) return Fail(TAVK_ERR_ARGUMENT);
+        return Done(Write(data, length));
+    }, BusEscape(data, data ? length : 0));
+}
+
+// One read up to *length bytes; *length becomes the count received.
+static int32_t Read(char* buffer, uint32_t* length)
+{
+    if (!length) return Fail(TAVK_ERR_ARGUMENT);
+    uint32_t max = *length;
+    *length = 0;
+    if (!buffer || max == 0) return Fail(TAVK_ERR_ARGUMENT);
+    d.ni.ibrd(d.ud, buffer, max);
+    unsigned long n = d.ni.ThreadIbcnt();
+    *length = n < max ? static_cast<uint32_t>(n) : max;
+    return Done(Check("ibrd <- " + BusEscape(buffer, *length)));
+}
+
+extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)
+{
+    return Entry("TavkRecvDataC", board, [=] {
+        if (!length) return Fail(TAVK_ERR_ARGUMENT);
+        if (!ValidAddress(address)) { *length = 0; return Fail(TAVK_ERR_ARGUMENT); }
+        const int16_t me[1] = {static_cast<int16_t>(d.address)};
+        if (!Address(address, me, 1)) { *length = 0; return 0; }
+        return Read(buffer, length);
+    }, "from " + std::to_string(address));
+}
+
+extern "C" int32_t WINAPI TavkRecvDataS(uint32_t board, char* buffer, uint32_t* length)
+{
+    return Entry("TavkRecvDataS", board, [=] { return Read(buffer, length); });
+}
+
+// The talker sends to the listeners with the board listening along: the board reads the message.
+extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const int16_t* list, uint32_t count)
+{
+    return Entry("TavkTransDataN", board, [=] {
+        if (!list || count == 0 || count >= NI_ADDRESS_MAX || !ValidAddress(first)) return Fail(TAVK_ERR_ARGUMENT);
+        int16_t listeners[NI_ADDRESS_MAX + 1];
+        for (uint32_t i = 0; i < count; i++) {
+            if (!ValidAddress(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_ARGUMENT);
+            listeners[i] = list[i];
+        }
+        listeners[count] = static_cast<int16_t>(d.address);
+        if (!Address(first, listeners, count + 1)) return 0;
+        char chunk[NI_RECEIVE_CHUNK];
+        for (;;) {
+            d.ni.ibrd(d.ud, chunk, sizeof chunk);
+            if (!Check("ibrd")) return 0;
+            if ((d.ni.ThreadIbsta() & NI_END) || d.ni.ThreadIbcnt() < sizeof chunk) return Done(true);
+        }
+    }, "from " + std::to_string(first));
+}
+
+extern "C" int32_t WINAPI TavkTransData(uint32_t board, uint32_t first, uint32_t second)
+{
+    int16_t one[1] = {static_cast<int16_t>(second > 0xFFFF ? -1 : second)};
+    return TavkTransDataN(board, first, one, 1);
+}
+
+extern "C" int32_t WINAPI TavkSetSrqLine(uint32_t board, uint32_t statusByte)
+{
+    return Entry("TavkSetSrqLine", board, [=] {
+        d.ni.ibrsv(d.ud, static_cast<int>(statusByte & 0xFF));
+        return Done(Check("ibrsv"));
+    });
+}
+
+extern "C" int32_t WINAPI TavkGetSrqLine(uint32_t board, int16_t* line)
+{
+    return Entry("TavkGetSrqLine", board, [=] {
+        if (!line) return Fail(TAVK_ERR_ARGUMENT);
+        short s = 0;
+        d.ni.TestSRQ(d.boardIndex, &s);
+        if (!Check("TestSRQ")) return 0;
+        *line = s ? 1 : 0;
+        return 1;
+    });
+}
+
+extern "C" int32_t WINAPI TavkSpoll(uint32_t board, uint32_t address, int16_t* statusByte)
+{
+    return Entry("TavkSpoll", board, [=] {
+        if (!statusByte || !ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+        short s = 0;
+        d.ni.ReadStatusByte(d.boardIndex, static_cast<short>(address), &s);
+        if (!Check("ReadStatusByte(" + std::to_string(address) + ")")) return 0;
+        *statusByte = static_cast<int16_t>(s & 0xFF);
+        return Done(true);
+    }, "(" + std::to_string(address) + ")");
+}
+
+extern "C" int32_t WINAPI TavkPpoll(uint32_t board, uint8_t* response)
+{
+    return Entry("TavkPpoll", board, [=] {
+        if (!response) return Fail(TAVK_ERR_ARGUMENT);
+        char r = 0;
+        d.ni.ibrpp(d.ud, &r);
+        if (!Check("ibrpp")) return 0;
+        *response = static_cast<uint8_t>(r);
+        return Done(true);
+    });
+}
+
+extern "C" int32_t WINAPI TavkPpollConfig(uint32_t board, uint32_t address, uint32_t line, uint32_t sense)
+{
+    return Entry("TavkPpollConfig", board, [=] {
+        if (!ValidAddress(address) || line > 7 || sense > 1) return Fail(TAVK_ERR_ARGUMENT);
+        d.ni.PPollConfig(d.boardIndex, static_cast<short>(address), static_cast<int>(line), static_cast<int>(sense));
+        return Done(Check("PPollConfig"));
+    });
+}
+
+extern "C" int32_t WINAPI TavkPpollUnConfig(uint32_t board, uint32_t address)
+{
+    return Entry("TavkPpollUnConfig", board, [=] {
+        if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+        const short list[] = {static_cast<short>(address), static_cast<short>(NI_NOADDR)};
+        d.ni.PPollUnconfig(d.boardIndex, list);
+        return Done(Check("PPollUnconfig"));
+    });
+}
+
+extern "C" int32_t WINAPI TavkPpollUnConfigAll(uint32_t board)
+{
+    static const uint8_t ppu[] = {BUS_PPU};
+    return Entry("TavkPpollUnConfigAll", board, [] { return Done(Cmd(ppu, 1)); }, "PPU");
+}
+
+// How the board answers parallel polls as a device: kept by the driver (no NI call in the used set).
+extern "C" int32_t WINAPI TavkPpollRespModeSet(uint32_t board, uint32_t mode)
+{
+    return Entry("TavkPpollRespModeSet", board, [=] {
+        if (d.mode != 2) return Fail(TAVK_ERR_ROLE);
+        if (mode > 1) return Fail(TAVK_ERR_ARGUMENT);
+        d.pprMode = mode;
+        return Done(true);
+    });
+}

@@ -1,0 +1,74 @@
+// How the NI-backed driver translates between the driver contract and the NI-488.2 API: time-out
+// codes, end-of-string settings, status and errors. Pure: values in, values out.
+#pragma once
+#include <stdint.h>
+#include <string>
+#include "interfaces/ni4882.h"
+#include "interfaces/tavkdrv.h"
+
+// Driver error numbers of this driver beyond the ones TavkX interprets.
+enum {
+    NI_DRIVER_ERR_OTHER = 20,     // any other NI-488.2 error (its iberr name is in the trace)
+    NI_DRIVER_ERR_NO_LIBRARY = 21,
+};
+enum { NI_DRIVER_TIME_MAX_MS = 3600000 };
+
+// The smallest time-out code that is not shorter than ms; 0 (no limit) for 0 and for longer than
+// the longest code.
+inline int NiTimeoutCode(uint32_t ms)
+{
+    if (ms == 0) return 0;
+    for (int c = 1; c < NI_TIMEOUT_CODES; c++)
+        if (niTimeoutMicroseconds[c] >= uint64_t(ms) * 1000) return c;
+    return 0;
+}
+
+// End-of-string mode and flag: the bytes appended to what is written, and the IbcEOS value for reads.
+inline std::string NiEosBytes(uint32_t mode, uint32_t flag)
+{
+    if (mode == 0 && flag == 0) return "\r\n";
+    if (mode == 1) return "\r";
+    if (mode == 2) return "\n";
+    return std::string();
+}
+inline int NiEosValue(uint32_t mode, uint32_t flag)
+{
+    std::string bytes = NiEosBytes(mode, flag);
+    return bytes.empty() ? 0 : (NI_REOS | static_cast<uint8_t>(bytes.back()));
+}
+
+// The driver error number of a failed call.
+inline int32_t NiDriverError(unsigned long ibsta, unsigned long iberr)
+{
+    if ((ibsta & NI_TIMO) || iberr == NI_EABO) return TAVK_ERR_TIMEOUT;
+    switch (iberr) {
+    case NI_ENOL: return TAVK_ERR_NO_LISTENER;
+    case NI_ECIC: case NI_ESAC: case NI_EADR: return TAVK_ERR_ROLE;
+    case NI_EARG: return TAVK_ERR_ARGUMENT;
+    default: return NI_DRIVER_ERR_OTHER;
+    }
+}
+
+inline const char* NiErrorName(unsigned long iberr)
+{
+    static const struct { unsigned long code; const char* name; } names[] = {
+        {NI_EDVR, "EDVR"}, {NI_ECIC, "ECIC"}, {NI_ENOL, "ENOL"}, {NI_EADR, "EADR"}, {NI_EARG, "EARG"},
+        {NI_ESAC, "ESAC"}, {NI_EABO, "EABO"}, {NI_ENEB, "ENEB"}, {NI_EDMA, "EDMA"}, {NI_EOIP, "EOIP"},
+        {NI_ECAP, "ECAP"}, {NI_EFSO, "EFSO"}, {NI_EBUS, "EBUS"}, {NI_ESTB, "ESTB"}, {NI_ESRQ, "ESRQ"},
+        {NI_ETAB, "ETAB"}, {NI_ELCK, "ELCK"}, {NI_EARM, "EARM"}, {NI_EHDL, "EHDL"}, {NI_EWIP, "EWIP"},
+        {NI_ERST, "ERST"}, {NI_EPWR, "EPWR"},
+    };
+    for (const auto& n : names)
+        if (n.code == iberr) return n.name;
+    return "E?";
+}
+
+// The driver's status word from ibsta: addressed to talk and to listen, controller in charge.
+inline int32_t NiStatusWord(unsigned long ibsta)
+{
+    int32_t w = 0;
+    if (ibsta & NI_CIC) w |= 0x0001;
+    if (ibsta & NI_TACS) w |= TAVK_STATUS_TALKER;
+    if (ibsta & NI_LACS) w |= TAVK_STATUS_LISTENER;
+    return w;
+}
