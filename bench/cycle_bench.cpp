@@ -4,6 +4,8 @@
 //              turn, against one bare driver call (the untalk TavkSendCmd);
 //   roundtrip  one cycle of an always-mode GPIB-OUT SEND "READ?" and a GPIB-IN READ, against
 //              the driver calls that cycle makes, replayed directly from its call log.
+// With --driver ni4882 the same runs go through the NI-backed tavk.dll over the simulated
+// ni4882.dll, the baselines being the NI calls of the same cycle made bare; the names get "_ni4882".
 // Prints a table and "ratio NAME VALUE" lines; VALUE above 1 means faster than the baseline.
 #include <windows.h>
 #include <stdio.h>
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <string>
 #include <vector>
+#include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
@@ -59,8 +62,12 @@ struct Driver {
 #define DRIVER_SLOT(name) decltype(&::name) name = nullptr;
     TAVK_ENTRY_LIST(DRIVER_SLOT)
 #undef DRIVER_SLOT
+#define NI_SLOT(name) decltype(&::name) name = nullptr;
+    NI_FUNCTION_LIST(NI_SLOT)
+#undef NI_SLOT
     SimControl sim;
-    bool Bind(HMODULE tavk)
+    bool ni = false;
+    bool Bind(HMODULE tavk, HMODULE nilib)
     {
         bool all = tavk != nullptr;
 #define DRIVER_BIND(n) \
@@ -68,14 +75,25 @@ struct Driver {
     all = all && n;
         TAVK_ENTRY_LIST(DRIVER_BIND)
 #undef DRIVER_BIND
-        return all && sim.Bind(tavk);
+        if (!nilib) return all && sim.Bind(tavk);
+#define NI_BIND(n) \
+    n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(nilib, #n))); \
+    all = all && n;
+        NI_FUNCTION_LIST(NI_BIND)
+#undef NI_BIND
+        ni = true;
+        return all && sim.Bind(nilib);
     }
 };
 Driver drv;
+const int NI_UD = 16;   // the simulated library's descriptor of GPIB0
 
 // One logged driver call, replayed with the same arguments and data; the entry is looked up
 // once, so the replay costs no more than the calls themselves.
-enum StepKind { STEP_SET_EOS, STEP_SEND_CMD, STEP_SEND_DATA, STEP_RECV_DATA, STEP_LAST_ERROR, STEP_UNKNOWN };
+enum StepKind {
+    STEP_SET_EOS, STEP_SEND_CMD, STEP_SEND_DATA, STEP_RECV_DATA, STEP_LAST_ERROR,
+    STEP_IBCONFIG, STEP_IBCMD, STEP_IBWRT, STEP_IBRD, STEP_IBASK, STEP_UNKNOWN
+};
 struct Step {
     std::string entry;
     StepKind kind;
@@ -90,6 +108,8 @@ StepKind KindOf(const std::string& entry)
     } kinds[] = {
         {"TavkSetEos", STEP_SET_EOS}, {"TavkSendCmd", STEP_SEND_CMD}, {"TavkSendDataC", STEP_SEND_DATA},
         {"TavkRecvDataC", STEP_RECV_DATA}, {"TavkGetLastError", STEP_LAST_ERROR},
+        {"ibconfig", STEP_IBCONFIG}, {"ibcmd", STEP_IBCMD}, {"ibwrt", STEP_IBWRT}, {"ibrd", STEP_IBRD},
+        {"ibask", STEP_IBASK},
     };
     for (const auto& k : kinds)
         if (entry == k.entry) return k.kind;
@@ -109,10 +129,23 @@ inline bool Replay(const Step& s)
     case STEP_SEND_DATA: return drv.TavkSendDataC(BOARD, a[1], reinterpret_cast<const char*>(r.data), r.dataLength) == 1;
     case STEP_RECV_DATA: return drv.TavkRecvDataC(BOARD, a[1], g_receive, &n) == 1;
     case STEP_LAST_ERROR: return drv.TavkGetLastError(BOARD), true;
-    default: break;
+    // The NI calls, each followed by the status reads a caller makes.
+    case STEP_IBCONFIG: drv.ibconfig(NI_UD, int(a[1]), int(a[2])); break;
+    case STEP_IBCMD: drv.ibcmd(NI_UD, r.data, r.dataLength); break;
+    case STEP_IBWRT: drv.ibwrt(NI_UD, r.data, r.dataLength); break;
+    case STEP_IBRD: drv.ibrd(NI_UD, g_receive, a[2] < sizeof g_receive ? a[2] : sizeof g_receive); break;
+    case STEP_IBASK: { int v; drv.ibask(NI_UD, int(a[1]), &v); break; }
+    default:
+        fprintf(stderr, "cycle_bench: no replay for %s\n", s.entry.c_str());
+        return false;
     }
-    fprintf(stderr, "cycle_bench: no replay for %s\n", s.entry.c_str());
-    return false;
+    if (s.kind >= STEP_IBCONFIG) {
+        unsigned long sta = drv.ThreadIbsta();
+        drv.ThreadIberr();
+        drv.ThreadIbcnt();
+        return !(sta & NI_ERR);
+    }
+    return true;
 }
 
 std::vector<Step> LoggedCalls()
@@ -129,12 +162,15 @@ std::vector<Step> LoggedCalls()
     return steps;
 }
 
-bool LoadHost()
+// The NI-backed driver and the simulated library are loaded by path first, so that the loads by
+// name of TavkX and of the driver find them.
+bool LoadHost(bool ni)
 {
     std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
-    HMODULE tavk = LoadLibraryA("tavk.dll");
-    if (!drv.Bind(tavk)) {
+    HMODULE nilib = ni ? LoadLibraryA((bin + "nisim\\ni4882.dll").c_str()) : nullptr;
+    HMODULE tavk = LoadLibraryA(ni ? (bin + "ni4882\\tavk.dll").c_str() : "tavk.dll");
+    if (!drv.Bind(tavk, nilib) || (ni && !nilib)) {
         fprintf(stderr, "cycle_bench: no simulated tavk.dll in %s\n", bin.c_str());
         return false;
     }
@@ -182,7 +218,7 @@ void PrintTable(const std::vector<Row>& rows)
         printf("%-10s %-46s %12.0f %-34s %12.0f %7.2f\n", r.name, r.what, r.times.subject * 1e9, r.baseline,
                r.times.baseline * 1e9, r.times.baseline / r.times.subject);
     for (const Row& r : rows)
-        printf("ratio %s %.3f\n", r.name, r.times.baseline / r.times.subject);
+        printf("ratio %s%s %.3f\n", r.name, drv.ni ? "_ni4882" : "", r.times.baseline / r.times.subject);
 }
 
 // A GPIB-IN module of 16 channels on devices 1..16 that nothing gives an input turn.
@@ -306,9 +342,14 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    if (!LoadHost()) return 1;
+    bool ni = argc == 3 && strcmp(argv[1], "--driver") == 0 && strcmp(argv[2], "ni4882") == 0;
+    if (argc > 1 && !ni) {
+        fprintf(stderr, "usage: cycle_bench [--driver ni4882]\n");
+        return 2;
+    }
+    if (!LoadHost(ni)) return 1;
     std::vector<Row> rows;
     bool ok = MeasureIdle(rows) && MeasureRoundTrip(rows);
     PrintTable(rows);

@@ -17,12 +17,7 @@ static const char* const entryNames[] = {
 #undef NI_ENTRY_NAME
 };
 
-bool SimKnownEntry(const char* name)
-{
-    for (const char* e : entryNames)
-        if (strcmp(e, name) == 0) return true;
-    return false;
-}
+bool SimKnownEntry(const char* name) { return SimNameIn(entryNames, sizeof entryNames / sizeof entryNames[0], name); }
 
 // The thread status reads are not logged, so every logged call costs its time.
 bool SimFreeEntry(const char*) { return false; }

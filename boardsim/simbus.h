@@ -149,6 +149,7 @@ void BusUnaddressAll();
 // ---- the face the bench is offered through (tavkentry.cpp: the Tavk* driver; nientry.cpp: the
 // NI-488.2 library): which entry names it has, and which ones only read state (no time, no "any" scripts).
 bool SimKnownEntry(const char* name);
+bool SimNameIn(const char* const* names, size_t count, const char* name);   // simctl.cpp
 bool SimFreeEntry(const char* name);
 
 // ---- call log, scripts and trace (simlog.cpp)

@@ -5,6 +5,13 @@
 #include "boardsim/simctl.h"
 #include "interfaces/tavkdrv.h"
 
+bool SimNameIn(const char* const* names, size_t count, const char* name)
+{
+    for (size_t i = 0; i < count; i++)
+        if (strcmp(names[i], name) == 0) return true;
+    return false;
+}
+
 static void ClearCalls()
 {
     Sim().logTotal = 0;

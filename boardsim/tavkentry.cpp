@@ -13,12 +13,7 @@ static const char* const entryNames[] = {
 #undef SIM_ENTRY_NAME
 };
 
-bool SimKnownEntry(const char* name)
-{
-    for (const char* e : entryNames)
-        if (strcmp(e, name) == 0) return true;
-    return false;
-}
+bool SimKnownEntry(const char* name) { return SimNameIn(entryNames, sizeof entryNames / sizeof entryNames[0], name); }
 
 bool SimFreeEntry(const char* name) { return strcmp(name, "TavkGetLastError") == 0; }
 

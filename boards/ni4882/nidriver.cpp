@@ -53,14 +53,15 @@ static void Report(const std::string& message)
 // ---- NI calls ----------------------------------------------------------------------------------
 
 // The status of the NI call just made: true when it did not fail; a failure sets the last error.
-static bool Check(const std::string& what)
+template <typename Text>
+static bool Check(Text what)
 {
     unsigned long sta = d.ni.ThreadIbsta(), err = d.ni.ThreadIberr(), cnt = d.ni.ThreadIbcnt();
     bool ok = !(sta & NI_ERR);
     if (d.trace) {
         char text[96];
         snprintf(text, sizeof text, " -> ibsta 0x%04lX ibcnt %lu", sta, cnt);
-        std::string line = "    " + what + text;
+        std::string line = "    " + std::string(what()) + text;
         if (!ok) line += std::string(" iberr ") + NiErrorName(err);
         Trace(line);
     }
@@ -71,13 +72,13 @@ static bool Check(const std::string& what)
 static bool Cmd(const uint8_t* bytes, size_t n)
 {
     d.ni.ibcmd(d.ud, bytes, n);
-    return Check("ibcmd " + BusDescribeCommands(bytes, static_cast<uint32_t>(n)));
+    return Check([&] { return std::string("ibcmd " + BusDescribeCommands(bytes, static_cast<uint32_t>(n))); });
 }
 
 static bool Config(int option, int value)
 {
     d.ni.ibconfig(d.ud, option, value);
-    return Check("ibconfig(" + std::to_string(option) + ", " + std::to_string(value) + ")");
+    return Check([&] { return std::string("ibconfig(" + std::to_string(option) + ", " + std::to_string(value) + ")"); });
 }
 
 // Addressing: unlisten, the talker, the listeners.
@@ -121,12 +122,18 @@ static void TraceEntry(const char* entry, const std::string& detail, int32_t res
     Trace(line);
 }
 
-template <typename Op>
-static int32_t Entry(const char* entry, uint32_t board, Op op, const std::string& detail = std::string())
+// Trace text is only made while a trace is written.
+template <typename Op, typename Text>
+static int32_t Entry(const char* entry, uint32_t board, Op op, Text detail)
 {
     int32_t r = BoardOk(board) ? op() : 0;
-    TraceEntry(entry, detail, r);
+    if (d.trace) TraceEntry(entry, detail(), r);
     return r;
+}
+template <typename Op>
+static int32_t Entry(const char* entry, uint32_t board, Op op)
+{
+    return Entry(entry, board, op, [] { return std::string(); });
 }
 
 // ---- loading -----------------------------------------------------------------------------------
@@ -176,7 +183,7 @@ extern "C" int32_t WINAPI TavkCreate(uint16_t* board)
     std::string name = BoardName();
     d.boardIndex = atoi(name.c_str() + (name.size() > 4 ? 4 : name.size()));
     d.ud = d.ni.ibfindA(name.c_str());
-    if (d.ud < 0 || !Check("ibfindA(\"" + name + "\")")) {
+    if (d.ud < 0 || !Check([&] { return std::string("ibfindA(\"" + name + "\")"); })) {
         Report("the board " + name + " cannot be opened (iberr " + NiErrorName(d.ni.ThreadIberr()) + ")");
         if (d.ud >= 0 || !d.lastError) d.lastError = NI_DRIVER_ERR_OTHER;
         return 0;
@@ -192,7 +199,7 @@ extern "C" int32_t WINAPI TavkClose(uint32_t board)
 {
     return Entry("TavkClose", board, [] {
         d.ni.ibonl(d.ud, 0);
-        Check("ibonl(0)");
+        Check([&] { return std::string("ibonl(0)"); });
         d.open = false;
         return 1;
     });
@@ -206,7 +213,7 @@ extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
     return Entry("TavkGetStatus", board, [] {
         int pad = 0;
         d.ni.ibask(d.ud, NI_IBC_PAD, &pad);
-        Check("ibask(PAD)");
+        Check([&] { return std::string("ibask(PAD)"); });
         return NiStatusWord(d.ni.ThreadIbsta());
     });
 }
@@ -227,7 +234,7 @@ extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mo
         d.address = address;
         d.mode = mode;
         return Done(Config(NI_IBC_PAD, static_cast<int>(address)) && Config(NI_IBC_SC, mode == 2 ? 0 : 1));
-    }, "(" + std::to_string(address) + ", " + std::to_string(mode) + ")");
+    }, [=] { return std::string("(" + std::to_string(address) + ", " + std::to_string(mode) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
@@ -235,7 +242,7 @@ extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
     return Entry("TavkSetTime", board, [=] {
         if (time > NI_DRIVER_TIME_MAX_MS) return Fail(TAVK_ERR_ARGUMENT);
         return Done(Config(NI_IBC_TMO, NiTimeoutCode(time)));
-    }, "(" + std::to_string(time) + ")");
+    }, [=] { return std::string("(" + std::to_string(time) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
@@ -245,7 +252,7 @@ extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t fla
         d.eosMode = mode;
         d.eosFlag = flag;
         return Done(Config(NI_IBC_EOS, NiEosValue(mode, flag)));
-    }, "(" + std::to_string(mode) + ", " + std::to_string(flag) + ")");
+    }, [=] { return std::string("(" + std::to_string(mode) + ", " + std::to_string(flag) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length)
@@ -253,14 +260,14 @@ extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32
     return Entry("TavkSendCmd", board, [=] {
         if (!cmd || length == 0) return Fail(TAVK_ERR_ARGUMENT);
         return Done(Cmd(cmd, length));
-    }, cmd ? BusDescribeCommands(cmd, length) : "");
+    }, [=] { return std::string(cmd ? BusDescribeCommands(cmd, length) : ""); });
 }
 
 extern "C" int32_t WINAPI TavkIfc(uint32_t board)
 {
     return Entry("TavkIfc", board, [] {
         d.ni.ibsic(d.ud);
-        return Done(Check("ibsic"));
+        return Done(Check([&] { return std::string("ibsic"); }));
     });
 }
 
@@ -275,7 +282,7 @@ extern "C" int32_t WINAPI TavkRen(uint32_t board, uint32_t on)
 extern "C" int32_t WINAPI TavkDcl(uint32_t board)
 {
     static const uint8_t dcl[] = {BUS_DCL};
-    return Entry("TavkDcl", board, [] { return Done(Cmd(dcl, 1)); }, "DCL");
+    return Entry("TavkDcl", board, [] { return Done(Cmd(dcl, 1)); }, [=] { return std::string("DCL"); });
 }
 
 extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
@@ -284,7 +291,7 @@ extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
         if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
         const uint8_t bytes[] = {BUS_UNL, static_cast<uint8_t>(BUS_LAD + address), BUS_SDC};
         return Done(Cmd(bytes, sizeof bytes));
-    }, "UNL LAD " + std::to_string(address) + " SDC");
+    }, [=] { return std::string("UNL LAD " + std::to_string(address) + " SDC"); });
 }
 
 // The data and the end-of-string bytes in force, EOI with the last byte.
@@ -293,7 +300,7 @@ static bool Write(const char* data, uint32_t length)
     std::string message(data ? data : "", data ? length : 0);
     message += NiEosBytes(d.eosMode, d.eosFlag);
     d.ni.ibwrt(d.ud, message.data(), message.size());
-    return Check("ibwrt " + BusEscape(message.data(), static_cast<uint32_t>(message.size())));
+    return Check([&] { return "ibwrt " + BusEscape(message.data(), static_cast<uint32_t>(message.size())); });
 }
 
 static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
@@ -307,14 +314,14 @@ static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uin
 extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length)
 {
     return Entry("TavkSendDataCN", board, [=] { return SendTo(list, count, data, length); },
-                 BusEscape(data, data ? length : 0));
+                 [=] { return std::string(BusEscape(data, data ? length : 0)); });
 }
 
 extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
 {
     int16_t one[1] = {static_cast<int16_t>(address > 0xFFFF ? -1 : address)};
     return Entry("TavkSendDataC", board, [&] { return SendTo(one, 1, data, length); },
-                 "to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0));
+                 [=] { return std::string("to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0)); });
 }
 
 extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32_t length)
@@ -322,7 +329,7 @@ extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32
     return Entry("TavkSendDataS", board, [=] {
         if (!data && length > 0) return Fail(TAVK_ERR_ARGUMENT);
         return Done(Write(data, length));
-    }, BusEscape(data, data ? length : 0));
+    }, [=] { return std::string(BusEscape(data, data ? length : 0)); });
 }
 
 // One read up to *length bytes; *length becomes the count received.
@@ -335,7 +342,7 @@ static int32_t Read(char* buffer, uint32_t* length)
     d.ni.ibrd(d.ud, buffer, max);
     unsigned long n = d.ni.ThreadIbcnt();
     *length = n < max ? static_cast<uint32_t>(n) : max;
-    return Done(Check("ibrd <- " + BusEscape(buffer, *length)));
+    return Done(Check([&] { return std::string("ibrd <- " + BusEscape(buffer, *length)); }));
 }
 
 extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)
@@ -346,7 +353,7 @@ extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* 
         const int16_t me[1] = {static_cast<int16_t>(d.address)};
         if (!Address(address, me, 1)) { *length = 0; return 0; }
         return Read(buffer, length);
-    }, "from " + std::to_string(address));
+    }, [=] { return std::string("from " + std::to_string(address)); });
 }
 
 extern "C" int32_t WINAPI TavkRecvDataS(uint32_t board, char* buffer, uint32_t* length)
@@ -369,10 +376,10 @@ extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const i
         char chunk[NI_RECEIVE_CHUNK];
         for (;;) {
             d.ni.ibrd(d.ud, chunk, sizeof chunk);
-            if (!Check("ibrd")) return 0;
+            if (!Check([&] { return std::string("ibrd"); })) return 0;
             if ((d.ni.ThreadIbsta() & NI_END) || d.ni.ThreadIbcnt() < sizeof chunk) return Done(true);
         }
-    }, "from " + std::to_string(first));
+    }, [=] { return std::string("from " + std::to_string(first)); });
 }
 
 extern "C" int32_t WINAPI TavkTransData(uint32_t board, uint32_t first, uint32_t second)
@@ -385,7 +392,7 @@ extern "C" int32_t WINAPI TavkSetSrqLine(uint32_t board, uint32_t statusByte)
 {
     return Entry("TavkSetSrqLine", board, [=] {
         d.ni.ibrsv(d.ud, static_cast<int>(statusByte & 0xFF));
-        return Done(Check("ibrsv"));
+        return Done(Check([&] { return std::string("ibrsv"); }));
     });
 }
 
@@ -395,7 +402,7 @@ extern "C" int32_t WINAPI TavkGetSrqLine(uint32_t board, int16_t* line)
         if (!line) return Fail(TAVK_ERR_ARGUMENT);
         short s = 0;
         d.ni.TestSRQ(d.boardIndex, &s);
-        if (!Check("TestSRQ")) return 0;
+        if (!Check([&] { return std::string("TestSRQ"); })) return 0;
         *line = s ? 1 : 0;
         return 1;
     });
@@ -407,10 +414,10 @@ extern "C" int32_t WINAPI TavkSpoll(uint32_t board, uint32_t address, int16_t* s
         if (!statusByte || !ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
         short s = 0;
         d.ni.ReadStatusByte(d.boardIndex, static_cast<short>(address), &s);
-        if (!Check("ReadStatusByte(" + std::to_string(address) + ")")) return 0;
+        if (!Check([&] { return std::string("ReadStatusByte(" + std::to_string(address) + ")"); })) return 0;
         *statusByte = static_cast<int16_t>(s & 0xFF);
         return Done(true);
-    }, "(" + std::to_string(address) + ")");
+    }, [=] { return std::string("(" + std::to_string(address) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkPpoll(uint32_t board, uint8_t* response)
@@ -419,7 +426,7 @@ extern "C" int32_t WINAPI TavkPpoll(uint32_t board, uint8_t* response)
         if (!response) return Fail(TAVK_ERR_ARGUMENT);
         char r = 0;
         d.ni.ibrpp(d.ud, &r);
-        if (!Check("ibrpp")) return 0;
+        if (!Check([&] { return std::string("ibrpp"); })) return 0;
         *response = static_cast<uint8_t>(r);
         return Done(true);
     });
@@ -430,7 +437,7 @@ extern "C" int32_t WINAPI TavkPpollConfig(uint32_t board, uint32_t address, uint
     return Entry("TavkPpollConfig", board, [=] {
         if (!ValidAddress(address) || line > 7 || sense > 1) return Fail(TAVK_ERR_ARGUMENT);
         d.ni.PPollConfig(d.boardIndex, static_cast<short>(address), static_cast<int>(line), static_cast<int>(sense));
-        return Done(Check("PPollConfig"));
+        return Done(Check([&] { return std::string("PPollConfig"); }));
     });
 }
 
@@ -440,14 +447,14 @@ extern "C" int32_t WINAPI TavkPpollUnConfig(uint32_t board, uint32_t address)
         if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
         const short list[] = {static_cast<short>(address), static_cast<short>(NI_NOADDR)};
         d.ni.PPollUnconfig(d.boardIndex, list);
-        return Done(Check("PPollUnconfig"));
+        return Done(Check([&] { return std::string("PPollUnconfig"); }));
     });
 }
 
 extern "C" int32_t WINAPI TavkPpollUnConfigAll(uint32_t board)
 {
     static const uint8_t ppu[] = {BUS_PPU};
-    return Entry("TavkPpollUnConfigAll", board, [] { return Done(Cmd(ppu, 1)); }, "PPU");
+    return Entry("TavkPpollUnConfigAll", board, [] { return Done(Cmd(ppu, 1)); }, [=] { return std::string("PPU"); });
 }
 
 // How the board answers parallel polls as a device: kept by the driver (no NI call in the used set).

@@ -75,11 +75,8 @@ protected:
     std::vector<SimCallRecord> Calls(const char* entry)
     {
         std::vector<SimCallRecord> calls;
-        for (uint32_t i = 0; i < sim.SimCallCount(); i++) {
-            SimCallRecord r;
-            if (sim.SimGetCall(i, &r) && strcmp(r.entry, entry) == 0)
-                calls.push_back(r);
-        }
+        for (const SimCallRecord& r : sim.Log())
+            if (strcmp(r.entry, entry) == 0) calls.push_back(r);
         return calls;
     }
     static std::vector<uint8_t> Bytes(const SimCallRecord& r)

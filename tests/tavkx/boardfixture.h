@@ -25,15 +25,7 @@ protected:
     }
     void TearDown() override { variant.Release(); }
 
-    std::vector<SimCallRecord> Calls()
-    {
-        std::vector<SimCallRecord> calls;
-        for (uint32_t i = 0; i < sim.SimCallCount(); i++) {
-            SimCallRecord r;
-            if (sim.SimGetCall(i, &r)) calls.push_back(r);
-        }
-        return calls;
-    }
+    std::vector<SimCallRecord> Calls() { return sim.Log(); }
     // Entry names of the calls since the last clear, without the error reads, "A B C".
     std::string CallNames()
     {

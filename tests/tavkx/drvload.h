@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <string.h>
 #include <string>
+#include <vector>
 #include "boardsim/simctl.h"
 #include "host/modulefiles.h"
 #include "interfaces/gpibapi.h"
@@ -33,6 +34,16 @@ struct SimControl {
         SIM_CONTROL_LIST(SIM_CONTROL_BIND)
 #undef SIM_CONTROL_BIND
         return all;
+    }
+    // The calls logged since the last clear (the kept ones).
+    std::vector<SimCallRecord> Log()
+    {
+        std::vector<SimCallRecord> calls;
+        for (uint32_t i = 0; i < SimCallCount(); i++) {
+            SimCallRecord r;
+            if (SimGetCall(i, &r)) calls.push_back(r);
+        }
+        return calls;
     }
 };
 
