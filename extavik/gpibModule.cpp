@@ -3,6 +3,7 @@
 #include "extavik/gpibModule.h"
 #include <stdio.h>
 #include <string.h>
+#include "extavik/gpibfields.h"
 #include "extavik/modtexts.h"
 
 HMODULE hTavkX;
@@ -277,6 +278,15 @@ static void RefuseStart(const char* text)
     HOST_CALL(ShowWarning)(START_TITLE, text);
 }
 
+// 1 when the field table's start range refuses channel ch's value (GPIB-IN only where so marked).
+static bool StartRefuses(const GpibModuleParams* p, GpibFieldId id, int ch, bool input)
+{
+    const GpibField& f = GPIB_FIELDS[id];
+    if (f.start.inputOnly && !input)
+        return false;
+    return !GpibStartAccepts(f, GpibFieldNumber(p, f, ch));
+}
+
 int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
 {
     const GpibModuleParams* p = module->params;
@@ -285,29 +295,27 @@ int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
     name[sizeof module->moduleName] = 0;
     char text[START_MESSAGE_SIZE];
 
-    if (!IsBusIndex(p->myAddress)) {
+    if (StartRefuses(p, GF_MY_ADDRESS, 0, checkBuffers)) {
         snprintf(text, sizeof text, START_TEXT_OWN_ADDRESS, name, p->myAddress);
         RefuseStart(text);
         return 0;
     }
     for (int ch = 0; ch < count; ch++) {
-        if (!IsBusIndex(p->addr[ch].primaryAddress)) {
+        if (StartRefuses(p, GF_PRIMARY_ADDRESS, ch, checkBuffers)) {
             snprintf(text, sizeof text, START_TEXT_PRIMARY, name, ch, p->addr[ch].primaryAddress);
             RefuseStart(text);
             return 0;
         }
-        const uint32_t kb = p->recvBufferKB[ch];
-        if (checkBuffers && (kb < RECV_BUFFER_KB_MIN || kb > RECV_BUFFER_KB_MAX)) {
-            snprintf(text, sizeof text, START_TEXT_BUFFER, name, ch, kb);
+        if (StartRefuses(p, GF_RECV_BUFFER_KB, ch, checkBuffers)) {
+            snprintf(text, sizeof text, START_TEXT_BUFFER, name, ch, p->recvBufferKB[ch]);
             RefuseStart(text);
             return 0;
         }
-        // The interval paces the bus. A short one is held to the host's sample period anyway;
-        // NaN, zero, negative or huge values would mean a request on every cycle or never one.
-        const double interval = p->requestInterval[ch];
-        if (checkBuffers && !(interval > 0.0 && interval <= REQUEST_INTERVAL_MAX)) {
+        // The interval paces the bus: NaN, zero, negative or huge values would mean a request
+        // on every cycle or never one.
+        if (StartRefuses(p, GF_REQUEST_INTERVAL, ch, checkBuffers)) {
             char value[32];
-            snprintf(value, sizeof value, "%g", interval);
+            snprintf(value, sizeof value, "%g", p->requestInterval[ch]);
             snprintf(text, sizeof text, START_TEXT_INTERVAL, name, ch, value);
             RefuseStart(text);
             return 0;

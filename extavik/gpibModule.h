@@ -80,7 +80,8 @@ int32_t ActionKind(intptr_t lParam);
 void DescribeAction(ActionDescription* desc, const char* name, int32_t textId);
 
 // Refuses an experiment start whose own address, channel addresses (below count) or, with
-// checkBuffers, receive buffer sizes no table or buffer can hold; shows which one and returns 0.
+// checkBuffers, receive buffer sizes or request intervals lie outside the start ranges of the
+// field table (gpibfields.h); shows which one and returns 0.
 int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers);
 // The turn of channel ch's device, or null when the own or the device address has no slot.
 uint8_t* ChannelDeviceState(const GpibModuleParams* p, int ch);

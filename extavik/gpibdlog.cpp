@@ -7,6 +7,7 @@
 
 #include "extavik/controls.h"
 #include "extavik/fieldcheck.h"
+#include "extavik/gpibfields.h"
 #include "extavik/gpibModule.h"
 #include "extavik/modtexts.h"
 #include "extavik/resources/resource.h"
@@ -72,6 +73,25 @@ int ReadCheckedInteger(HWND dialog, int id, int32_t min, int32_t max, const char
     return 0;
 }
 
+// Reads the field's control, checks it against the range the table gives the dialogs and stores
+// it into channel c of p; shows the field's warning under title when it is refused.
+static int ReadBackNumberField(HWND dialog, GpibFieldId id, const char* title, GpibModuleParams* p, unsigned c)
+{
+    const GpibField& f = GPIB_FIELDS[id];
+    int32_t value;
+    if (!ReadCheckedInteger(dialog, f.controlId, static_cast<int32_t>(f.min), static_cast<int32_t>(f.max),
+                            title, f.warning, &value))
+        return 0;
+    StoreGpibFieldNumber(p, f, static_cast<int>(c), value);
+    return 1;
+}
+
+// The room a text field's control is read with: its longest text and the ending zero.
+static int TextRoom(GpibFieldId id)
+{
+    return static_cast<int>(GPIB_FIELDS[id].max) + 1;
+}
+
 void SetEditLimits(HWND dialog, const EditLimit* limits, int count)
 {
     for (int i = 0; i < count; ++i)
@@ -112,22 +132,17 @@ int ReadBackSettingsChannel(HWND dialog, const SettingsDialogKind& kind, unsigne
 {
     GpibModuleParams* p = pWorkParams;
     if (!p || c >= GPIB_CHANNELS) return 0;
-    GetDlgItemTextA(dialog, IDC_CHANNEL_NAME, p->channelName[c], 20);
-
-    int32_t value;
-    if (!ReadCheckedInteger(dialog, IDC_PRIMARY, 0, 31, WARN_TITLE_GPIB, WARN_PRIMARY_ADDRESS, &value))
-        return 0;
-    p->addr[c].primaryAddress = static_cast<int16_t>(value);
+    GetDlgItemTextA(dialog, GPIB_FIELDS[GF_CHANNEL_NAME].controlId, p->channelName[c], TextRoom(GF_CHANNEL_NAME));
+    if (!ReadBackNumberField(dialog, GF_PRIMARY_ADDRESS, WARN_TITLE_GPIB, p, c)) return 0;
 
     char field[FIELD_TEXT_SIZE] = "";
-    GetDlgItemTextA(dialog, IDC_SECONDARY, field, sizeof field);
+    GetDlgItemTextA(dialog, GPIB_FIELDS[GF_SECONDARY_ADDRESS].controlId, field, sizeof field);
     p->addr[c].secondaryAddress = static_cast<int16_t>(strtol(field, nullptr, 10));
 
-    if (!ReadCheckedInteger(dialog, IDC_TIMEOUT, 0, 60, WARN_TITLE_GPIB, WARN_TIMEOUT, &value)) return 0;
-    p->busTimeout = value;
+    if (!ReadBackNumberField(dialog, GF_BUS_TIMEOUT, WARN_TITLE_GPIB, p, c)) return 0;
 
     memset(p->commandText[c], 0, GPIB_COMMAND_TEXT_SIZE);
-    GetDlgItemTextA(dialog, kind.commandId, p->commandText[c], GPIB_COMMAND_TEXT_SIZE);
+    GetDlgItemTextA(dialog, kind.commandId, p->commandText[c], TextRoom(GF_COMMAND_TEXT));
     PublishSharedSettings(p);
     return 1;
 }
@@ -390,36 +405,24 @@ static int RecvClick(GpibModuleParams* p, unsigned c, int id)
 }
 
 // The unsigned number fields of "RECV", checked in this order.
-struct RecvNumberField {
-    int id;
-    int32_t min, max;
-    const char* warning;
-    size_t offset;   // of the field's channel-0 entry in GpibModuleParams
-    size_t stride;
-};
-
-static const RecvNumberField RECV_NUMBER_FIELDS[] = {
-    {IDC_RECV_HEADER, 0, 65535, WARN_HEADER_SIZE, offsetof(GpibModuleParams, headerSize), sizeof(uint32_t)},
-    {IDC_RECV_BLOCKLEN, 1, 8192, WARN_BLOCK_LENGTH, offsetof(GpibModuleParams, recvBlockLength), sizeof(uint32_t)},
-    {IDC_RECV_INV_HEAD, 0, 65535, WARN_INVALID_HEAD,
-     offsetof(GpibModuleParams, invalid) + offsetof(GpibInvalidBytes, invalidHead), sizeof(GpibInvalidBytes)},
-    {IDC_RECV_INV_TAIL, 0, 65535, WARN_INVALID_TAIL,
-     offsetof(GpibModuleParams, invalid) + offsetof(GpibInvalidBytes, invalidTail), sizeof(GpibInvalidBytes)},
+static const GpibFieldId RECV_NUMBER_FIELDS[] = {
+    GF_HEADER_SIZE, GF_RECV_BLOCK_LENGTH, GF_INVALID_HEAD, GF_INVALID_TAIL,
 };
 
 static int ReadRecvBuffer(HWND dialog, GpibModuleParams* p, unsigned c)
 {
+    const GpibField& f = GPIB_FIELDS[GF_RECV_BUFFER_KB];
     char field[FIELD_TEXT_SIZE] = "";
-    GetDlgItemTextA(dialog, IDC_RECV_BUFFER, field, sizeof field);
+    GetDlgItemTextA(dialog, f.controlId, field, sizeof field);
     for (char* ch = field; *ch; ++ch)
         if (*ch >= 'a' && *ch <= 'z') *ch = static_cast<char>(*ch - 'a' + 'A');
     if (char* unit = strstr(field, " KBYTE")) *unit = '\0';   // the list entries carry the unit
     int32_t value;
-    if (!CheckIntegerText(field, 4, 16384, &value)) {
-        HOST_CALL(ShowWarning)(WARN_TITLE_RECV, WARN_BUFFER);
+    if (!CheckIntegerText(field, static_cast<int32_t>(f.min), static_cast<int32_t>(f.max), &value)) {
+        HOST_CALL(ShowWarning)(WARN_TITLE_RECV, f.warning);
         return 0;
     }
-    p->recvBufferKB[c] = static_cast<uint32_t>(value);
+    StoreGpibFieldNumber(p, f, static_cast<int>(c), value);
     return 1;
 }
 
@@ -431,14 +434,15 @@ static char HostDecimalSeparator()
 
 static int ReadRecvInterval(HWND dialog, GpibModuleParams* p, unsigned c)
 {
+    const GpibField& f = GPIB_FIELDS[GF_REQUEST_INTERVAL];
     char field[FIELD_TEXT_SIZE] = "";
-    GetDlgItemTextA(dialog, IDC_RECV_INTERVAL, field, sizeof field);
+    GetDlgItemTextA(dialog, f.controlId, field, sizeof field);
     double seconds;
-    if (!CheckDecimalText(field, REQUEST_INTERVAL_MIN, REQUEST_INTERVAL_MAX, HostDecimalSeparator(), &seconds)) {
-        HOST_CALL(ShowWarning)(WARN_TITLE_RECV, WARN_INTERVAL);
+    if (!CheckDecimalText(field, f.min, f.max, HostDecimalSeparator(), &seconds)) {
+        HOST_CALL(ShowWarning)(WARN_TITLE_RECV, f.warning);
         return 0;
     }
-    p->requestInterval[c] = seconds;
+    StoreGpibFieldNumber(p, f, static_cast<int>(c), seconds);
     // Advice only: requests faster than the host samples are kept as entered.
     if (seconds * 1000.0 < fGlobalMilliSecondsPerSample)
         HOST_CALL(ShowWarning)(WARN_TITLE_RECV, WARN_INTERVAL_FAST);
@@ -447,23 +451,17 @@ static int ReadRecvInterval(HWND dialog, GpibModuleParams* p, unsigned c)
 
 static int ReadBackRecv(HWND dialog, GpibModuleParams* p, unsigned c)
 {
-    for (const RecvNumberField& f : RECV_NUMBER_FIELDS) {
-        int32_t value;
-        if (!ReadCheckedInteger(dialog, f.id, f.min, f.max, WARN_TITLE_RECV, f.warning, &value)) return 0;
-        uint8_t* entry = reinterpret_cast<uint8_t*>(p) + f.offset + c * f.stride;
-        uint32_t stored = static_cast<uint32_t>(value);
-        memcpy(entry, &stored, sizeof stored);
-    }
+    for (GpibFieldId id : RECV_NUMBER_FIELDS)
+        if (!ReadBackNumberField(dialog, id, WARN_TITLE_RECV, p, c)) return 0;
 
+    const GpibField& mask = GPIB_FIELDS[GF_MASK_TEXT];
     char field[FIELD_TEXT_SIZE] = "";
-    GetDlgItemTextA(dialog, IDC_RECV_MASK, field, sizeof field);
+    GetDlgItemTextA(dialog, mask.controlId, field, sizeof field);
     if (!CheckHexText(field)) {
-        HOST_CALL(ShowWarning)(WARN_TITLE_RECV, WARN_MASK);
+        HOST_CALL(ShowWarning)(WARN_TITLE_RECV, mask.warning);
         return 0;
     }
-    size_t kept = strnlen(field, GPIB_MASK_TEXT_SIZE - 1);
-    memset(p->maskText[c], 0, GPIB_MASK_TEXT_SIZE);
-    memcpy(p->maskText[c], field, kept);
+    StoreGpibFieldText(p, mask, static_cast<int>(c), field, strlen(field));
 
     return ReadRecvBuffer(dialog, p, c) && ReadRecvInterval(dialog, p, c);
 }
@@ -510,12 +508,10 @@ static int SPollClick(GpibModuleParams* p, unsigned c, int id)
 
 static int ReadBackSPoll(HWND dialog, GpibModuleParams* p, unsigned c)
 {
-    int32_t ready, error;
-    if (!ReadCheckedInteger(dialog, IDC_SPOLL_READY, 0, 7, WARN_TITLE_SPOLL, WARN_READY_BIT, &ready)) return 0;
-    p->spollReadyBit[c] = ready;
-    if (!ReadCheckedInteger(dialog, IDC_SPOLL_ERROR, 0, 7, WARN_TITLE_SPOLL, WARN_ERROR_BIT, &error)) return 0;
-    p->spollErrorBit[c] = error;
-    GetDlgItemTextA(dialog, IDC_SPOLL_TEXT, p->spollErrorText[c], GPIB_SPOLL_TEXT_SIZE);
+    if (!ReadBackNumberField(dialog, GF_SPOLL_READY_BIT, WARN_TITLE_SPOLL, p, c)) return 0;
+    if (!ReadBackNumberField(dialog, GF_SPOLL_ERROR_BIT, WARN_TITLE_SPOLL, p, c)) return 0;
+    GetDlgItemTextA(dialog, GPIB_FIELDS[GF_SPOLL_ERROR_TEXT].controlId, p->spollErrorText[c],
+                    TextRoom(GF_SPOLL_ERROR_TEXT));
     return 1;
 }
 
@@ -551,10 +547,7 @@ static int PPollClick(GpibModuleParams* p, unsigned c, int id)
 // The line and sense reach the bus tables at the main dialog's next read back.
 static int ReadBackPPoll(HWND dialog, GpibModuleParams* p, unsigned c)
 {
-    int32_t line;
-    if (!ReadCheckedInteger(dialog, IDC_PPOLL_LINE, 0, 7, WARN_TITLE_PPOLL, WARN_PPOLL_LINE, &line)) return 0;
-    p->ppollLine[c] = static_cast<int16_t>(line);
-    return 1;
+    return ReadBackNumberField(dialog, GF_PPOLL_LINE, WARN_TITLE_PPOLL, p, c);
 }
 
 static const int PPOLL_DISABLED[] = {IDC_PPOLL_LINE, IDC_PPOLL_SENSE1, IDC_PPOLL_SENSE0};
@@ -590,20 +583,21 @@ static ModuleRecord* s_selectingModule;   // the module being created, when the 
 
 static INT_PTR SelectInit(HWND dialog)
 {
-    SetDlgItemTextA(dialog, IDC_MY_ADDRESS, "30");   // always proposed, whatever the block holds
+    SetDlgItemSigned(dialog, IDC_MY_ADDRESS, DEFAULT_MY_ADDRESS);   // always proposed, whatever the block holds
     uiLastFocusId = 0;
     return FALSE;
 }
 
 static INT_PTR SelectOk(HWND dialog)
 {
+    const GpibField& f = GPIB_FIELDS[GF_MY_ADDRESS];
     int32_t address;
-    if (!ReadCheckedInteger(dialog, IDC_MY_ADDRESS, 0, GPIB_BUS_ROWS - 1, WARN_TITLE_SELECT,
-                            WARN_MY_ADDRESS, &address))
+    if (!ReadCheckedInteger(dialog, f.controlId, static_cast<int32_t>(f.min), static_cast<int32_t>(f.max),
+                            WARN_TITLE_SELECT, f.warning, &address))
         return TRUE;
     ModuleRecord* module = CurrentModule();
     if (!module) module = s_selectingModule;
-    if (module && module->params) module->params->myAddress = static_cast<int16_t>(address);
+    if (module && module->params) StoreGpibFieldNumber(module->params, f, 0, address);
     EndDialog(dialog, 1);
     return TRUE;
 }

@@ -29,8 +29,9 @@ enum { START_MESSAGE_SIZE = 160 };
 constexpr char ACTION_NAME_IN[] = "RECV_COMMAND";
 constexpr char ACTION_NAME_OUT[] = "REQUEST_COMMAND";
 
-// Per-channel defaults written at creation.
+// Per-channel defaults written at creation, and the own address the creation proposes.
 enum {
+    DEFAULT_MY_ADDRESS = 30,
     DEFAULT_PRIMARY_ADDRESS = 22,
     DEFAULT_BLOCK_LENGTH = 1,
     DEFAULT_BUFFER_KB = 8,

@@ -1,6 +1,7 @@
 // Fuzz target: the dialogs' field checks on any text a 22-byte field buffer can hold, against
 // their documented examples and a model built on the C library's strtoll and strtod.
 #include "extavik/fieldcheck.h"
+#include "extavik/gpibfields.h"
 #include "fuzz/fuzzcheck.h"
 #include "fuzz/models.h"
 #include <ctype.h>
@@ -102,12 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         examplesChecked = true;
     }
     FuzzInput in = { data, size, 0 };
-    static const int32_t kRanges[][2] = { { 0, 31 }, { 0, 60 }, { 0, 65535 }, { 1, 8192 }, { 4, 16384 }, { 0, 7 }, { 0, 30 } };
+    // The ranges the dialogs check, from the field table, in the order the corpus was made with.
+    static const GpibFieldId kRanges[] = { GF_PRIMARY_ADDRESS, GF_BUS_TIMEOUT, GF_HEADER_SIZE,
+                                           GF_RECV_BLOCK_LENGTH, GF_RECV_BUFFER_KB, GF_SPOLL_READY_BIT,
+                                           GF_MY_ADDRESS };
     unsigned pick = in.Byte();
     int32_t min, max;
     if (pick < 7 * 32) {
-        min = kRanges[pick % 7][0];
-        max = kRanges[pick % 7][1];
+        min = int32_t(GPIB_FIELDS[kRanges[pick % 7]].min);
+        max = int32_t(GPIB_FIELDS[kRanges[pick % 7]].max);
     } else {
         min = int32_t(in.U32());
         max = int32_t(in.U32());

@@ -33,7 +33,7 @@ sources_of() {
     number) echo extavik/gpibconvert.cpp extavik/gpibring.cpp ;;
     decode) echo extavik/gpibconvert.cpp extavik/gpibring.cpp ;;
     ring) echo extavik/gpibring.cpp ;;
-    fieldcheck) echo extavik/fieldcheck.cpp ;;
+    fieldcheck) echo extavik/fieldcheck.cpp extavik/gpibfields.cpp ;;
     *) echo "fuzz: unknown target $1" >&2; exit 2 ;;
   esac
 }

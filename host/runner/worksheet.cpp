@@ -6,62 +6,38 @@
 #include <sstream>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include "extavik/modtexts.h"
 
 using nlohmann::json;
 
 namespace {
 
-const FieldChoice REQUEST_MODES[] = {
-    {"normal", REQUEST_NORMAL}, {"serialPoll", REQUEST_SPOLL}, {"parallelPoll", REQUEST_PPOLL}, {nullptr, 0}};
-const FieldChoice PPOLL_SENSES[] = {{"1", PPOLL_SENSE_1}, {"0", PPOLL_SENSE_0}, {nullptr, 0}};
-const FieldChoice DATA_TYPES[] = {
-    {"ascii", DATA_ASCII}, {"int16", DATA_INT16}, {"uint16", DATA_UINT16}, {"int32", DATA_INT32},
-    {"uint32", DATA_UINT32}, {"float32", DATA_FLOAT32}, {"float64", DATA_FLOAT64}, {nullptr, 0}};
-const FieldChoice TERMINATORS[] = {
-    {"crlf", TERM_CRLF}, {"cr", TERM_CR}, {"lf", TERM_LF}, {"eoi", TERM_EOI}, {nullptr, 0}};
-const FieldChoice OUT_MODES[] = {
-    {"always", OUT_MODE_ALWAYS}, {"atStart", OUT_MODE_AT_START}, {"atEnd", OUT_MODE_AT_END}, {nullptr, 0}};
+// The module comment lives in the module record, not in the parameter block.
+const GpibField MODULE_COMMENT = {"moduleComment", FIELD_TEXT, offsetof(ModuleRecord, moduleComment), 0, 0,
+                                  sizeof(((ModuleRecord*)0)->moduleComment) - 1, nullptr, 0, nullptr, 0,
+                                  {0, 0, 0, 0, 0}};
 
-#define PARAM(field) offsetof(GpibModuleParams, field)
-#define STRIDE(field) sizeof(((GpibModuleParams*)0)->field[0])
+// The own address is asked when a module is created, so a worksheet gives it beside the
+// module's type and name rather than as a field.
+bool IsStructural(const GpibField& f) { return &f == &GPIB_FIELDS[GF_MY_ADDRESS]; }
 
-// Per-channel fields, with the ranges the settings dialogs accept.
-const std::vector<FieldDesc> CHANNEL_FIELDS = {
-    {"channelName", FieldKind::Text, PARAM(channelName), STRIDE(channelName), 0, 19, nullptr, false, false},
-    {"commandText", FieldKind::Text, PARAM(commandText), STRIDE(commandText), 0, 799, nullptr, false, false},
-    {"primaryAddress", FieldKind::Int16, PARAM(addr) + offsetof(GpibAddress, primaryAddress), sizeof(GpibAddress), 0, 31, nullptr, false, false},
-    {"secondaryAddress", FieldKind::Int16, PARAM(addr) + offsetof(GpibAddress, secondaryAddress), sizeof(GpibAddress), -32768, 32767, nullptr, false, false},
-    {"requestMode", FieldKind::Choice, PARAM(requestMode), STRIDE(requestMode), 0, 0, REQUEST_MODES, false, false},
-    {"spollReadyBit", FieldKind::Int32, PARAM(spollReadyBit), STRIDE(spollReadyBit), 0, 7, nullptr, false, false},
-    {"spollErrorBit", FieldKind::Int32, PARAM(spollErrorBit), STRIDE(spollErrorBit), 0, 7, nullptr, false, false},
-    {"spollStopOnError", FieldKind::Flag, PARAM(spollStopOnError), STRIDE(spollStopOnError), 0, 1, nullptr, false, false},
-    {"spollErrorText", FieldKind::Text, PARAM(spollErrorText), STRIDE(spollErrorText), 0, 255, nullptr, false, false},
-    {"ppollLine", FieldKind::Int16, PARAM(ppollLine), STRIDE(ppollLine), 0, 7, nullptr, false, false},
-    {"ppollSense", FieldKind::Choice16, PARAM(ppollSense), STRIDE(ppollSense), 0, 0, PPOLL_SENSES, false, false},
-    {"headerSize", FieldKind::UInt32, PARAM(headerSize), STRIDE(headerSize), 0, 65535, nullptr, false, false},
-    {"recvBlockLength", FieldKind::UInt32, PARAM(recvBlockLength), STRIDE(recvBlockLength), 1, 8192, nullptr, false, false},
-    {"dataType", FieldKind::Choice, PARAM(dataType), STRIDE(dataType), 0, 0, DATA_TYPES, false, false},
-    {"invalidHead", FieldKind::UInt32, PARAM(invalid) + offsetof(GpibInvalidBytes, invalidHead), sizeof(GpibInvalidBytes), 0, 65535, nullptr, false, false},
-    {"invalidTail", FieldKind::UInt32, PARAM(invalid) + offsetof(GpibInvalidBytes, invalidTail), sizeof(GpibInvalidBytes), 0, 65535, nullptr, false, false},
-    {"terminator", FieldKind::Choice, PARAM(terminator), STRIDE(terminator), 0, 0, TERMINATORS, false, false},
-    {"maskText", FieldKind::Text, PARAM(maskText), STRIDE(maskText), 0, 15, nullptr, false, true},
-    {"recvBufferKB", FieldKind::UInt32, PARAM(recvBufferKB), STRIDE(recvBufferKB), 4, 16384, nullptr, false, false},
-    {"requestInterval", FieldKind::Double, PARAM(requestInterval), STRIDE(requestInterval), 0.01, 60000.0, nullptr, false, false},
-    {"stopOnTimeout", FieldKind::Flag, PARAM(stopOnTimeout), STRIDE(stopOnTimeout), 0, 1, nullptr, false, false},
-};
+// Per-channel or module-wide fields, with the ranges the settings dialogs accept.
+std::vector<FieldDesc> TableFields(bool perChannel)
+{
+    std::vector<FieldDesc> fields;
+    for (const GpibField& f : GPIB_FIELDS)
+        if ((f.stride != 0) == perChannel && !IsStructural(f)) fields.push_back({f.name, &f, false});
+    if (!perChannel) fields.push_back({MODULE_COMMENT.name, &MODULE_COMMENT, true});
+    return fields;
+}
 
-// Module-wide fields.
-const std::vector<FieldDesc> MODULE_FIELDS = {
-    {"busTimeout", FieldKind::Int32, PARAM(busTimeout), 0, 0, 60, nullptr, false, false},
-    {"outMode", FieldKind::Choice, PARAM(outMode), 0, 0, 0, OUT_MODES, false, false},
-    {"outHasInputs", FieldKind::Flag, PARAM(outHasInputs), 0, 0, 1, nullptr, false, false},
-    {"moduleComment", FieldKind::Text, offsetof(ModuleRecord, moduleComment), 0, 0, 40, nullptr, true, false},
-};
+const std::vector<FieldDesc> CHANNEL_FIELDS = TableFields(true);
+const std::vector<FieldDesc> MODULE_FIELDS = TableFields(false);
 
-std::string ChoiceNames(const FieldChoice* choices)
+std::string ChoiceNames(const GpibFieldChoice* choices)
 {
     std::string names;
-    for (const FieldChoice* c = choices; c->name; ++c)
+    for (const GpibFieldChoice* c = choices; c->name; ++c)
         names += (names.empty() ? "" : ", ") + std::string(c->name);
     return names;
 }
@@ -74,11 +50,12 @@ bool IsHexDigits(const std::string& text)
 }
 
 // Turns one JSON value into a checked assignment; returns "" or what is wrong with it.
-std::string ReadField(const FieldDesc& field, const json& value, FieldAssignment& out)
+std::string ReadField(const FieldDesc& desc, const json& value, FieldAssignment& out)
 {
-    out.field = &field;
+    out.field = &desc;
+    const GpibField& field = *desc.def;
     switch (field.kind) {
-    case FieldKind::Text: {
+    case FIELD_TEXT: {
         if (!value.is_string()) return "must be a text";
         out.text = Utf8ToCp932(value.get<std::string>());
         if (out.text.size() > field.max)
@@ -86,10 +63,10 @@ std::string ReadField(const FieldDesc& field, const json& value, FieldAssignment
         if (field.hexDigits && !IsHexDigits(out.text)) return "must hold hexadecimal digits only";
         return "";
     }
-    case FieldKind::Choice:
-    case FieldKind::Choice16: {
+    case FIELD_CHOICE:
+    case FIELD_CHOICE16: {
         std::string name = value.is_string() ? value.get<std::string>() : value.dump();
-        for (const FieldChoice* c = field.choices; c->name; ++c) {
+        for (const GpibFieldChoice* c = field.choices; c->name; ++c) {
             if (name == c->name || (value.is_number_integer() && value.get<int64_t>() == c->value)) {
                 out.number = c->value;
                 return "";
@@ -97,13 +74,13 @@ std::string ReadField(const FieldDesc& field, const json& value, FieldAssignment
         }
         return "has the unknown value " + name + " (expected " + ChoiceNames(field.choices) + ")";
     }
-    case FieldKind::Flag:
+    case FIELD_FLAG:
         if (value.is_boolean()) { out.number = value.get<bool>() ? 1 : 0; return ""; }
         [[fallthrough]];
     default: {
         if (!value.is_number()) return "must be a number";
         double number = value.get<double>();
-        if (field.kind != FieldKind::Double && number != std::floor(number)) return "must be a whole number";
+        if (field.kind != FIELD_DOUBLE && number != std::floor(number)) return "must be a whole number";
         if (number < field.min || number > field.max) {
             std::ostringstream range;
             range << "is " << value.dump() << ", outside " << field.min << ".." << field.max;
@@ -175,11 +152,14 @@ bool ReadModule(const json& m, size_t index, Context ctx, WorksheetModule& modul
     else if (type == "GPIB-OUT") module.type = ModuleType::Out;
     else { error = ctx.Where("type") + "is " + type + ", expected \"GPIB-IN\" or \"GPIB-OUT\""; return false; }
 
-    module.myAddress = 30;
+    module.myAddress = DEFAULT_MY_ADDRESS;
     if (m.contains("myAddress")) {
         const json& a = m["myAddress"];
-        if (!a.is_number_integer() || a.get<int64_t>() < 0 || a.get<int64_t>() > 30) {
-            error = ctx.Where("myAddress") + "must be a whole number 0..30";
+        const GpibField& own = GPIB_FIELDS[GF_MY_ADDRESS];
+        if (!a.is_number_integer() || a.get<int64_t>() < own.min || a.get<int64_t>() > own.max) {
+            std::ostringstream range;
+            range << "must be a whole number " << own.min << ".." << own.max;
+            error = ctx.Where("myAddress") + range.str();
             return false;
         }
         module.myAddress = static_cast<int>(a.get<int64_t>());
@@ -358,22 +338,9 @@ void ApplyAssignments(const WorksheetModule& module, ModuleRecord* record)
     for (const FieldAssignment& a : module.assignments) {
         uint8_t* base = a.field->inRecord ? reinterpret_cast<uint8_t*>(record)
                                           : reinterpret_cast<uint8_t*>(record->params);
-        uint8_t* at = base + a.field->offset + (a.channel >= 0 ? a.channel * a.field->stride : 0);
-        switch (a.field->kind) {
-        case FieldKind::Text: {
-            size_t room = static_cast<size_t>(a.field->max) + 1;
-            memset(at, 0, room);
-            memcpy(at, a.text.data(), a.text.size());
-            break;
-        }
-        case FieldKind::Int16:
-        case FieldKind::Choice16: { int16_t v = static_cast<int16_t>(a.number); memcpy(at, &v, 2); break; }
-        case FieldKind::Int32:
-        case FieldKind::Choice:
-        case FieldKind::Flag: { int32_t v = static_cast<int32_t>(a.number); memcpy(at, &v, 4); break; }
-        case FieldKind::UInt32: { uint32_t v = static_cast<uint32_t>(a.number); memcpy(at, &v, 4); break; }
-        case FieldKind::Double: { double v = a.number; memcpy(at, &v, 8); break; }
-        }
+        const GpibField& f = *a.field->def;
+        if (f.kind == FIELD_TEXT) StoreGpibFieldText(base, f, a.channel, a.text.data(), a.text.size());
+        else StoreGpibFieldNumber(base, f, a.channel, a.number);
     }
 }
 

@@ -5,25 +5,15 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
+#include "extavik/gpibfields.h"
 #include "extavik/hostabi.h"
 
-enum class FieldKind { Text, Int16, Int32, UInt32, Double, Choice, Choice16, Flag };
-
-struct FieldChoice {
-    const char* name;
-    int32_t value;
-};
-
-// One settable field of a parameter block (or of the module record for the two names).
+// One settable worksheet field: a row of the plug-in's field table, or the module comment, which
+// the module record holds (inRecord).
 struct FieldDesc {
     const char* name;
-    FieldKind kind;
-    size_t offset;            // within GpibModuleParams (or ModuleRecord when inRecord)
-    size_t stride;            // bytes between channels; 0 = one value per module
-    double min, max;          // numeric range, or the longest text in bytes
-    const FieldChoice* choices;
+    const GpibField* def;
     bool inRecord;
-    bool hexDigits;           // text of hexadecimal digits only
 };
 
 const FieldDesc* FindField(const std::string& name, bool perChannel);
