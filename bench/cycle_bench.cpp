@@ -17,6 +17,7 @@
 #include "interfaces/tavkdrv.h"
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
+#include "host/pluginstart.h"
 #include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
@@ -175,18 +176,7 @@ bool LoadHost(bool ni)
         return false;
     }
     drv.sim.SimReset();
-    if (!standin::Start() || !standin::LoadPlugin((bin + "EXTAVIK.dll").c_str())) {
-        fprintf(stderr, "cycle_bench: the plug-in does not load from %s\n", bin.c_str());
-        return false;
-    }
-    standin::EnableSimulatedTicks(standin::PluginModule());
-    standin::SetTicks(100000);
-    dialogdriver::Install();
-    if (standin::SetupPlugin() != 1 || standin::ModuleClasses().size() != 2) {
-        fprintf(stderr, "cycle_bench: the plug-in did not register its module classes\n");
-        return false;
-    }
-    return true;
+    return pluginstart::StartPlugin("cycle_bench", bin);
 }
 
 ModuleRecord* Create(const char* className, int myAddress)

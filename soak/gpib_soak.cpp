@@ -12,6 +12,7 @@
 #include <vector>
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
+#include "host/pluginstart.h"
 #include "extavik/entry.h"
 #include "host/standin_host.h"
 #include "tests/faults/labbench.h"
@@ -29,12 +30,7 @@ bool LoadHost()
         fprintf(stderr, "gpib_soak: no simulated bench from %s\n", bin.c_str());
         return false;
     }
-    if (!standin::Start() || !standin::LoadPlugin((bin + "EXTAVIK.dll").c_str()))
-        return false;
-    standin::EnableSimulatedTicks(standin::PluginModule());
-    standin::SetTicks(100000);
-    dialogdriver::Install();
-    return standin::SetupPlugin() == 1 && standin::ModuleClasses().size() == 2;
+    return pluginstart::StartPlugin("gpib_soak", bin);
 }
 
 ModuleRecord* Create(const char* className)
