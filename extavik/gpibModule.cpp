@@ -1,5 +1,5 @@
-// Board binding, the bus tables shared by all modules with the same own address, and the
-// channel buffers a GPIB-IN module takes from the host heap for one experiment run.
+// Board binding, the channel buffers a GPIB-IN module takes from the host heap for one
+// experiment run, and what the two module procedures share.
 #include "extavik/gpibModule.h"
 #include <stdio.h>
 #include <string.h>
@@ -9,16 +9,6 @@
 HMODULE hTavkX;
 int bBoardReady;
 GpibBoard g_board;
-
-int32_t SharedInputMode[GPIB_BUS_ROWS][GPIB_CHANNELS];
-int16_t SharedPPollLine[GPIB_BUS_ROWS][GPIB_CHANNELS];
-int16_t SharedPPollSense[GPIB_BUS_ROWS][GPIB_CHANNELS];
-int32_t SharedTimeout[GPIB_BUS_ROWS];
-double SharedRequestRate[GPIB_BUS_ROWS][GPIB_CHANNELS];
-uint8_t DeviceState[GPIB_BUS_ROWS][GPIB_BUS_DEVICES];
-uint32_t RequestTick[GPIB_BUS_ROWS][GPIB_BUS_DEVICES];
-
-enum { SHARED_DEFAULT_TIMEOUT = 4, SHARED_DEFAULT_PPOLL_LINE = 0 };
 
 // ---- board binding ----
 
@@ -68,56 +58,6 @@ int BindBoardLibrary()
     }
     bBoardReady = 1;
     return 1;
-}
-
-// ---- shared bus settings ----
-
-void ResetSharedSettings()
-{
-    for (int r = 0; r < GPIB_BUS_ROWS; r++) {
-        SharedTimeout[r] = SHARED_DEFAULT_TIMEOUT;
-        for (int c = 0; c < GPIB_CHANNELS; c++) {
-            SharedInputMode[r][c] = REQUEST_NORMAL;
-            SharedPPollLine[r][c] = SHARED_DEFAULT_PPOLL_LINE;
-            SharedPPollSense[r][c] = PPOLL_SENSE_1;
-        }
-    }
-}
-
-// A block whose own address has no row neither publishes nor takes: the start refuses it.
-int32_t PublishSharedSettings(GpibModuleParams* p)
-{
-    if (!p || !IsBusIndex(p->myAddress))
-        return 1;
-    const int r = p->myAddress;
-    SharedTimeout[r] = p->busTimeout;
-    for (int c = 0; c < GPIB_CHANNELS; c++) {
-        SharedInputMode[r][c] = p->requestMode[c];
-        SharedPPollLine[r][c] = p->ppollLine[c];
-        SharedPPollSense[r][c] = p->ppollSense[c];
-    }
-    return 1;
-}
-
-int32_t TakeSharedSettings(GpibModuleParams* p)
-{
-    if (!p || !IsBusIndex(p->myAddress))
-        return 1;
-    const int r = p->myAddress;
-    p->busTimeout = SharedTimeout[r];
-    for (int c = 0; c < GPIB_CHANNELS; c++) {
-        p->requestMode[c] = SharedInputMode[r][c];
-        p->ppollLine[c] = SharedPPollLine[r][c];
-        p->ppollSense[c] = SharedPPollSense[r][c];
-    }
-    return 1;
-}
-
-void MarkRowIdle(ModuleRecord* module)
-{
-    if (!module || !module->params || !IsBusIndex(module->params->myAddress))
-        return;
-    memset(DeviceState[module->params->myAddress], DEVICE_IDLE, GPIB_BUS_DEVICES);
 }
 
 // ---- channel buffers ----
@@ -322,22 +262,6 @@ int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
         }
     }
     return 1;
-}
-
-uint8_t* ChannelDeviceState(const GpibModuleParams* p, int ch)
-{
-    const int device = p->addr[ch].primaryAddress;
-    if (!IsBusIndex(p->myAddress) || !IsBusIndex(device))
-        return nullptr;
-    return &DeviceState[p->myAddress][device];
-}
-
-uint32_t* ChannelRequestTick(const GpibModuleParams* p, int ch)
-{
-    const int device = p->addr[ch].primaryAddress;
-    if (!IsBusIndex(p->myAddress) || !IsBusIndex(device))
-        return nullptr;
-    return &RequestTick[p->myAddress][device];
 }
 
 void ResetChannelRun(GpibChannelRuntime* rt)

@@ -1,8 +1,9 @@
-// Board binding, the bus tables shared by all modules with the same own address, the sample
-// rings and the receive buffer.
+// Board binding, the channel buffers of a GPIB-IN run and what the two module procedures
+// share; the bus rows live in gpibbus.
 #pragma once
 #include "extavik/plugin.h"
 #include "interfaces/gpibapi.h"
+#include "extavik/gpibbus.h"
 
 #define TAVKX_FILE_NAME "TavkX.dll"
 
@@ -24,24 +25,9 @@ extern GpibBoard g_board;   // valid while bBoardReady is 1
 
 int BindBoardLibrary();
 
-// Shared bus tables, one row per own address.
-extern int32_t SharedInputMode[GPIB_BUS_ROWS][GPIB_CHANNELS];
-extern int16_t SharedPPollLine[GPIB_BUS_ROWS][GPIB_CHANNELS];
-extern int16_t SharedPPollSense[GPIB_BUS_ROWS][GPIB_CHANNELS];
-extern int32_t SharedTimeout[GPIB_BUS_ROWS];
-extern double SharedRequestRate[GPIB_BUS_ROWS][GPIB_CHANNELS];
-extern uint8_t DeviceState[GPIB_BUS_ROWS][GPIB_BUS_DEVICES];
-extern uint32_t RequestTick[GPIB_BUS_ROWS][GPIB_BUS_DEVICES];
-
-void ResetSharedSettings();
-int32_t PublishSharedSettings(GpibModuleParams* params);
-int32_t TakeSharedSettings(GpibModuleParams* params);
-void MarkRowIdle(ModuleRecord* module);
 int32_t AllocChannelBuffers(ModuleRecord* module);
 void FreeChannelBuffers(ModuleRecord* module);
 
-// Index guards for the shared tables: a stored block may hold any own or device address.
-inline bool IsBusIndex(int32_t address) { return address >= 0 && address < GPIB_BUS_ROWS; }
 // A channel count from a module record or a stored block, clamped to 0..16.
 inline int ClampChannelCount(int32_t count)
 {
@@ -83,8 +69,5 @@ void DescribeAction(ActionDescription* desc, const char* name, int32_t textId);
 // checkBuffers, receive buffer sizes or request intervals lie outside the start ranges of the
 // field table (gpibfields.h); shows which one and returns 0.
 int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers);
-// The turn of channel ch's device, or null when the own or the device address has no slot.
-uint8_t* ChannelDeviceState(const GpibModuleParams* p, int ch);
-uint32_t* ChannelRequestTick(const GpibModuleParams* p, int ch);
 // Clears the run state of channel ch before its script is parsed again.
 void ResetChannelRun(GpibChannelRuntime* rt);

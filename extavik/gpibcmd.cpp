@@ -5,11 +5,24 @@
 #include <stdio.h>
 #include <string.h>
 #include "extavik/cmdtexts.h"
+#include "extavik/gpibbus.h"
 #include "extavik/gpibconvert.h"
 #include "extavik/gpibModule.h"
 #include "extavik/gpibring.h"
 
-typedef int (*CommandHandler)(ModuleRecord* module, int channel, const char* argument);
+// What one command gives the runner: its run result and, apart from it, the raw status of a
+// bus function that the command did not report (0 when none). Only the last command's raw
+// status reaches the pass result.
+struct CommandResult {
+    RunResult run;
+    int16_t rawStatus;
+};
+
+static CommandResult Finished(RunResult run) { return { run, 0 }; }
+// A bus function's result taken as a signed 16-bit status: 0 is done, anything else raw.
+static CommandResult BusStatus(int status) { return { RUN_DONE, int16_t(status) }; }
+
+typedef CommandResult (*CommandHandler)(ModuleRecord* module, int channel, const char* argument);
 
 struct CommandRun {
     CommandHandler handler;
@@ -17,7 +30,7 @@ struct CommandRun {
 };
 
 #define SCRIPT_COMMAND_HANDLER(name, takes, handler, caption) \
-    static int handler(ModuleRecord* module, int channel, const char* argument);
+    static CommandResult handler(ModuleRecord* module, int channel, const char* argument);
 SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_HANDLER)
 #undef SCRIPT_COMMAND_HANDLER
 
@@ -27,11 +40,6 @@ static const CommandRun CommandRuns[COMMAND_COUNT] = {
     SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_RUN)
 #undef SCRIPT_COMMAND_RUN
 };
-
-static bool IsRawStatus(int r)
-{
-    return r != RUN_DONE && r != RUN_FAILED && r != RUN_SUSPENDED;
-}
 
 // Bus commands that SENDCMD names. An addressed command is preceded by the channel's listen
 // address (primary address + 0x20).
@@ -84,18 +92,6 @@ static const BusErrorText BusErrorTable[] = {
     { GPIB_ERR_ADDRESS_STATUS, 0, CMD_TEXT_BUS_ADDRESS_STATUS },
 };
 
-// The device turn each output mode needs.
-struct OutputModeTurn {
-    int32_t outMode;
-    uint8_t required;
-};
-
-static const OutputModeTurn OutputModeTurns[] = {
-    { OUT_MODE_ALWAYS, DEVICE_OUTPUT_TURN },
-    { OUT_MODE_AT_START, DEVICE_IDLE },
-    { OUT_MODE_AT_END, DEVICE_FINAL_TURN },
-};
-
 enum { ARGUMENT_BUFFER = GPIB_COMMAND_TEXT_SIZE };
 enum { SENDCMD_MESSAGE_SIZE = ARGUMENT_BUFFER + 64 };
 // Block sample counts are 16-bit.
@@ -121,7 +117,7 @@ static int TerminatorCode(const GpibModuleParams* params, int channel)
     return GPIB_DELIM_CRLF;
 }
 
-// Handler results count as signed 16-bit values.
+// Bus function results count as signed 16-bit values.
 static int Status16(int value)
 {
     return int16_t(value);
@@ -147,14 +143,14 @@ int ParseCommandScript(const char* text, ScriptCommand* commands, const char* ca
 
 // ---- bus errors ----
 
-int ReportBusError(GpibModuleParams* params, const char* caption, int status, int channel)
+RunResult ReportBusError(GpibModuleParams* params, const char* caption, int status, int channel)
 {
     int16_t code = int16_t(status);
     for (const BusErrorText& e : BusErrorTable) {
         if (e.status != code)
             continue;
         if (e.onlyWhenStopOnTimeout && !(ValidChannel(channel) && params->stopOnTimeout[channel] == 1))
-            return 0;
+            return RUN_DONE;
         HOST_CALL(ShowWarning)(caption, e.text);
         return RUN_FAILED;
     }
@@ -185,11 +181,26 @@ void ReleaseChannelAction(ModuleRecord* module, int channel)
 
 // ---- the runner ----
 
-int RunChannelScript(ModuleRecord* module, int channel, int result)
+// Copies command's argument into buffer, cut to the buffer.
+static void CopyArgument(const ScriptCommand& command, char* buffer)
+{
+    buffer[0] = '\0';
+    if (!CommandKeywords[command.keyword - 1].takesArgument || !command.argText)
+        return;
+    int length = command.argLength;
+    if (length < 0)
+        length = 0;
+    if (length > ARGUMENT_BUFFER - 1)
+        length = ARGUMENT_BUFFER - 1;
+    memcpy(buffer, command.argText, size_t(length));
+    buffer[length] = '\0';
+}
+
+RunResult RunChannelScript(ModuleRecord* module, int channel)
 {
     GpibChannelRuntime* c = module->channel[channel];
     char argument[ARGUMENT_BUFFER];
-    int r = result;
+    CommandResult last = Finished(RUN_DONE);
     const char* lastCaption = nullptr;
     if (c->scriptPos < 0 || c->scriptPos >= GPIB_SCRIPT_LINES)
         c->scriptPos = 0;
@@ -200,53 +211,44 @@ int RunChannelScript(ModuleRecord* module, int channel, int result)
                 ShowInternalImpossible(__LINE__);
                 return RUN_FAILED;
             }
-            argument[0] = '\0';
-            if (CommandKeywords[command.keyword - 1].takesArgument && command.argText) {
-                int length = command.argLength;
-                if (length < 0)
-                    length = 0;
-                if (length > ARGUMENT_BUFFER - 1)
-                    length = ARGUMENT_BUFFER - 1;
-                memcpy(argument, command.argText, size_t(length));
-                argument[length] = '\0';
-            }
+            CopyArgument(command, argument);
             const CommandRun& run = CommandRuns[command.keyword - 1];
-            r = Status16(run.handler(module, channel, argument));
+            last = run.handler(module, channel, argument);
             lastCaption = run.caption;
-            if (r == RUN_SUSPENDED)
+            if (last.run == RUN_SUSPENDED)
                 return RUN_SUSPENDED;
-            if (r == RUN_FAILED)
-                break;
+            if (last.run == RUN_FAILED)
+                return RUN_FAILED;
         }
         c->scriptPos = i + 1;
     }
     // A failing bus command that ends the pass would stop the experiment without a word: it is
     // reported like a failing SEND (an unreported time-out counts as done).
-    if (lastCaption && IsRawStatus(r))
-        r = ReportBusError(module->params, lastCaption, r, channel);
-    return r;
+    if (last.rawStatus != 0)
+        return ReportBusError(module->params, lastCaption, last.rawStatus, channel);
+    return last.run;
 }
 
 // ---- command handlers ----
 
-static int HandleSetTime(ModuleRecord*, int, const char* argument)
+static CommandResult HandleSetTime(ModuleRecord*, int, const char* argument)
 {
-    return g_board.GpibSetTime(ParseDecimalArgument(argument));
+    return BusStatus(g_board.GpibSetTime(ParseDecimalArgument(argument)));
 }
 
-static int HandleIfc(ModuleRecord*, int, const char*)
+static CommandResult HandleIfc(ModuleRecord*, int, const char*)
 {
-    return g_board.GpibIfc();
+    return BusStatus(g_board.GpibIfc());
 }
 
-static int HandleRenOn(ModuleRecord*, int, const char*)
+static CommandResult HandleRenOn(ModuleRecord*, int, const char*)
 {
-    return g_board.GpibRen(1);
+    return BusStatus(g_board.GpibRen(1));
 }
 
-static int HandleRenOff(ModuleRecord*, int, const char*)
+static CommandResult HandleRenOff(ModuleRecord*, int, const char*)
 {
-    return g_board.GpibRen(0);
+    return BusStatus(g_board.GpibRen(0));
 }
 
 static int SendBusCommand(ModuleRecord* module, int channel, const BusCommand& command)
@@ -260,23 +262,25 @@ static int SendBusCommand(ModuleRecord* module, int channel, const BusCommand& c
     return g_board.GpibSendCmd(length, bytes);
 }
 
-static int HandleSendCmd(ModuleRecord* module, int channel, const char* argument)
+// A known name whose bus command fails with GPIB_ERR_INIT is refused like an unknown one; any
+// other status goes to the runner as a raw status.
+static CommandResult HandleSendCmd(ModuleRecord* module, int channel, const char* argument)
 {
     for (const BusCommand& command : BusCommandTable) {
         if (strcmp(command.name, argument) != 0)
             continue;
-        int r = Status16(SendBusCommand(module, channel, command));
-        if (r != RUN_FAILED)
-            return r;
+        const int status = Status16(SendBusCommand(module, channel, command));
+        if (status != GPIB_ERR_INIT)
+            return BusStatus(status);
         break;
     }
     char message[SENDCMD_MESSAGE_SIZE];
     snprintf(message, sizeof message, CMD_TEXT_SENDCMD, argument);
     HOST_CALL(ShowWarning)(CMD_TITLE_SENDCMD, message);
-    return RUN_FAILED;
+    return Finished(RUN_FAILED);
 }
 
-static int SendText(ModuleRecord* module, int channel, const char* text, int length)
+static RunResult SendText(ModuleRecord* module, int channel, const char* text, int length)
 {
     if (bExperimentIsPaused)
         return RUN_DONE;
@@ -288,14 +292,14 @@ static int SendText(ModuleRecord* module, int channel, const char* text, int len
     return RUN_DONE;
 }
 
-static int HandleSend(ModuleRecord* module, int channel, const char* argument)
+static CommandResult HandleSend(ModuleRecord* module, int channel, const char* argument)
 {
-    return SendText(module, channel, argument, int(strlen(argument)));
+    return Finished(SendText(module, channel, argument, int(strlen(argument))));
 }
 
 // The wait counts elapsed ticks, so it survives the wrap of the tick counter. A waitStart of 0
 // means no wait; a wait that starts at tick 0 counts from tick 1.
-static int HandleWait(ModuleRecord* module, int channel, const char* argument)
+static CommandResult HandleWait(ModuleRecord* module, int channel, const char* argument)
 {
     GpibChannelRuntime* c = module->channel[channel];
     int32_t t = ParseDecimalArgument(argument);
@@ -308,9 +312,9 @@ static int HandleWait(ModuleRecord* module, int channel, const char* argument)
     if (elapsed > 0x80000000u)
         elapsed = 0;   // the start was moved one tick ahead of now
     if (elapsed < duration)
-        return RUN_SUSPENDED;
+        return Finished(RUN_SUSPENDED);
     c->waitStart = 0;
-    return RUN_DONE;
+    return Finished(RUN_DONE);
 }
 
 // ---- READ ----
@@ -329,7 +333,7 @@ static DecodeSettings ChannelDecodeSettings(const GpibModuleParams* params, int 
 
 // Receives one answer and stores its values in the ring. *deliver tells whether READ goes on
 // to the delivery; otherwise the result is final.
-static int ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
+static RunResult ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
 {
     GpibModuleParams* params = module->params;
     GpibChannelRuntime* c = module->channel[channel];
@@ -374,11 +378,11 @@ static double BlockStartTime(ModuleRecord* module, int channel)
 {
     GpibModuleParams* params = module->params;
     GpibChannelRuntime* c = module->channel[channel];
-    uint32_t* request = ChannelRequestTick(params, channel);
-    if (request && *request != 0) {
+    BusSlot slot;
+    if (FindChannelSlot(params, channel, &slot) && RequestTickOf(slot) != 0) {
         // Requested by a host action: the time since the experiment started.
-        double start = double(uint32_t(*request - dwExperimentStartTimeTicks)) * 0.001;
-        *request = 0;
+        double start = double(uint32_t(RequestTickOf(slot) - dwExperimentStartTimeTicks)) * 0.001;
+        StampRequest(slot, 0);
         c->requestCount--;
         return start;
     }
@@ -386,7 +390,7 @@ static double BlockStartTime(ModuleRecord* module, int channel)
     return double(samplesBefore) * fGlobalMilliSecondsPerSample * 0.001;
 }
 
-static int DeliverSamples(ModuleRecord* module, int channel)
+static RunResult DeliverSamples(ModuleRecord* module, int channel)
 {
     GpibChannelRuntime* c = module->channel[channel];
     if (c->dataReady != 1 || bExperimentIsPaused)
@@ -407,16 +411,16 @@ static int DeliverSamples(ModuleRecord* module, int channel)
     return RUN_DONE;
 }
 
-static int HandleRead(ModuleRecord* module, int channel, const char*)
+static CommandResult HandleRead(ModuleRecord* module, int channel, const char*)
 {
     GpibChannelRuntime* c = module->channel[channel];
     if (!bExperimentIsPaused && c->dataReady != 1) {
         bool deliver;
-        int r = ReceiveAnswer(module, channel, &deliver);
+        const RunResult r = ReceiveAnswer(module, channel, &deliver);
         if (!deliver)
-            return r;
+            return Finished(r);
     }
-    return DeliverSamples(module, channel);
+    return Finished(DeliverSamples(module, channel));
 }
 
 // ---- request gates of GPIB-IN ----
@@ -426,125 +430,134 @@ static bool StatusBit(short statusByte, int32_t bit)
     return bit >= 0 && bit < 16 && ((uint16_t(statusByte) >> bit) & 1);
 }
 
+// What a request gate found. A failed gate has shown its message. A time-out the channel does
+// not report counts as an answer: the gate opens unless it was the service-request check.
+enum GateOutcome {
+    GATE_OPEN,
+    GATE_CLOSED,
+    GATE_FAILED,
+};
+
+// A bus failure of a gate: shown, unless it is a time-out the channel ignores.
+static GateOutcome GateBusFailure(GpibModuleParams* params, const char* caption, int status, int channel,
+                                  GateOutcome whenIgnored)
+{
+    return ReportBusError(params, caption, status, channel) == RUN_FAILED ? GATE_FAILED : whenIgnored;
+}
+
 // Serial poll: ready when the ready bit is set; polled again while some device requests
 // service, up to SPOLL_MAX_POLLS times.
-static int SerialPollGate(ModuleRecord* module, int channel, uint8_t* turn)
+static GateOutcome SerialPollGate(ModuleRecord* module, int channel)
 {
     GpibModuleParams* params = module->params;
     int32_t* srqWait = &module->runtime->srqWait[channel];
     for (int poll = 0; poll < SPOLL_MAX_POLLS; ++poll) {
         *srqWait = 0;
         short statusByte = 0;
-        int r = Status16(g_board.GpibSPoll(PrimaryAddress(params, channel), &statusByte));
-        if (r != 0 && r != 1) {
-            r = ReportBusError(params, CMD_TITLE_SPOLL, r, channel);
-            if (r != 0)
-                *turn = DEVICE_OUTPUT_TURN;
-            return r;
-        }
+        const int r = Status16(g_board.GpibSPoll(PrimaryAddress(params, channel), &statusByte));
+        if (r != 0 && r != 1)
+            return GateBusFailure(params, CMD_TITLE_SPOLL, r, channel, GATE_OPEN);
         if (StatusBit(statusByte, params->spollErrorBit[channel]) && params->spollStopOnError[channel] == 1) {
             // The message ends the pass; polling on would only show it again.
-            *turn = DEVICE_OUTPUT_TURN;
             // The stored text need not end inside its field: show it cut there.
             char text[GPIB_SPOLL_TEXT_SIZE];
             memcpy(text, params->spollErrorText[channel], sizeof text - 1);
             text[sizeof text - 1] = 0;
             HOST_CALL(ShowWarning)(CMD_TITLE_SPOLL_ERROR, text);
-            return RUN_FAILED;
+            return GATE_FAILED;
         }
         if (StatusBit(statusByte, params->spollReadyBit[channel]))
-            return RUN_DONE;
-        int srq = Status16(g_board.GpibChkSrq());
-        if (srq < 0) {
-            *turn = DEVICE_OUTPUT_TURN;
-            return ReportBusError(params, CMD_TITLE_SPOLL, srq, channel) != 0 ? int(RUN_FAILED) : int(RUN_DONE);
-        }
+            return GATE_OPEN;
+        const int srq = Status16(g_board.GpibChkSrq());
+        if (srq < 0)
+            return GateBusFailure(params, CMD_TITLE_SPOLL, srq, channel, GATE_CLOSED);
         if (srq == 0)
             break;
     }
-    *turn = DEVICE_OUTPUT_TURN;
     *srqWait = 1;
-    return RUN_DONE;
+    return GATE_CLOSED;
 }
 
 // Parallel poll: a device on DIO line L answers with bit L set.
-static int ParallelPollGate(ModuleRecord* module, int channel, uint8_t* turn)
+static GateOutcome ParallelPollGate(ModuleRecord* module, int channel)
 {
     GpibModuleParams* params = module->params;
-    int r = Status16(g_board.GpibPPoll());
-    if (r < 0 || r > 15) {
-        r = ReportBusError(params, CMD_TITLE_PPOLL, r, channel);
-        if (r != 0)
-            *turn = DEVICE_OUTPUT_TURN;
-        return r;
-    }
-    int line = params->ppollLine[channel];
-    bool ready = line >= 0 && line < 8 && ((r >> line) & 1);
-    if (!ready)
-        *turn = DEVICE_OUTPUT_TURN;
-    return RUN_DONE;
+    const int r = Status16(g_board.GpibPPoll());
+    if (r < 0 || r > 15)
+        return GateBusFailure(params, CMD_TITLE_PPOLL, r, channel, GATE_OPEN);
+    const int line = params->ppollLine[channel];
+    const bool ready = line >= 0 && line < 8 && ((r >> line) & 1);
+    return ready ? GATE_OPEN : GATE_CLOSED;
 }
 
-static int ApplyRequestGate(ModuleRecord* module, int channel, uint8_t* turn)
+static GateOutcome ApplyRequestGate(ModuleRecord* module, int channel)
 {
     switch (module->params->requestMode[channel]) {
-    case REQUEST_SPOLL: return SerialPollGate(module, channel, turn);
-    case REQUEST_PPOLL: return ParallelPollGate(module, channel, turn);
-    default: return RUN_DONE;
+    case REQUEST_SPOLL: return SerialPollGate(module, channel);
+    case REQUEST_PPOLL: return ParallelPollGate(module, channel);
+    default: return GATE_OPEN;
     }
 }
 
-int RunInputChannel(ModuleRecord* module, int channel)
+static void EndChannelPass(GpibChannelRuntime* c)
 {
-    if (!ValidChannel(channel))
-        return RUN_DONE;
+    c->scriptPos = 0;
+    c->waitStart = 0;
+}
+
+// One input pass on the device's current turn.
+static RunResult RunInputPass(ModuleRecord* module, int channel, BusSlot slot)
+{
     GpibChannelRuntime* c = module->channel[channel];
-    uint8_t* turn = ChannelDeviceState(module->params, channel);
-    if (!turn) {
-        // No turn cell for this address (the start refuses such settings): nothing to run.
+    const bool fresh = TurnOf(slot) == DEVICE_INPUT_TURN && c->scriptPos == 0 && c->waitStart == 0;
+    if (!fresh) {
         ReleaseChannelAction(module, channel);
-        c->scriptPos = 0;
-        c->waitStart = 0;
-        return RUN_DONE;
-    }
-    int r = RUN_DONE;
-    bool fresh = *turn == DEVICE_INPUT_TURN && c->scriptPos == 0 && c->waitStart == 0;
-    if (fresh) {
-        c->requestCount++;
-        r = ApplyRequestGate(module, channel, turn);
+        if (TurnOf(slot) != DEVICE_INPUT_TURN) {
+            EndChannelPass(c);
+            return RUN_DONE;
+        }
     } else {
-        ReleaseChannelAction(module, channel);
-    }
-    if (*turn != DEVICE_INPUT_TURN) {
-        c->scriptPos = 0;
-        c->waitStart = 0;
-        return r;
+        c->requestCount++;
+        const GateOutcome gate = ApplyRequestGate(module, channel);
+        if (gate != GATE_OPEN) {
+            EndInputPass(slot);
+            EndChannelPass(c);
+            return gate == GATE_FAILED ? RUN_FAILED : RUN_DONE;
+        }
     }
     module->runtime->srqWait[channel] = 0;
-    r = RunChannelScript(module, channel, r);
+    const RunResult r = RunChannelScript(module, channel);
     if (r == RUN_SUSPENDED)
         return RUN_SUSPENDED;   // the device keeps its input turn until the pass ends
     c->scriptPos = 0;
-    *turn = DEVICE_OUTPUT_TURN;
+    EndInputPass(slot);
     ReleaseChannelAction(module, channel);
+    return r;
+}
+
+RunResult RunInputChannel(ModuleRecord* module, int channel, int trigger)
+{
+    BusSlot slot;
+    if (!ValidChannel(channel) || !FindChannelSlot(module->params, channel, &slot))
+        return RUN_DONE;   // the start refuses an address without a slot
+    if (trigger != TRIGGER_ACTION) {
+        StampRequest(slot, 0);   // values of a cyclic request get computed time stamps
+        return RunInputPass(module, channel, slot);
+    }
+    const DeviceTurn found = ForceTurnForAction(slot, DEVICE_INPUT_TURN);
+    StampRequest(slot, CurrentTick());
+    const RunResult r = RunInputPass(module, channel, slot);
+    RestoreTurnAfterAction(slot, found);
     return r;
 }
 
 // ---- output runs of GPIB-OUT ----
 
-static int RequiredTurn(int32_t outMode)
-{
-    for (const OutputModeTurn& m : OutputModeTurns)
-        if (m.outMode == outMode)
-            return m.required;
-    return -1;
-}
-
 // Milliseconds between always-mode requests: the interval the GPIB-IN channel of the same index
 // published, never below the sample period.
 static double OutputInterval(const GpibModuleParams* params, int channel)
 {
-    double interval = SharedRequestRate[params->myAddress][channel] * 1000.0;
+    double interval = SharedRequestInterval(params->myAddress, channel) * 1000.0;
     return interval < fGlobalMilliSecondsPerSample ? fGlobalMilliSecondsPerSample : interval;
 }
 
@@ -566,55 +579,77 @@ static bool IntervalElapsed(GpibChannelRuntime* c, double interval)
 }
 
 // An input block's samples go out as text, up to its first zero byte and never past its samples.
-static int SendInputBlock(ModuleRecord* module, int channel)
+static RunResult SendInputBlock(ModuleRecord* module, int channel)
 {
     SampleBlock* block = HOST_CALL(GetInputBlock)(module, channel);
     if (!block)
         return RUN_DONE;
-    int r = RUN_DONE;
+    RunResult r = RUN_DONE;
     if (block->sampleCount != 0) {
         const char* text = reinterpret_cast<const char*>(block->samples);
         size_t size = block->sampleCount > 0 ? size_t(block->sampleCount) * sizeof(float) : 0;
         const void* zero = memchr(text, '\0', size);
         size_t length = zero ? size_t(static_cast<const char*>(zero) - text) : size;
-        r = Status16(SendText(module, channel, text, int(length)));
+        r = SendText(module, channel, text, int(length));
     }
     HOST_CALL(NewReleaseInputBlock)(module, channel, UNIT_GPIBCMD, __LINE__);
     return r;
 }
 
-int RunOutputChannel(ModuleRecord* module, int channel, int trigger)
+// One output pass on the device's current turn.
+static RunResult RunOutputPass(ModuleRecord* module, int channel, int trigger, BusSlot slot)
 {
-    if (!ValidChannel(channel))
-        return RUN_DONE;
     GpibModuleParams* params = module->params;
     GpibChannelRuntime* c = module->channel[channel];
-    int32_t outMode = params->outMode;
-    if (trigger == TRIGGER_START && outMode != OUT_MODE_AT_START)
-        return RUN_DONE;
-    if (trigger == TRIGGER_END && outMode != OUT_MODE_AT_END)
-        return RUN_DONE;
-    uint8_t* turn = ChannelDeviceState(params, channel);
-    int required = RequiredTurn(outMode);
-    if (!turn || required < 0 || *turn != required) {
+    const int32_t outMode = params->outMode;
+    DeviceTurn required;
+    if (!TurnForOutputMode(outMode, &required) || TurnOf(slot) != required) {
         ReleaseChannelAction(module, channel);
         return RUN_DONE;
     }
     if (outMode == OUT_MODE_ALWAYS && trigger != TRIGGER_ACTION &&
         !IntervalElapsed(c, OutputInterval(params, channel)))
         return RUN_DONE;   // too early; a suspended script stays where it is
-    int r;
-    if (module->inputCount != 0)
-        r = SendInputBlock(module, channel);
-    else
-        r = RunChannelScript(module, channel, RUN_DONE);
+    const RunResult r = module->inputCount != 0 ? SendInputBlock(module, channel) : RunChannelScript(module, channel);
     if (r == RUN_SUSPENDED)
         return RUN_SUSPENDED;
-    if (outMode == OUT_MODE_ALWAYS)
-        *turn = DEVICE_INPUT_TURN;
-    else if (outMode == OUT_MODE_AT_START)
-        *turn = DEVICE_OUTPUT_TURN;
+    EndOutputPass(slot, outMode);
     c->scriptPos = 0;
     ReleaseChannelAction(module, channel);
     return r;
+}
+
+// A host action that found the output turn leaves what its run set (the input side's turn
+// after an always-mode pass); any other turn it found is given back.
+static RunResult RunOutputForAction(ModuleRecord* module, int channel, BusSlot slot)
+{
+    const DeviceTurn found = ForceTurnForAction(slot, DEVICE_OUTPUT_TURN);
+    StampRequest(slot, CurrentTick());
+    const RunResult r = RunOutputPass(module, channel, TRIGGER_ACTION, slot);
+    if (found != DEVICE_OUTPUT_TURN)
+        RestoreTurnAfterAction(slot, found);
+    return r;
+}
+
+RunResult RunOutputChannel(ModuleRecord* module, int channel, int trigger)
+{
+    if (!ValidChannel(channel))
+        return RUN_DONE;
+    const int32_t outMode = module->params->outMode;
+    if (trigger == TRIGGER_START && outMode != OUT_MODE_AT_START)
+        return RUN_DONE;
+    if (trigger == TRIGGER_END && outMode != OUT_MODE_AT_END)
+        return RUN_DONE;
+    BusSlot slot;
+    if (!FindChannelSlot(module->params, channel, &slot)) {
+        // The start refuses such an address; a cyclic run frees its action entry all the same.
+        if (trigger != TRIGGER_ACTION && trigger != TRIGGER_END)
+            ReleaseChannelAction(module, channel);
+        return RUN_DONE;
+    }
+    if (trigger == TRIGGER_ACTION)
+        return RunOutputForAction(module, channel, slot);
+    if (trigger == TRIGGER_END)
+        GiveFinalTurn(slot);
+    return RunOutputPass(module, channel, trigger, slot);
 }

@@ -11,7 +11,7 @@
 #include "extavik/resources/resource.h"
 
 // A channel run that failed has shown its message; the experiment stops and the module says so.
-static bool InputRunFailed(int result)
+static bool InputRunFailed(RunResult result)
 {
     return result != RUN_DONE && result != RUN_SUSPENDED;
 }
@@ -58,7 +58,7 @@ static int32_t StartInput(ModuleRecord* module, int32_t, intptr_t)
     for (int ch = 0; ch < count; ch++) {
         GpibChannelRuntime* rt = module->channel[ch];
         module->runtime->srqWait[ch] = 0;
-        SharedRequestRate[p->myAddress][ch] = p->requestInterval[ch];
+        PublishRequestInterval(p, ch);
         ResetChannelRun(rt);
         char caption[64];
         snprintf(caption, sizeof caption, CAPTION_IN_SCRIPT, ch);
@@ -83,22 +83,15 @@ static int32_t ArmInputAction(ModuleRecord* module, int32_t wParam, intptr_t lPa
     return 1;
 }
 
-// The action forces the input turn for the length of one run, then puts back what it found.
+// The run forces the input turn for its length, then puts back what it found.
 static int32_t RunInputAction(ModuleRecord* module, int32_t wParam, intptr_t lParam)
 {
     if (ActionKind(lParam) != ACTION_KIND_RECV_COMMAND)
         return 0;
-    const GpibModuleParams* p = module->params;
     for (int ch = 0; ch < InputChannelCount(module); ch++) {
-        uint8_t* turn = ChannelDeviceState(p, ch);
-        if (!MaskSelects(wParam, ch) || !turn)
+        if (!MaskSelects(wParam, ch))
             continue;
-        const uint8_t found = *turn;
-        *turn = DEVICE_INPUT_TURN;
-        *ChannelRequestTick(p, ch) = CurrentTick();
-        const int r = RunInputChannel(module, ch);
-        *turn = found;
-        if (InputRunFailed(r)) {
+        if (InputRunFailed(RunInputChannel(module, ch, TRIGGER_ACTION))) {
             HOST_CALL(StopExperiment)();
             return 0;
         }
@@ -158,14 +151,11 @@ int32_t WINAPI GpibInProcess(ModuleRecord* module)
 {
     if (!module->isActive || bExperimentIsPaused == 1)
         return 1;
-    const GpibModuleParams* p = module->params;
     // The count is read again before every channel: a run may change the module.
     for (int ch = 0; ch < InputChannelCount(module); ch++) {
-        uint32_t* requestTick = ChannelRequestTick(p, ch);
-        if (module->runtime->actionControlled[ch] || !requestTick)
+        if (module->runtime->actionControlled[ch])
             continue;
-        *requestTick = 0;   // values of a cyclic request get computed time stamps
-        if (InputRunFailed(RunInputChannel(module, ch))) {
+        if (InputRunFailed(RunInputChannel(module, ch, TRIGGER_CYCLE))) {
             HOST_CALL(StopExperiment)();
             return 0;
         }

@@ -12,7 +12,7 @@
 #include "extavik/modtexts.h"
 #include "extavik/resources/resource.h"
 
-static bool OutputRunFailed(int result)
+static bool OutputRunFailed(RunResult result)
 {
     return result != RUN_DONE && result != RUN_SUSPENDED;
 }
@@ -65,12 +65,11 @@ static int32_t PrestartOutput(ModuleRecord* module, int32_t, intptr_t)
 static void ConfigureParallelPoll(ModuleRecord* module, int count)
 {
     const GpibModuleParams* p = module->params;
-    const int r = p->myAddress;
     for (int ch = 0; ch < count; ch++) {
-        if (SharedInputMode[r][ch] != REQUEST_PPOLL || !g_board.GpibPPollConfig)
-            continue;
-        const int sense = SharedPPollSense[r][ch] == PPOLL_SENSE_1 ? 1 : 0;
-        g_board.GpibPPollConfig(p->addr[ch].primaryAddress, SharedPPollLine[r][ch], sense);
+        int16_t line;
+        int sense;
+        if (RowChannelPollsInParallel(p->myAddress, ch, &line, &sense) && g_board.GpibPPollConfig)
+            g_board.GpibPPollConfig(p->addr[ch].primaryAddress, line, sense);
     }
 }
 
@@ -118,10 +117,6 @@ static void RunFinalOutput(ModuleRecord* module)
     const GpibModuleParams* p = module->params;
     const int count = OutputChannelCount(module);
     for (int ch = 0; ch < count; ch++) {
-        uint8_t* turn = ChannelDeviceState(p, ch);
-        if (!turn)
-            continue;   // the start refused this address
-        *turn = DEVICE_FINAL_TURN;
         // A suspended final script is never resumed: it counts as a failure.
         if (RunOutputChannel(module, ch, TRIGGER_END) != RUN_DONE)
             HOST_CALL(StopExperiment)();
@@ -153,24 +148,15 @@ static int32_t ArmOutputAction(ModuleRecord* module, int32_t wParam, intptr_t lP
     return 1;
 }
 
-// The action forces the output turn for one run; when it found the output turn already, the
-// device keeps what the run left (the input side's turn after an always-mode pass).
+// The run forces the output turn for its length (see RunOutputChannel).
 static int32_t RunOutputAction(ModuleRecord* module, int32_t wParam, intptr_t lParam)
 {
     if (ActionKind(lParam) != ACTION_KIND_REQUEST_COMMAND)
         return 0;
-    const GpibModuleParams* p = module->params;
     for (int ch = 0; ch < OutputChannelCount(module); ch++) {
-        uint8_t* turn = ChannelDeviceState(p, ch);
-        if (!MaskSelects(wParam, ch) || !turn)
+        if (!MaskSelects(wParam, ch))
             continue;
-        const uint8_t found = *turn;
-        *turn = DEVICE_OUTPUT_TURN;
-        *ChannelRequestTick(p, ch) = CurrentTick();
-        const int r = RunOutputChannel(module, ch, TRIGGER_ACTION);
-        if (found != DEVICE_OUTPUT_TURN)
-            *turn = found;
-        if (OutputRunFailed(r)) {
+        if (OutputRunFailed(RunOutputChannel(module, ch, TRIGGER_ACTION))) {
             HOST_CALL(StopExperiment)();
             return 0;
         }

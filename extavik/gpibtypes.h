@@ -30,15 +30,6 @@ enum {
     DATA_UINT32 = 1040, DATA_FLOAT32 = 1041, DATA_FLOAT64 = 1042,
 };
 
-// Turn of one device as seen from one own-address row.
-enum {
-    DEVICE_UNTOUCHED = 0,
-    DEVICE_IDLE = 1,
-    DEVICE_OUTPUT_TURN = 2,
-    DEVICE_INPUT_TURN = 3,
-    DEVICE_FINAL_TURN = 4,
-};
-
 #pragma pack(push, 1)
 
 struct GpibAddress {

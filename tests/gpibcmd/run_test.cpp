@@ -11,6 +11,7 @@
 #include "extavik/cmdtexts.h"
 #include "extavik/gpibcmd.h"
 #include "extavik/gpibModule.h"
+#include "extavik/gpibbus.h"
 
 // ---- plug-in globals normally set up by SetupVrelDLL ----
 
@@ -105,8 +106,10 @@ protected:
         fGlobalMilliSecondsPerSample = 10.0;
         uiGlobalBlockSize = 8192;
         dwExperimentStartTimeTicks = 0;
-        memset(DeviceState, 0, sizeof DeviceState);
-        memset(RequestTick, 0, sizeof RequestTick);
+        for (int device = 0; device < GPIB_BUS_DEVICES; ++device) {
+            SetTurn(DEVICE_UNTOUCHED, device);
+            StampRequest(Slot(device), 0);
+        }
 
         module.params = &params;
         module.runtime = &runtime;
@@ -135,7 +138,10 @@ protected:
 
     void Buffers() { ASSERT_EQ(AllocChannelBuffers(&module), 1); }
 
-    uint8_t& Turn(int device = kDmm) { return DeviceState[kOwn][device]; }
+    static BusSlot Slot(int device = kDmm) { return BusSlot{ kOwn, int16_t(device) }; }
+    // The test stands in for a host action that forces a turn.
+    static void SetTurn(uint8_t turn, int device = kDmm) { ForceTurnForAction(Slot(device), DeviceTurn(turn)); }
+    static uint8_t Turn(int device = kDmm) { return TurnOf(Slot(device)); }
 
     std::string DeviceInput(int address)
     {
@@ -170,13 +176,13 @@ TEST_F(CommandRun, WaitSuspendsThenSends)
         SCOPED_TRACE(s.name);
         Script("WAIT \"500\"\r\nSEND \"X\"\r\n");
         g_tick = s.start;
-        EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_SUSPENDED);
+        EXPECT_EQ(RunChannelScript(&module, 0), RUN_SUSPENDED);
         g_tick = s.start + 499;
-        EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_SUSPENDED);
+        EXPECT_EQ(RunChannelScript(&module, 0), RUN_SUSPENDED);
         EXPECT_EQ(channels[0].scriptPos, 0);
         EXPECT_EQ(DeviceInput(kDmm), "");
         g_tick = s.start + 501;
-        EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+        EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
         EXPECT_EQ(DeviceInput(kDmm), "X\n");
         EXPECT_EQ(channels[0].waitStart, 0u);
         channels[0].scriptPos = 0;
@@ -186,7 +192,7 @@ TEST_F(CommandRun, WaitSuspendsThenSends)
 TEST_F(CommandRun, WaitWithoutNumberIsNoWait)
 {
     Script("WAIT \"abc\"\r\nSEND \"Y\"");
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     EXPECT_EQ(DeviceInput(kDmm), "Y\n");
 }
 
@@ -196,11 +202,11 @@ TEST_F(CommandRun, ResultIsThatOfTheLastCommand)
 {
     Script("SETTIME \"-5\"\r\nIFC");
     g_sim.SimScriptCall("TavkSetTime", 1, 0, 6, 0);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), 0);
+    EXPECT_EQ(RunChannelScript(&module, 0), 0);
     EXPECT_TRUE(g_shown.empty());
     channels[0].scriptPos = 0;
     g_sim.SimScriptCall("TavkIfc", 1, 0, 8, 0);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_IFC, CMD_TEXT_BUS_MODE } }));
 }
 
@@ -224,7 +230,7 @@ TEST_F(CommandRun, BusCommandBytes)
         std::string script = std::string("SENDCMD \"") + c.name + "\"";
         Script(script.c_str());
         g_sim.SimClearCalls();
-        EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+        EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
         auto calls = CallData(c.entry);
         ASSERT_EQ(calls.size(), 1u);
         if (!c.bytes.empty()) {
@@ -239,7 +245,7 @@ TEST_F(CommandRun, BusCommandNamesAreCaseSensitive)
 {
     Script("SENDCMD \"get\"\r\nIFC");
     g_sim.SimClearCalls();
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_SENDCMD, "コマンド・エラー：\"get\"" } }));
     EXPECT_EQ(g_sim.SimCountCalls("TavkSendCmd") + g_sim.SimCountCalls("TavkIfc"), 0u);
 }
@@ -251,7 +257,7 @@ TEST_F(CommandRun, SendWhilePausedLeavesTheBus)
     Script("SEND \"A\"\r\nIFC");
     bExperimentIsPaused = 1;
     g_sim.SimClearCalls();
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     EXPECT_EQ(g_sim.SimCountCalls("TavkSendDataC"), 0u);
     EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), 1u);
 }
@@ -270,7 +276,7 @@ TEST_F(CommandRun, SendTimeOut)
         params.stopOnTimeout[0] = c.stopOnTimeout;
         Script("SEND \"A\"\r\nSEND \"B\"");
         g_sim.SimScriptCall("TavkSendDataC", 1, 0, 9, 0);   // the driver's time-out
-        EXPECT_EQ(RunChannelScript(&module, 0, 0), c.result);
+        EXPECT_EQ(RunChannelScript(&module, 0), c.result);
         EXPECT_EQ(g_shown.size(), c.shown);
         if (c.shown) {
             EXPECT_EQ(g_shown[0], (Shown{ CMD_TITLE_SEND, CMD_TEXT_BUS_TIMEOUT }));
@@ -323,7 +329,7 @@ TEST_F(CommandRun, ReadDeliversOneBlock)
     params.recvBlockLength[0] = 3;
     channels[0].requestCount = 2;
     g_sim.SimQueueAnswer(kDmm, "1.5,2.5,3.5\r\n", 13, 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     ASSERT_EQ(g_released, 1);
     ASSERT_EQ(g_outBlock->sampleCount, 3);
     EXPECT_EQ(g_outBlock->samples[0], 1.5f);
@@ -341,11 +347,11 @@ TEST_F(CommandRun, ReadOfAnActionRequestIsStampedWithItsTick)
     Buffers();
     channels[0].requestCount = 5;
     dwExperimentStartTimeTicks = 0xFFFFFF00u;
-    RequestTick[kOwn][kDmm] = 0x100;   // 512 ms after the start, across the wrap
+    StampRequest(Slot(), 0x100);   // 512 ms after the start, across the wrap
     g_sim.SimQueueAnswer(kDmm, "4\n", 2, 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     EXPECT_DOUBLE_EQ(g_outBlock->startTime, 0.512);
-    EXPECT_EQ(RequestTick[kOwn][kDmm], 0u);
+    EXPECT_EQ(RequestTickOf(Slot()), 0u);
     EXPECT_EQ(channels[0].requestCount, 4);
 }
 
@@ -355,7 +361,7 @@ TEST_F(CommandRun, ReadWithNoValuesPerAnswerStaysAtRead)
     Buffers();
     params.recvBlockLength[0] = 0;
     g_sim.SimQueueAnswer(kDmm, "1\n", 2, 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_SUSPENDED);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_SUSPENDED);
     EXPECT_EQ(channels[0].dataReady, 0);
     EXPECT_EQ(channels[0].scriptPos, 0);
     EXPECT_EQ(g_released, 0);
@@ -368,12 +374,12 @@ TEST_F(CommandRun, ReadSpreadsValuesOverBlocks)
     params.recvBlockLength[0] = 3;
     uiGlobalBlockSize = 2;
     g_sim.SimQueueAnswer(kDmm, "1,2,3\n", 6, 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     ASSERT_EQ(g_outBlock->sampleCount, 2);
     EXPECT_EQ(g_outBlock->samples[1], 2.0f);
     channels[0].scriptPos = 0;
     g_sim.SimQueueAnswer(kDmm, "4,5,6\n", 6, 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     ASSERT_EQ(g_outBlock->sampleCount, 2);
     EXPECT_EQ(g_outBlock->samples[0], 3.0f);   // oldest first
     EXPECT_EQ(g_outBlock->samples[1], 4.0f);
@@ -385,12 +391,12 @@ TEST_F(CommandRun, ReadWithoutBlockKeepsValues)
     Buffers();
     g_offerBlock = false;
     g_sim.SimQueueAnswer(kDmm, "7\n", 2, 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     EXPECT_EQ(channels[0].dataReady, 1);
     g_offerBlock = true;
     channels[0].scriptPos = 0;
     g_sim.SimClearCalls();
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);
     EXPECT_EQ(g_sim.SimCountCalls("TavkRecvDataC"), 0u);   // delivered without receiving
     ASSERT_EQ(g_outBlock->sampleCount, 1);
     EXPECT_EQ(g_outBlock->samples[0], 7.0f);
@@ -404,7 +410,7 @@ TEST_F(CommandRun, ReadRingOverflow)
     params.recvBlockLength[0] = 3000;
     std::vector<char> answer(6000, 1);
     g_sim.SimQueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
     EXPECT_EQ(g_released, 0);
 }
@@ -419,7 +425,7 @@ TEST_F(CommandRun, ReadStaysInsideTheReceiveBuffer)
     params.recvBlockLength[0] = 8000;
     std::vector<char> answer(16000, 2);
     g_sim.SimQueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);   // the ring holds 2048 of them
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);   // the ring holds 2048 of them
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
 }
 
@@ -428,12 +434,12 @@ TEST_F(CommandRun, ReadFailures)
     Script("READ");
     Buffers();
     g_sim.SimScriptCall("TavkRecvDataC", 1, 0, 9, 0);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_DONE);   // unreported time-out: no values
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);   // unreported time-out: no values
     EXPECT_TRUE(g_shown.empty());
     EXPECT_EQ(g_released, 0);
     channels[0].scriptPos = 0;
     g_sim.SimScriptCall("TavkRecvDataC", 1, 0, 4, 0);
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_BUS_PARAM } }));
 }
 
@@ -441,7 +447,7 @@ TEST_F(CommandRun, ReadWithoutReceiveBuffer)
 {
     Script("READ");
     module.outputCount = 0;   // as a GPIB-OUT module
-    EXPECT_EQ(RunChannelScript(&module, 0, 0), RUN_FAILED);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_READ_NO_BUFFER } }));
 }
 
@@ -457,7 +463,7 @@ TEST_F(CommandRun, InputRunsOnlyOnItsTurn)
     } cases[] = { { 0, 0, 0 }, { 1, 1, 0 }, { 2, 2, 0 }, { 3, 2, 1 }, { 4, 4, 0 } };
     for (auto& c : cases) {
         SCOPED_TRACE(int(c.before));
-        Turn() = c.before;
+        SetTurn(c.before);
         g_sim.SimClearCalls();
         EXPECT_EQ(RunInputChannel(&module, 0), RUN_DONE);
         EXPECT_EQ(Turn(), c.after);
@@ -468,7 +474,7 @@ TEST_F(CommandRun, InputRunsOnlyOnItsTurn)
 TEST_F(CommandRun, SuspendedInputKeepsTheTurn)
 {
     Script("WAIT \"100\"\r\nIFC");
-    Turn() = DEVICE_INPUT_TURN;
+    SetTurn(DEVICE_INPUT_TURN);
     EXPECT_EQ(RunInputChannel(&module, 0), RUN_SUSPENDED);
     EXPECT_EQ(Turn(), DEVICE_INPUT_TURN);
     g_tick += 100;
@@ -521,7 +527,7 @@ TEST_F(CommandRun, SerialPollGate)
         g_sim.SimSetStatusByte(kSrqDev, c.statusByte);
         g_sim.SimSetStatusByte(kDmm, c.otherStatusByte);
         params.spollStopOnError[0] = c.stopOnError;
-        Turn(kSrqDev) = DEVICE_INPUT_TURN;
+        SetTurn(DEVICE_INPUT_TURN, kSrqDev);
         g_sim.SimClearCalls();
         EXPECT_EQ(RunInputChannel(&module, 0), c.result);
         EXPECT_EQ(Turn(kSrqDev), DEVICE_OUTPUT_TURN);
@@ -560,7 +566,7 @@ TEST_F(CommandRun, ParallelPollGate)
         ASSERT_EQ(g_board.GpibPPollConfig(kDmm, c.configuredLine, 1), 0);
         g_sim.SimSetIst(kDmm, 1);
         params.ppollLine[0] = c.channelLine;
-        Turn() = DEVICE_INPUT_TURN;
+        SetTurn(DEVICE_INPUT_TURN);
         g_sim.SimClearCalls();
         EXPECT_EQ(RunInputChannel(&module, 0), c.result);
         EXPECT_EQ(Turn(), DEVICE_OUTPUT_TURN);
@@ -574,7 +580,8 @@ TEST_F(CommandRun, ParallelPollGate)
 TEST_F(CommandRun, AlwaysOutputKeepsItsInterval)
 {
     Script("IFC");
-    SharedRequestRate[kOwn][0] = 1.0;
+    params.requestInterval[0] = 1.0;
+    PublishRequestInterval(&params, 0);
     struct {
         uint32_t tick;
         uint8_t turnBefore;
@@ -592,7 +599,7 @@ TEST_F(CommandRun, AlwaysOutputKeepsItsInterval)
     for (auto& s : steps) {
         SCOPED_TRACE(s.tick);
         g_tick = s.tick;
-        Turn() = s.turnBefore;
+        SetTurn(s.turnBefore);
         EXPECT_EQ(RunOutputChannel(&module, 0, TRIGGER_CYCLE), RUN_DONE);
         EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), s.ifcCalls);
         EXPECT_EQ(Turn(), s.turnAfter);
@@ -620,7 +627,7 @@ TEST_F(CommandRun, OutputModesNeedTheirTurns)
     for (auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.outMode << "/" << c.trigger);
         params.outMode = c.outMode;
-        Turn() = c.before;
+        SetTurn(c.before);
         g_sim.SimClearCalls();
         EXPECT_EQ(RunOutputChannel(&module, 0, c.trigger), RUN_DONE);
         EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
@@ -650,7 +657,7 @@ TEST_F(CommandRun, InputBlockSentAsText)
         memcpy(g_inBlock->samples, c.bytes, 8);
         g_offerInput = true;
         g_inputReleased = 0;
-        Turn() = DEVICE_OUTPUT_TURN;
+        SetTurn(DEVICE_OUTPUT_TURN);
         EXPECT_EQ(RunOutputChannel(&module, 0, TRIGGER_ACTION), RUN_DONE);
         EXPECT_EQ(DeviceInput(kDmm), c.sent);
         EXPECT_EQ(g_inputReleased, 1);
