@@ -321,7 +321,9 @@ extern "C" void WINAPI PPollConfig(int board, short address, int line, int sense
 {
     Call("PPollConfig", {static_cast<uint32_t>(board), static_cast<uint16_t>(address), static_cast<uint32_t>(line),
                          static_cast<uint32_t>(sense)}, Board(board), [=] {
-        Bus(NI_ECIC, [=] { return BusPpollConfig(static_cast<uint16_t>(address) & 0xFF, static_cast<uint32_t>(line),
+        // Data lines DIO1..DIO8 are 1..8 here, 0..7 on the simulated bus.
+        if (line < 1 || line > 8) { Failed(NI_EARG); return; }
+        Bus(NI_ECIC, [=] { return BusPpollConfig(static_cast<uint16_t>(address) & 0xFF, static_cast<uint32_t>(line - 1),
                                                  static_cast<uint32_t>(sense)); });
     });
 }

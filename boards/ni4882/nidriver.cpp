@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include "boards/common/settingsfile.h"
 #include "boards/ni4882/nimap.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
@@ -167,21 +168,59 @@ static bool LoadLibraryFunctions()
     return true;
 }
 
-// The board the user named (TAVK_NI_BOARD), else GPIB0; the board index is its number.
-static std::string BoardName()
+// ---- which board ---------------------------------------------------------------------------------
+
+struct NiSettings {
+    std::string board = "GPIB0";
+    std::string trace;  // trace file named in the settings file (TAVK_TRACE comes first)
+};
+
+static bool ReadSettings(settings::Reader& r, const settings::json& j, NiSettings& s)
 {
+    if (!j.is_object()) return r.Fail("", "the settings must be a JSON object");
+    settings::Field f{r, j, ""};
+    if (!f.OnlyKnown({"board", "trace"}) || !f.Text("board", s.board) || !f.Text("trace", s.trace)) return false;
+    if (NiBoardIndex(s.board) < 0) return r.Fail("/board", "'" + s.board + "' is not a board name (GPIB0 to GPIB99)");
+    return true;
+}
+
+// The settings file beside this DLL, when there is one.
+static bool ReadSettingsFile(NiSettings& s)
+{
+    std::string file = settings::ModuleDirectory(&d) + NI_SETTINGS_FILE, text;
+    if (!settings::FileExists(file)) return true;
+    settings::Reader r;
+    r.source = file;
+    settings::json j;
+    if (!settings::ReadFileText(file, text)) r.error = file + ": line 0: the settings file cannot be read";
+    else if (settings::Parse(text, r, j) && ReadSettings(r, j, s)) return true;
+    Report(r.error);
+    return false;
+}
+
+// The board: TAVK_NI_BOARD, else the settings file's, else GPIB0.
+static bool ChooseBoard(NiSettings& s)
+{
+    if (!ReadSettingsFile(s)) return false;
+    if (!d.trace && !s.trace.empty()) d.trace = fopen(s.trace.c_str(), "w");
     char name[64];
-    if (GetEnvironmentVariableA("TAVK_NI_BOARD", name, sizeof name) > 0) return name;
-    return "GPIB0";
+    DWORD n = GetEnvironmentVariableA("TAVK_NI_BOARD", name, sizeof name);
+    if (n == 0) return true;
+    s.board = n < sizeof name ? name : "(too long)";
+    if (NiBoardIndex(s.board) >= 0) return true;
+    Report("TAVK_NI_BOARD: '" + s.board + "' is not a board name (GPIB0 to GPIB99)");
+    return false;
 }
 
 extern "C" int32_t WINAPI TavkCreate(uint16_t* board)
 {
     OpenTrace();
     if (!board) return Fail(TAVK_ERR_ARGUMENT);
+    NiSettings chosen;
+    if (!ChooseBoard(chosen)) return Fail(NI_DRIVER_ERR_SETTINGS);
     if (!d.lib && !LoadLibraryFunctions()) return Fail(NI_DRIVER_ERR_NO_LIBRARY);
-    std::string name = BoardName();
-    d.boardIndex = atoi(name.c_str() + (name.size() > 4 ? 4 : name.size()));
+    const std::string& name = chosen.board;
+    d.boardIndex = NiBoardIndex(name);
     d.ud = d.ni.ibfindA(name.c_str());
     if (d.ud < 0 || !Check([&] { return std::string("ibfindA(\"" + name + "\")"); })) {
         Report("the board " + name + " cannot be opened (iberr " + NiErrorName(d.ni.ThreadIberr()) + ")");
@@ -376,7 +415,8 @@ extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const i
         char chunk[NI_RECEIVE_CHUNK];
         for (;;) {
             d.ni.ibrd(d.ud, chunk, sizeof chunk);
-            if (!Check([&] { return std::string("ibrd"); })) return 0;
+            if (!Check([&] { return "ibrd <- " + BusEscape(chunk, static_cast<uint32_t>(d.ni.ThreadIbcnt() < sizeof chunk ? d.ni.ThreadIbcnt() : sizeof chunk)); }))
+                return 0;
             if ((d.ni.ThreadIbsta() & NI_END) || d.ni.ThreadIbcnt() < sizeof chunk) return Done(true);
         }
     }, [=] { return std::string("from " + std::to_string(first)); });
@@ -436,8 +476,9 @@ extern "C" int32_t WINAPI TavkPpollConfig(uint32_t board, uint32_t address, uint
 {
     return Entry("TavkPpollConfig", board, [=] {
         if (!ValidAddress(address) || line > 7 || sense > 1) return Fail(TAVK_ERR_ARGUMENT);
-        d.ni.PPollConfig(d.boardIndex, static_cast<short>(address), static_cast<int>(line), static_cast<int>(sense));
-        return Done(Check([&] { return std::string("PPollConfig"); }));
+        // The NI library numbers the data lines DIO1..DIO8 as 1..8; the contract's lines are 0..7.
+        d.ni.PPollConfig(d.boardIndex, static_cast<short>(address), static_cast<int>(line) + 1, static_cast<int>(sense));
+        return Done(Check([&] { return "PPollConfig(" + std::to_string(address) + ", DIO" + std::to_string(line + 1) + ")"; }));
     });
 }
 

@@ -10,8 +10,26 @@
 enum {
     NI_DRIVER_ERR_OTHER = 20,     // any other NI-488.2 error (its iberr name is in the trace)
     NI_DRIVER_ERR_NO_LIBRARY = 21,
+    NI_DRIVER_ERR_SETTINGS = 22,  // a bad settings file or TAVK_NI_BOARD
 };
+// The settings file beside the driver: {"board": "GPIB1", "trace": "C:\\ni-trace.txt"}.
+#define NI_SETTINGS_FILE "tavk_ni.json"
+enum { NI_BOARD_INDEX_MAX = 99 };
 enum { NI_DRIVER_TIME_MAX_MS = 3600000 };
+
+// The index of a board name "GPIB0" .. "GPIB99" (any case), -1 for anything else.
+inline int NiBoardIndex(const std::string& name)
+{
+    if (name.size() < 5 || name.size() > 6) return -1;
+    for (size_t i = 0; i < 4; i++)
+        if ((name[i] & ~0x20) != "GPIB"[i]) return -1;
+    int index = 0;
+    for (size_t i = 4; i < name.size(); i++) {
+        if (name[i] < '0' || name[i] > '9') return -1;
+        index = index * 10 + (name[i] - '0');
+    }
+    return index <= NI_BOARD_INDEX_MAX ? index : -1;
+}
 
 // The smallest time-out code that is not shorter than ms; 0 (no limit) for 0 and for longer than
 // the longest code.

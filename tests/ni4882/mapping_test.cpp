@@ -1,6 +1,7 @@
 // The NI-backed tavk.dll through its entry points over the simulated ni4882.dll: the NI calls and
 // bytes of the entry points, the error mapping, the time-out rounding and how the library is found.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 #include <string>
 #include <vector>
@@ -103,6 +104,75 @@ TEST_F(NiMapping, EntryPointsUseTheirNiCalls)
     }
 }
 
+static std::string Bytes(const SimCallRecord& r)
+{
+    return std::string(reinterpret_cast<const char*>(r.data), r.dataLength);
+}
+
+// What reaches the NI library: the command bytes of the bus entry points and the ibconfig values.
+TEST_F(NiMapping, EntryPointsPassTheirBytesAndValues)
+{
+    struct Row { const char* call; std::string bytes; int32_t (*run)(NiDriverBench&); };
+    static const Row commandRows[] = {
+        {"ibcmd", "\x14", [](NiDriverBench& x) { return x.TavkDcl(x.board); }},
+        {"ibcmd", "\x3F\x36\x04", [](NiDriverBench& x) { return x.TavkSdc(x.board, 22); }},
+        {"ibcmd", "\x15", [](NiDriverBench& x) { return x.TavkPpollUnConfigAll(x.board); }},
+        {"ibcmd", "\x3F\x56\x25\x3E", [](NiDriverBench& x) { return x.TavkTransData(x.board, 22, 5); }},
+        {"ibcmd", std::string("\x3F\x5E\x25\x36", 4), [](NiDriverBench& x) {
+             const int16_t list[] = {5, 22};
+             return x.TavkSendDataCN(x.board, list, 2, "A", 1); }},
+    };
+    for (const Row& r : commandRows) {
+        b.sim.SimClearCalls();
+        ASSERT_EQ(b.sim.SimQueueAnswer(22, "1\n", 2, 1), 1);
+        EXPECT_EQ(r.run(b), 1) << r.call;
+        std::vector<SimCallRecord> c = b.Calls();
+        ASSERT_FALSE(c.empty());
+        EXPECT_STREQ(c[0].entry, r.call);
+        EXPECT_EQ(Bytes(c[0]), r.bytes);
+    }
+    struct Config { int option, value; int32_t (*run)(NiDriverBench&); };
+    static const Config configRows[] = {
+        {NI_IBC_TMO, 11, [](NiDriverBench& x) { return x.TavkSetTime(x.board, 1000); }},
+        {NI_IBC_TMO, 7, [](NiDriverBench& x) { return x.TavkSetTime(x.board, 4); }},
+        {NI_IBC_SRE, 1, [](NiDriverBench& x) { return x.TavkRen(x.board, 1); }},
+        {NI_IBC_SRE, 0, [](NiDriverBench& x) { return x.TavkRen(x.board, 0); }},
+        {NI_IBC_EOS, NI_REOS | '\n', [](NiDriverBench& x) { return x.TavkSetEos(x.board, 0, 0); }},
+        {NI_IBC_EOS, NI_REOS | '\r', [](NiDriverBench& x) { return x.TavkSetEos(x.board, 1, 0); }},
+        {NI_IBC_EOS, 0, [](NiDriverBench& x) { return x.TavkSetEos(x.board, 3, 0); }},
+    };
+    for (const Config& r : configRows) {
+        b.sim.SimClearCalls();
+        EXPECT_EQ(r.run(b), 1) << r.option;
+        std::vector<SimCallRecord> c = b.Calls();
+        ASSERT_EQ(c.size(), 1u);
+        EXPECT_STREQ(c[0].entry, "ibconfig");
+        EXPECT_EQ(c[0].args[1], static_cast<uint32_t>(r.option));
+        EXPECT_EQ(c[0].args[2], static_cast<uint32_t>(r.value)) << r.option;
+    }
+}
+
+// The contract's parallel-poll lines 0..7 are the NI library's data lines 1..8.
+TEST_F(NiMapping, ParallelPollLinesAreDataLinesOneToEight)
+{
+    for (uint32_t line = 0; line <= 7; line++) {
+        b.sim.SimClearCalls();
+        ASSERT_EQ(b.TavkPpollConfig(b.board, 22, line, 1), 1) << line;
+        std::vector<SimCallRecord> c = b.Calls();
+        ASSERT_EQ(c.size(), 1u);
+        EXPECT_EQ(c[0].args[2], line + 1);
+        SimDeviceInfo info;
+        ASSERT_EQ(b.sim.SimGetDevice(22, &info), 1);
+        EXPECT_EQ(info.ppollLine, static_cast<int32_t>(line));
+    }
+    ASSERT_EQ(b.sim.SimSetIst(22, 1), 1);
+    uint8_t response = 0;
+    ASSERT_EQ(b.TavkPpoll(b.board, &response), 1);
+    EXPECT_EQ(response, 0x80);
+    EXPECT_EQ(b.TavkPpollConfig(b.board, 22, 8, 1), 0);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
+}
+
 TEST_F(NiMapping, ErrorsMapToDriverNumbers)
 {
     struct Row { unsigned long ibsta, iberr; int32_t error; };
@@ -180,4 +250,63 @@ TEST(NiLibrary, UnknownBoardIsRefused)
     EXPECT_EQ(b.TavkCreate(&board), 0);
     SetEnvironmentVariableA("TAVK_NI_BOARD", nullptr);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("the board GPIB3 cannot be opened (iberr ENEB)"), std::string::npos);
+}
+
+TEST(NiBoardName, GpibZeroToNinetyNine)
+{
+    struct Row { const char* name; int index; };
+    static const Row rows[] = {
+        {"GPIB0", 0}, {"gpib1", 1}, {"Gpib12", 12}, {"GPIB99", 99}, {"GPIB100", -1}, {"GPIB", -1},
+        {"GPIB-1", -1}, {"GPIBX", -1}, {"COM1", -1}, {"", -1}, {"GPIB0 ", -1},
+    };
+    for (const Row& r : rows) EXPECT_EQ(NiBoardIndex(r.name), r.index) << r.name;
+}
+
+// The board named by tavk_ni.json beside the driver, or by TAVK_NI_BOARD over it; a bad file or
+// name is refused with the file, the line and the field, and TavkCreate fails.
+TEST(NiSettings, TheFileBesideTheDriverNamesTheBoard)
+{
+    const std::string file = VariantDir("ni_settings") + "\\" NI_SETTINGS_FILE;
+    struct Row { const char* text; const char* env; const char* expect; };
+    static const Row rows[] = {
+        {"{\"board\": \"GPIB0\"}", nullptr, nullptr},
+        {"{\"board\": \"gpib0\"}", nullptr, nullptr},
+        {"{\"board\": \"GPIB3\"}", nullptr, "the board GPIB3 cannot be opened (iberr ENEB)"},
+        {"{\"board\": \"GPIB3\"}", "GPIB0", nullptr},
+        {"{}", "GPIB0x", "TAVK_NI_BOARD: 'GPIB0x' is not a board name (GPIB0 to GPIB99)"},
+        {"{\"board\": 1}", nullptr, NI_SETTINGS_FILE ": line 1: board: must be a text"},
+        {"{\n  \"board\": \"GPIB0\",\n  \"speed\": 3\n}", nullptr, NI_SETTINGS_FILE ": line 3: speed: is not a known field"},
+        {"{\n\n  \"board\": \"COM1\"}", nullptr, NI_SETTINGS_FILE ": line 3: board: 'COM1' is not a board name"},
+        {"[\"GPIB0\"]", nullptr, NI_SETTINGS_FILE ": line 1: the settings must be a JSON object"},
+        {"{\"board\": \n}", nullptr, NI_SETTINGS_FILE ": line 2"},
+    };
+    for (const Row& r : rows) {
+        FILE* f = fopen(file.c_str(), "wb");
+        ASSERT_NE(f, nullptr) << file;
+        fputs(r.text, f);
+        fclose(f);
+        SetEnvironmentVariableA("TAVK_NI_BOARD", r.env);
+        int32_t created, error;
+        std::string said;
+        {
+            NiDriverBench b;
+            ASSERT_TRUE(b.Load("ni_settings"));
+            uint16_t board = 0;
+            testing::internal::CaptureStderr();
+            created = b.TavkCreate(&board);
+            error = b.TavkGetLastError(board);
+            said = testing::internal::GetCapturedStderr();
+        }
+        SetEnvironmentVariableA("TAVK_NI_BOARD", nullptr);
+        if (!r.expect) {
+            EXPECT_EQ(created, 1) << r.text << " " << said;
+            continue;
+        }
+        EXPECT_EQ(created, 0) << r.text;
+        EXPECT_NE(said.find(r.expect), std::string::npos) << r.text << " said: " << said;
+        if (strstr(r.expect, "cannot be opened") == nullptr) {
+            EXPECT_EQ(error, NI_DRIVER_ERR_SETTINGS) << r.text;
+        }
+    }
+    DeleteFileA(file.c_str());
 }
