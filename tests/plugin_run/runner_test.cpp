@@ -1,6 +1,7 @@
 // The command runner through the real plug-in: WAIT on the simulated clock (also across the wrap
 // of the tick counter), the bus commands of SENDCMD with their bytes, SEND while paused and with
 // time-outs, and the bus error texts of real driver failures.
+#include "interfaces/ni4882.h"
 #include "tests/plugin_run/runfixture.h"
 
 namespace {
@@ -188,6 +189,39 @@ TEST_F(Runner, DriverFailuresShowTheirTexts)
         ExpectOneWarning(c.read ? CMD_TITLE_READ : CMD_TITLE_SEND, c.text);
         EXPECT_EQ(standin::StopExperimentCalls(), 1);
         EXPECT_TRUE(standin::ReleasedSamples(in, 0).empty());
+    }
+}
+
+// Over the NI-backed driver: an NI-488.2 failure reaches the user as the message of its meaning.
+TEST_F(Runner, NiFailuresShowTheMessageOfTheirMeaning)
+{
+    if (!NiConfiguration()) GTEST_SKIP() << "runs over the NI-backed driver only";
+    struct Case {
+        bool read;
+        unsigned long ibsta, iberr;
+        const char* text;
+    };
+    const Case cases[] = {
+        {false, NI_ERR | NI_TIMO, NI_EABO, CMD_TEXT_BUS_TIMEOUT}, {false, NI_ERR, NI_ENOL, CMD_TEXT_BUS_NO_LISTENER},
+        {false, NI_ERR, NI_ECIC, CMD_TEXT_BUS_MODE},              {false, NI_ERR, NI_EARG, CMD_TEXT_BUS_PARAM},
+        {false, NI_ERR, NI_EBUS, CMD_TEXT_BUS_PARAM},             {true, NI_ERR | NI_TIMO, NI_EABO, CMD_TEXT_BUS_TIMEOUT},
+        {true, NI_ERR, NI_ECIC, CMD_TEXT_BUS_MODE},               {true, NI_ERR, NI_EDVR, CMD_TEXT_BUS_PARAM},
+    };
+    ModuleRecord* out = AlwaysOut(22, "SEND \"*CLS\"\r\n");
+    ModuleRecord* in = Reader(22);
+    standin::Params(out)->stopOnTimeout[0] = 1;
+    standin::Params(in)->stopOnTimeout[0] = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.read ? "READ iberr " : "SEND iberr ") + std::to_string(c.iberr));
+        Start();
+        standin::ClearRecords();
+        const char* call = c.read ? "ibrd" : "ibwrt";
+        ASSERT_EQ(sim.SimScriptCall(call, 1, static_cast<int32_t>(c.ibsta), static_cast<int32_t>(c.iberr), 0), 1);
+        EXPECT_EQ(c.read ? standin::RunAction(in, 1, ACTION_KIND_IN) : standin::RunAction(out, 1, ACTION_KIND_OUT), 0);
+        standin::EndExperiment();
+        sim.SimClearScripts();
+        ExpectOneWarning(c.read ? CMD_TITLE_READ : CMD_TITLE_SEND, c.text);
+        EXPECT_EQ(standin::StopExperimentCalls(), 1);
     }
 }
 
