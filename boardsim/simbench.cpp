@@ -136,6 +136,8 @@ bool SimLoadConfiguredBench()
     char trace[MAX_PATH] = "";
     bool envTrace = GetEnvironmentVariableA("TAVK_SIM_TRACE", trace, sizeof trace) > 0;
     if (envTrace) SimOpenTrace(trace);
+    char record[MAX_PATH] = "";
+    if (!Sim().busRecord && GetEnvironmentVariableA("TAVK_SIM_BUS_RECORD", record, sizeof record) > 0) BusOpenRecord(record);
     bool ok;
     if (file.empty()) {
         ok = SimLoadBenchText(defaultBench, "(built-in bench)");

@@ -4,6 +4,45 @@
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
+// ---- the bus record ----------------------------------------------------------------------
+
+void BusOpenRecord(const char* path)
+{
+    if (Sim().busRecord) fclose(Sim().busRecord);
+    Sim().busRecord = path && *path ? fopen(path, "w") : nullptr;
+}
+
+static void Note(const std::string& line)
+{
+    if (!Sim().busRecord) return;
+    fprintf(Sim().busRecord, "%s\n", line.c_str());
+    fflush(Sim().busRecord);
+}
+
+static void NoteCommands(const uint8_t* cmd, uint32_t length)
+{
+    if (Sim().busRecord) Note("ATN " + BusDescribeCommands(cmd, length));
+}
+
+// The addressing a transfer makes: unlisten, the talker, the listeners.
+static void NoteAddressing(uint32_t talker, const int16_t* listeners, uint32_t count, int also = -1)
+{
+    if (!Sim().busRecord) return;
+    uint8_t bytes[3 + SIM_ADDRESS_MAX + 1];
+    uint32_t n = 0;
+    bytes[n++] = 0x3F;
+    bytes[n++] = static_cast<uint8_t>(0x40 + talker);
+    for (uint32_t i = 0; i < count && n < sizeof bytes - 1; i++) bytes[n++] = static_cast<uint8_t>(0x20 + (listeners[i] & 0x1F));
+    if (also >= 0) bytes[n++] = static_cast<uint8_t>(0x20 + also);
+    NoteCommands(bytes, n);
+}
+
+static void NoteMessage(const std::string& message, bool complete)
+{
+    if (Sim().busRecord)
+        Note("DATA " + BusEscape(message.data(), static_cast<uint32_t>(message.size())) + (complete ? "" : " (time-out)"));
+}
+
 static int32_t Fail(int32_t error)
 {
     Sim().board.lastError = error;
@@ -130,6 +169,7 @@ int32_t BusSendCmd(const uint8_t* cmd, uint32_t length)
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
     if (!cmd || length == 0) return Fail(TAVK_ERR_ARGUMENT);
+    NoteCommands(cmd, length);
     ApplyCommands(cmd, length);
     return Done();
 }
@@ -169,6 +209,7 @@ int32_t BusSetEos(uint32_t mode, uint32_t flag)
 int32_t BusIfc()
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
+    Note("IFC");
     BusUnaddressAll();
     Sim().board.ppcPending = false;
     return Done();
@@ -178,6 +219,7 @@ int32_t BusRen(uint32_t on)
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
     if (on > 1) return Fail(TAVK_ERR_ARGUMENT);
+    Note(on ? "REN on" : "REN off");
     Sim().board.ren = on == 1;
     if (!on)
         for (SimInstrument& d : Sim().instruments) d.remote = d.lockout = false;
@@ -187,6 +229,8 @@ int32_t BusRen(uint32_t on)
 int32_t BusDcl()
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
+    static const uint8_t dcl[] = {0x14};
+    NoteCommands(dcl, 1);
     CmdDcl(0x14);
     return Done();
 }
@@ -197,6 +241,8 @@ int32_t BusSdc(uint32_t address)
     if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return Fail(TAVK_ERR_NO_LISTENER);
+    const uint8_t sdc[] = {0x3F, static_cast<uint8_t>(0x20 + address), 0x04};
+    NoteCommands(sdc, sizeof sdc);
     CmdUnl(0x3F);
     ListenAddress(static_cast<uint8_t>(address));
     SimInstrumentClear(*d);
@@ -257,10 +303,12 @@ int32_t BusSendDataC(const int16_t* list, uint32_t count, const char* data, uint
         if (!ValidAddress(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_ARGUMENT);
     for (uint32_t i = 0; i < count; i++)
         if (!SimFindInstrument(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_NO_LISTENER);
+    NoteAddressing(static_cast<uint32_t>(Sim().board.address), list, count);
     CmdUnl(0x3F);
     TalkAddress(static_cast<uint8_t>(Sim().board.address));
     for (uint32_t i = 0; i < count; i++) ListenAddress(static_cast<uint8_t>(list[i]));
     std::string message = WithEos(data, length);
+    NoteMessage(message, true);
     for (uint32_t i = 0; i < count; i++) SimInstrumentReceive(*SimFindInstrument(static_cast<uint16_t>(list[i])), message);
     return Done();
 }
@@ -272,14 +320,16 @@ int32_t BusRecvDataC(uint32_t address, char* buffer, uint32_t* length)
     uint32_t max = *length;
     *length = 0;
     if (!buffer || max == 0 || !ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+    NoteAddressing(address, nullptr, 0, Sim().board.address);
     CmdUnl(0x3F);
     Sim().board.listener = true;
     TalkAddress(static_cast<uint8_t>(address));
     SimInstrument* d = SimFindInstrument(address);
-    if (!d || d->kind == KIND_SILENT) return TimeOut();
+    if (!d || d->kind == KIND_SILENT) { NoteMessage("", false); return TimeOut(); }
     SimInstrumentPrepareTalk(*d);
     std::string got;
     bool complete = TakeMessage(d->output, got, max);
+    NoteMessage(got, complete);
     memcpy(buffer, got.data(), got.size());
     *length = static_cast<uint32_t>(got.size());
     return complete ? Done() : TimeOut();
@@ -293,14 +343,16 @@ int32_t BusTransData(uint32_t first, const int16_t* list, uint32_t count)
         if (!ValidAddress(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_ARGUMENT);
     for (uint32_t i = 0; i < count; i++)
         if (!SimFindInstrument(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_NO_LISTENER);
+    NoteAddressing(first, list, count);
     CmdUnl(0x3F);
     TalkAddress(static_cast<uint8_t>(first));
     for (uint32_t i = 0; i < count; i++) ListenAddress(static_cast<uint8_t>(list[i]));
     SimInstrument* talker = SimFindInstrument(first);
-    if (!talker || talker->kind == KIND_SILENT) return TimeOut();
+    if (!talker || talker->kind == KIND_SILENT) { NoteMessage("", false); return TimeOut(); }
     SimInstrumentPrepareTalk(*talker);
     std::string message;
     bool complete = TakeMessage(talker->output, message, UINT32_MAX);
+    NoteMessage(message, complete);
     for (uint32_t i = 0; i < count; i++) SimInstrumentReceive(*SimFindInstrument(static_cast<uint16_t>(list[i])), message);
     return complete ? Done() : TimeOut();
 }
@@ -313,6 +365,7 @@ int32_t BusSendDataS(const char* data, uint32_t length)
     if (b.role == ROLE_NONE || !b.talker) return Fail(TAVK_ERR_ROLE);
     if (!data && length > 0) return Fail(TAVK_ERR_ARGUMENT);
     std::string message = WithEos(data, length);
+    NoteMessage(message, true);
     if (b.role == ROLE_DEVICE) {
         b.deviceOutput += message;
         return Done();
@@ -336,10 +389,11 @@ int32_t BusRecvDataS(char* buffer, uint32_t* length)
         from = nullptr;
         for (SimInstrument& d : Sim().instruments)
             if (d.talker && d.kind != KIND_SILENT) { SimInstrumentPrepareTalk(d); from = &d.output; }
-        if (!from) return TimeOut();
+        if (!from) { NoteMessage("", false); return TimeOut(); }
     }
     std::string got;
     bool complete = TakeMessage(*from, got, max);
+    NoteMessage(got, complete);
     memcpy(buffer, got.data(), got.size());
     *length = static_cast<uint32_t>(got.size());
     return complete ? Done() : TimeOut();
@@ -368,7 +422,10 @@ int32_t BusSpoll(uint32_t address, int16_t* statusByte)
     if (!statusByte || !ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
     BusUnaddressAll();
     SimInstrument* d = SimFindInstrument(address);
-    if (!d || d->kind == KIND_SILENT) return TimeOut();
+    if (!d || d->kind == KIND_SILENT) { Note("SPOLL " + std::to_string(address) + " (time-out)"); return TimeOut(); }
+    char stb[8];
+    snprintf(stb, sizeof stb, "0x%02X", d->stb);
+    Note("SPOLL " + std::to_string(address) + " status " + stb);
     *statusByte = d->stb;
     d->stb &= static_cast<uint8_t>(~STB_RQS);
     if (d->kind == KIND_SRQ) d->stb &= static_cast<uint8_t>(~(1u << d->readyBit));
@@ -384,6 +441,9 @@ int32_t BusPpoll(uint8_t* response)
     for (const SimInstrument& d : Sim().instruments)
         if (d.ppLine >= 0 && d.ist == d.ppSense) r |= static_cast<uint8_t>(1u << d.ppLine);
     *response = r;
+    char text[8];
+    snprintf(text, sizeof text, "0x%02X", r);
+    Note(std::string("PPOLL response ") + text);
     return Done();
 }
 
@@ -393,6 +453,7 @@ int32_t BusPpollConfig(uint32_t address, uint32_t line, uint32_t sense)
     if (!ValidAddress(address) || line > 7 || sense > 1) return Fail(TAVK_ERR_ARGUMENT);
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return Fail(TAVK_ERR_NO_LISTENER);
+    Note("PPOLL CONFIG " + std::to_string(address) + " line " + std::to_string(line) + " sense " + std::to_string(sense));
     d->ppLine = static_cast<int>(line);
     d->ppSense = static_cast<int>(sense);
     return Done();
@@ -404,6 +465,7 @@ int32_t BusPpollUnConfig(uint32_t address)
     if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return Fail(TAVK_ERR_NO_LISTENER);
+    Note("PPOLL UNCONFIG " + std::to_string(address));
     Unconfigure(*d);
     return Done();
 }
@@ -411,6 +473,8 @@ int32_t BusPpollUnConfig(uint32_t address)
 int32_t BusPpollUnConfigAll()
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
+    static const uint8_t ppu[] = {0x15};
+    NoteCommands(ppu, 1);
     CmdPpu(0x15);
     return Done();
 }

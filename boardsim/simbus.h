@@ -95,6 +95,7 @@ struct SimState {
     uint32_t clockMs = 0, opCostMs = 1;
     FILE* trace = nullptr;
     std::string benchTrace;                 // trace file named by the bench
+    FILE* busRecord = nullptr;              // what went over the bus (TAVK_SIM_BUS_RECORD)
     // Ring of the last SIM_LOG_KEPT calls, call n at n % SIM_LOG_KEPT: logging a call allocates nothing.
     std::vector<SimCallRecord> log = std::vector<SimCallRecord>(SIM_LOG_KEPT);
     uint32_t logTotal = 0;
@@ -144,6 +145,9 @@ int32_t BusPpollUnConfigAll();
 int32_t BusPpollRespModeSet(uint32_t mode);
 int32_t BusStatusWord();
 bool BusSrqLine();
+// The bus record: one line per bus event (commands under ATN, a message, IFC, REN, polls), without
+// times or driver calls, so that two drivers over the same bench can be compared line by line.
+void BusOpenRecord(const char* path);
 void BusUnaddressAll();
 
 // ---- the face the bench is offered through (tavkentry.cpp: the Tavk* driver; nientry.cpp: the

@@ -1,6 +1,6 @@
 // gpibrun: runs a worksheet in the stand-in host against the simulated bench.
 //
-//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--cycles N] [--driver sim|ni4882] [--quiet]
+//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882] [--quiet]
 //
 // The worksheet is checked completely before anything runs. The plug-in is loaded from the
 // program's own directory, each module is created as the host creates it (the own-address dialog
@@ -29,6 +29,7 @@ const char* const CLASS_OUT = CLASS_GPIB_OUT;
 
 struct Options {
     std::string worksheet, csv, plot, bench, trace;
+    std::string busRecord;        // what went over the simulated bus, line by line, whichever driver
     std::string driver = "sim";   // sim: the simulated tavk.dll; ni4882: the NI-backed one over the simulated ni4882.dll
     uint32_t cycles = 0;
     bool quiet = false;
@@ -36,7 +37,7 @@ struct Options {
 
 void Usage()
 {
-    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--cycles N] [--driver sim|ni4882] [--quiet]\n");
+    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882] [--quiet]\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o)
@@ -53,6 +54,7 @@ bool ParseArgs(int argc, char** argv, Options& o)
         else if (a == "--plot") { if (!value(o.plot)) return false; }
         else if (a == "--bench") { if (!value(o.bench)) return false; }
         else if (a == "--trace") { if (!value(o.trace)) return false; }
+        else if (a == "--bus-record") { if (!value(o.busRecord)) return false; }
         else if (a == "--cycles") { if (!value(cycles)) return false; o.cycles = strtoul(cycles.c_str(), nullptr, 10); }
         else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882")) return false; }
         else if (a == "--quiet") o.quiet = true;
@@ -207,6 +209,7 @@ bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
     std::string bench = o.bench.empty() ? sheet.benchFile : o.bench;
     trace = o.trace.empty() ? sheet.traceFile : o.trace;
     if (!bench.empty()) SetEnvironmentVariableA("TAVK_SIM_BENCH", bench.c_str());
+    if (!o.busRecord.empty()) SetEnvironmentVariableA("TAVK_SIM_BUS_RECORD", o.busRecord.c_str());
     bool ni = o.driver == "ni4882";
     if (!trace.empty()) SetEnvironmentVariableA(ni ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
     // Loaded first by their paths, so that TavkX's and the driver's loads by name find them.

@@ -1,0 +1,27 @@
+# Runs a worksheet through the simulated tavk.dll and through the NI-backed one over the simulated
+# ni4882.dll, and compares what went over the bus: the two records must be the same, line by line.
+# cmake -DRUN=wine-run.sh -DARCH=i686 -DGPIBRUN=gpibrun.exe -DSHEET=worksheet -DOUT=dir -P samebus.cmake
+foreach(driver sim ni4882)
+  set(record ${OUT}/bus-${driver}.txt)
+  file(REMOVE ${record})
+  execute_process(COMMAND ${RUN} ${ARCH} ${GPIBRUN} ${SHEET} --cycles 12 --quiet --driver ${driver}
+                          --csv ${OUT}/bus-${driver}.csv --bus-record ${record}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE said ERROR_VARIABLE said)
+  if(NOT rc EQUAL 0 OR NOT EXISTS ${record})
+    message(FATAL_ERROR "${SHEET} through ${driver}: gpibrun ended with ${rc} and no bus record:\n${said}")
+  endif()
+  file(READ ${record} bus_${driver})
+  file(READ ${OUT}/bus-${driver}.csv values_${driver})
+endforeach()
+if(NOT bus_sim MATCHES "ATN UNL TAD [0-9]+ LAD [0-9]+\nDATA ")
+  message(FATAL_ERROR "${SHEET}: the bus record shows no addressed message:\n${bus_sim}")
+endif()
+if(NOT bus_sim STREQUAL bus_ni4882)
+  message(FATAL_ERROR "${SHEET}: the bus differs between the drivers\n--- sim:\n${bus_sim}\n--- ni4882:\n${bus_ni4882}")
+endif()
+if(NOT values_sim STREQUAL values_ni4882)
+  message(FATAL_ERROR "${SHEET}: the values differ between the drivers\n--- sim:\n${values_sim}\n--- ni4882:\n${values_ni4882}")
+endif()
+string(REGEX MATCHALL "\n" lines "${bus_sim}")
+list(LENGTH lines count)
+message(STATUS "${SHEET}: the same ${count} bus lines and values through both drivers")
