@@ -3,9 +3,10 @@
 // loaded, or load tavk.dll yourself first from the same directory: the module is then shared and
 // its state survives loading and unloading TavkX).
 //
-// The simulated bench keeps its own clock in milliseconds. Every entry-point call except
-// error and status reads (TavkGetLastError; ThreadIbsta, ThreadIberr, ThreadIbcnt) advances it by the operation cost (SimSetOpCost, default 1 ms); a device that
-// does not answer advances it by the board's time-out (TavkSetTime, milliseconds). Nothing waits.
+// The simulated bench keeps its own clock in milliseconds. Every entry-point call except the
+// error and status reads (TavkGetLastError; ThreadIbsta, ThreadIberr, ThreadIbcnt) advances it
+// by the operation cost (SimSetOpCost, default 1 ms); a device that does not answer advances it
+// by the board's time-out (TavkSetTime, milliseconds). Nothing waits.
 #pragma once
 #include <stdint.h>
 #include "interfaces/callconv.h"

@@ -1,5 +1,5 @@
 // Fuzz target: the dialogs' field checks on any text a 22-byte field buffer can hold, against
-// their documented examples and a model built on the C library's strtoll and strtod.
+// a table of known texts and verdicts and a model built on the C library's strtoll and strtod.
 #include "extavik/fieldcheck.h"
 #include "extavik/gpibfields.h"
 #include "fuzz/fuzzcheck.h"
@@ -66,8 +66,8 @@ double ModelParseDecimal(std::string* text, char separator)
 struct IntegerExample { const char* text; int32_t min, max; int accepted; };
 struct DecimalExample { const char* text; char separator; double value; int accepted; };
 
-// The examples the dialogs are documented with.
-void CheckDocumentedExamples()
+// Texts whose verdict and value are known: what a user types into the dialogs and what each gives.
+void CheckKnownExamples()
 {
     static const IntegerExample kIntegers[] = {
         { "", 0, 31, 1 }, { "    ", 0, 31, 1 }, { " 12 ", 0, 31, 1 }, { "1 2", 0, 31, 0 },
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static bool examplesChecked = false;
     if (!examplesChecked) {
-        CheckDocumentedExamples();
+        CheckKnownExamples();
         examplesChecked = true;
     }
     FuzzInput in = { data, size, 0 };

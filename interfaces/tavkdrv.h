@@ -1,6 +1,6 @@
-// The board driver tavk.dll as every side sees it (TavkX, the simulated driver, the tests): its
-// entry points in the order TavkX resolves them, its error numbers and its resource block. Every argument is
-// handed over as a 32-bit value (16-bit ones zero-extended, 8-bit ones their low byte).
+// The board driver tavk.dll as every side sees it (TavkX, the drivers, the tests): its entry
+// points in the order TavkX resolves them, its error numbers and its resource block. Every
+// argument is handed over as a 32-bit value (16-bit ones zero-extended, 8-bit ones their low byte).
 #pragma once
 #include <stdint.h>
 #include "interfaces/callconv.h"

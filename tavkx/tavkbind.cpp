@@ -62,8 +62,7 @@ static BOOL TavkAttach(void)
 }
 
 // The loader also sends a detach after an attach that failed: the driver is then either gone or
-// only partly resolved, and the board was never opened: only an
-// open board is closed.
+// only partly resolved, and the board was never opened. So only an open board is closed.
 static void TavkDetach(void)
 {
     if (bBoardOpen) drv.TavkClose(hBoard);

@@ -1,7 +1,7 @@
 // Fault injection by countdown through the real interfaces: every host allocation, every driver
 // call and every output block of a representative run fails in turn. Each outcome must be clean:
-// the documented result or message, the host heap intact and empty after stop, and no value
-// delivered twice or out of order.
+// the result or message the plug-in gives for that failure, the host heap intact and empty after
+// stop, and no value delivered twice or out of order.
 #include <map>
 #include <set>
 #include "extavik/cmdtexts.h"
@@ -230,7 +230,7 @@ const char* CaptionFor(const std::string& entry)
 }
 
 // Every call of each data, poll and bus-command entry point of a run fails in turn with each
-// error number: the documented message (or silence for an unreported time-out), never a silent
+// error number: the message of that error (or silence for an unreported time-out), never a silent
 // stop for a reported one, the heap clean and the values in order.
 TEST_F(Faults, EveryDriverCallOfARunFailsInTurn)
 {
