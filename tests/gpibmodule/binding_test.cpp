@@ -57,6 +57,27 @@ TEST_F(BoardBinding, RefusedBoardLibraryRegistersNoClass)
     }
 }
 
+// Over the NI-backed driver: a board that does not open (no such board, or a name that is none)
+// keeps TavkX from loading, and the user sees the board message.
+TEST_F(BoardBinding, NiBoardThatDoesNotOpenShowsTheBoardMessage)
+{
+    for (const char* board : {"GPIB3", "COM1"}) {
+        SCOPED_TRACE(board);
+        SetEnvironmentVariableA("TAVK_NI_BOARD", board);
+        testing::internal::CaptureStderr();
+        OpenBench("ni4882");
+        std::string said = testing::internal::GetCapturedStderr();
+        SetEnvironmentVariableA("TAVK_NI_BOARD", nullptr);
+        EXPECT_NE(said.find(board), std::string::npos) << said;
+        EXPECT_EQ(setupResult, 1);
+        ASSERT_EQ(standin::Warnings().size(), 1u) << standin::WarningsAsUtf8();
+        EXPECT_EQ(standin::Warnings()[0].caption, std::string(BOARD_TITLE_MISSING));
+        EXPECT_EQ(standin::Warnings()[0].text, Formatted(BOARD_TEXT_MISSING, TAVKX_FILE_NAME));
+        EXPECT_TRUE(standin::ModuleClasses().empty());
+        CloseBench();
+    }
+}
+
 TEST_F(BoardBinding, WorkingBenchRegistersBothClasses)
 {
     OpenBench("default", [&] { sim.SimClearCalls(); });

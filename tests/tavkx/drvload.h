@@ -67,7 +67,7 @@ struct DriverVariant {
     bool SelectAndLoadDriver(const char* variant)
     {
         modulefiles::UnloadPluginLibraries();
-        bool ni = NiConfiguration() && strcmp(variant, "default") == 0;
+        bool ni = (NiConfiguration() && strcmp(variant, "default") == 0) || strcmp(variant, "ni4882") == 0;
         SetDllDirectoryA(VariantDir(ni ? "ni4882" : variant).c_str());
         tavk = LoadLibraryA("tavk.dll");
         if (ni) nilib = LoadLibraryA("ni4882.dll");
