@@ -9,6 +9,7 @@
 #include "extavik/gpibconvert.h"
 #include "extavik/gpibModule.h"
 #include "extavik/gpibring.h"
+#include "extavik/sendcmd.h"
 
 // What one command gives the runner: its run result and, apart from it, the raw status of a
 // bus function that the command did not report (0 when none). Only the last command's raw
@@ -39,24 +40,6 @@ static const CommandRun CommandRuns[COMMAND_COUNT] = {
 #define SCRIPT_COMMAND_RUN(name, takes, handler, caption) {handler, caption},
     SCRIPT_COMMAND_LIST(SCRIPT_COMMAND_RUN)
 #undef SCRIPT_COMMAND_RUN
-};
-
-// Bus commands that SENDCMD names. An addressed command is preceded by the channel's listen
-// address (primary address + 0x20).
-struct BusCommand {
-    const char* name;
-    int32_t addressed;
-    uint8_t code;
-};
-
-static const BusCommand BusCommandTable[] = {
-    { "UNL", 0, 0x3F },   // unlisten
-    { "UNT", 0, 0x5F },   // untalk
-    { "GTL", 1, 0x01 },   // go to local
-    { "SDC", 1, 0x04 },   // selected device clear
-    { "GET", 1, 0x08 },   // group execute trigger
-    { "LLO", 1, 0x11 },   // local lockout
-    { "DCL", 0, 0x14 },   // device clear, all devices
 };
 
 // Terminator setting (radio-button id) to the code the transfers take.

@@ -3,61 +3,7 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
-
-namespace {
-
-struct ChildRun {
-    DWORD waited = WAIT_FAILED;   // WAIT_OBJECT_0 when the child ended in time
-    DWORD exitCode = 0;
-    std::string output;           // standard output and error
-};
-
-// Appends what the pipe holds now, without waiting for more.
-void DrainPipe(HANDLE pipe, std::string& out)
-{
-    char chunk[4096];
-    DWORD available = 0, got = 0;
-    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available &&
-           ReadFile(pipe, chunk, available < sizeof chunk ? available : sizeof chunk, &got, nullptr) && got)
-        out.append(chunk, got);
-}
-
-// Runs command with both output streams into a pipe and waits at most timeoutMs for it to end.
-ChildRun RunChild(std::string command, DWORD timeoutMs)
-{
-    ChildRun run;
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    start.hStdOutput = start.hStdError = writeEnd;
-    PROCESS_INFORMATION child = {};
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &child);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return run;
-    }
-    // Read while waiting: a debugger or helper that inherited the pipe may keep it open.
-    const DWORD startTick = GetTickCount();
-    do {
-        run.waited = WaitForSingleObject(child.hProcess, 20);
-        DrainPipe(readEnd, run.output);
-    } while (run.waited == WAIT_TIMEOUT && GetTickCount() - startTick < timeoutMs);
-    if (run.waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
-    GetExitCodeProcess(child.hProcess, &run.exitCode);
-    DrainPipe(readEnd, run.output);
-    CloseHandle(readEnd);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    return run;
-}
-
-}  // namespace
+#include "tests/support/childrun.h"
 
 TEST(Crash, FaultingPluginEndsTheHostAtOnceWithTheFault)
 {
