@@ -14,7 +14,7 @@
 #include "interfaces/tavkdrv.h"
 
 static const char adapterSimVersion[] = "TAVIK-SIM GPIB adapter, \"++\" controller protocol 1.0";
-enum { ADAPTER_SIM_POLL_MS = 20, ADAPTER_SIM_SYNC_TRIES = 2000, ADAPTER_SIM_BOARD_ADDRESS = 0 };
+enum { ADAPTER_SIM_POLL_MS = 20, ADAPTER_SIM_SERIAL_SETTLE_MS = 5, ADAPTER_SIM_SYNC_TRIES = 2000, ADAPTER_SIM_BOARD_ADDRESS = 0 };
 
 static const char* const entryNames[] = {
     "data", "++addr", "++auto", "++clr", "++eoi", "++eos", "++eot_enable", "++eot_char", "++ifc", "++llo",
@@ -34,6 +34,7 @@ struct AdapterSimState {
     std::vector<std::string> lines = std::vector<std::string>(ADAPTER_SIM_LINES_KEPT);
     uint32_t lineTotal = 0, connections = 0;
     uint32_t delayMs = 0, dropIn = 0, garbleIn = 0;
+    bool serial = false;
     int address = 0;
     AdapterSimState() { InitializeCriticalSection(&lock); }
 };
@@ -44,8 +45,10 @@ static AdapterSimState& A()
 }
 
 // A control call waits until every byte that reached the adapter is handled, then holds the bus.
+// Over a serial port pair bytes may still be on their way: they get a moment to arrive first.
 void SimFaceEnter()
 {
+    if (A().serial) Sleep(ADAPTER_SIM_SERIAL_SETTLE_MS);
     for (int i = 0; i < ADAPTER_SIM_SYNC_TRIES; i++) {
         EnterCriticalSection(&A().lock);
         if (!A().client.IsOpen() || A().client.Pending() == 0) return;
@@ -316,6 +319,7 @@ extern "C" int32_t WINAPI AdapterSimStartSerial(const char* port)
         return 0;
     }
     A().connections++;
+    A().serial = true;
     return StartThread() ? 1 : 0;
 }
 
@@ -333,6 +337,7 @@ extern "C" void WINAPI AdapterSimStop(void)
     a.listener = INVALID_SOCKET;
     a.inbox.clear();
     a.delayMs = a.dropIn = a.garbleIn = 0;
+    a.serial = false;
 }
 
 extern "C" void WINAPI AdapterSimSetDelay(uint32_t ms) { A().delayMs = ms; }

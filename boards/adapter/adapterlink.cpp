@@ -158,27 +158,33 @@ static bool SerialSend(uintptr_t handle, const std::string& bytes)
     return WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
 }
 
-// A read returns as soon as a byte is there, or after waitMs with nothing.
+static uint32_t SerialPending(uintptr_t handle)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) ? status.cbInQue : 0;
+}
+
+// Waits (in steps of a millisecond) until a byte is there, then takes what is there without
+// waiting: the port's own "return at the first byte" time-outs are not kept by every system.
 static int SerialReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
 {
-    COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = MAXDWORD;
-    t.ReadTotalTimeoutMultiplier = MAXDWORD;
-    t.ReadTotalTimeoutConstant = waitMs ? waitMs : 1;
     HANDLE h = reinterpret_cast<HANDLE>(handle);
+    DWORD start = GetTickCount();
+    uint32_t ready = SerialPending(handle);
+    while (!ready && GetTickCount() - start < waitMs) {
+        Sleep(1);
+        ready = SerialPending(handle);
+    }
+    if (!ready) return 0;
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = MAXDWORD;   // with no totals: return at once with what is there
     SetCommTimeouts(h, &t);
     char chunk[LINK_CHUNK];
     DWORD n = 0;
     if (!ReadFile(h, chunk, sizeof chunk, &n, nullptr)) return LINK_DROPPED;
     into.append(chunk, n);
     return static_cast<int>(n);
-}
-
-static uint32_t SerialPending(uintptr_t handle)
-{
-    DWORD errors = 0;
-    COMSTAT status{};
-    return ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) ? status.cbInQue : 0;
 }
 
 static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending};

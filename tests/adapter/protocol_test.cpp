@@ -326,7 +326,8 @@ TEST_F(AdapterProtocol, OperationsTheProtocolLacksAreRefusedWithTheRoleError)
 TEST(AdapterThroughTavkX, RefusedOperationsAreTheModeError)
 {
     DriverVariant v;
-    SetEnvironmentVariableA("EXTAVIK_DRIVER", "adapter");
+    bool chosenHere = !AdapterConfiguration();
+    if (chosenHere) SetEnvironmentVariableA("EXTAVIK_DRIVER", "adapter");
     ASSERT_TRUE(v.SelectAndLoadDriver("default"));
     ASSERT_EQ(v.sim.SimReset(), 1);
     GpibExports gpib;
@@ -338,7 +339,7 @@ TEST(AdapterThroughTavkX, RefusedOperationsAreTheModeError)
     const unsigned char dcl[] = {0x14};
     EXPECT_EQ(gpib.GpibSendCmd(1, dcl), GPIB_ERR_MODE);
     v.Release();
-    SetEnvironmentVariableA("EXTAVIK_DRIVER", nullptr);
+    if (chosenHere) SetEnvironmentVariableA("EXTAVIK_DRIVER", nullptr);
     SetEnvironmentVariableA("TAVK_ADAPTER", nullptr);
 }
 

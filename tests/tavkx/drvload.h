@@ -59,7 +59,9 @@ inline bool DriverConfiguration(const char* name)
 inline bool NiConfiguration() { return DriverConfiguration("ni4882"); }
 // The third runs with EXTAVIK_DRIVER=adapter: the adapter-backed tavk.dll over loopback TCP to the
 // adapter simulator in this process, whose bench the test controls.
-inline bool AdapterConfiguration() { return DriverConfiguration("adapter"); }
+// EXTAVIK_DRIVER=adapter_serial: the same over a serial port pair (scripts/with-serial.sh).
+inline bool SerialConfiguration() { return DriverConfiguration("adapter_serial"); }
+inline bool AdapterConfiguration() { return DriverConfiguration("adapter") || SerialConfiguration(); }
 
 // The control functions of the adapter simulator.
 struct AdapterControl {
@@ -89,14 +91,24 @@ struct AdapterControl {
     }
 };
 
-// Loads the adapter simulator from dir and starts it on a loopback port that TAVK_ADAPTER names
-// for the adapter-backed driver loaded after it.
+// Loads the adapter simulator from dir and starts it on a loopback port (in the serial
+// configuration: on the second of EXTAVIK_SERIAL_PORTS) that TAVK_ADAPTER names (the first
+// serial port) for the adapter-backed driver loaded after it.
 inline HMODULE StartAdapterSimulator(const std::string& dir, AdapterControl& adapter)
 {
     HMODULE lib = LoadLibraryA((dir + "\\adaptersim.dll").c_str());
+    if (!adapter.Bind(lib)) return lib;
+    char ports[64] = "";
+    if (SerialConfiguration() && GetEnvironmentVariableA("EXTAVIK_SERIAL_PORTS", ports, sizeof ports) > 0) {
+        std::string both = ports;
+        size_t space = both.find(' ');
+        if (space != std::string::npos && adapter.AdapterSimStartSerial(both.substr(space + 1).c_str()))
+            SetEnvironmentVariableA("TAVK_ADAPTER", both.substr(0, space).c_str());
+        return lib;
+    }
     int32_t port = 0;
-    if (!adapter.Bind(lib) || !adapter.AdapterSimStart(&port)) return lib;
-    SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
+    if (adapter.AdapterSimStart(&port))
+        SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
     return lib;
 }
 
