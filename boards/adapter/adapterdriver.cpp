@@ -341,15 +341,12 @@ static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uin
 
 extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length)
 {
-    return core.Entry("TavkSendDataCN", board, [=] { return SendTo(list, count, data, length); },
-                      [=] { return std::string(BusEscape(data, data ? length : 0)); });
+    return core.SendDataCN(board, list, count, data, length, SendTo);
 }
 
 extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
 {
-    int16_t one[1] = {static_cast<int16_t>(address > 0xFFFF ? -1 : address)};
-    return core.Entry("TavkSendDataC", board, [&] { return SendTo(one, 1, data, length); },
-                      [=] { return std::string("to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0)); });
+    return core.SendDataC(board, address, data, length, SendTo);
 }
 
 // The adapter is never addressed as talker or listener by the driver: no data of its own.

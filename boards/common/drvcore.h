@@ -5,6 +5,7 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string>
+#include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
 enum { DRIVER_HANDLE = 1 };
@@ -52,5 +53,19 @@ struct DriverCore {
     int32_t Entry(const char* entry, uint32_t board, Op op)
     {
         return Entry(entry, board, op, [] { return std::string(); });
+    }
+    // TavkSendDataCN and TavkSendDataC over the driver's send to an address list.
+    template <typename SendTo>
+    int32_t SendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length, SendTo send)
+    {
+        return Entry("TavkSendDataCN", board, [=] { return send(list, count, data, length); },
+                     [=] { return BusEscape(data, data ? length : 0); });
+    }
+    template <typename SendTo>
+    int32_t SendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length, SendTo send)
+    {
+        int16_t one[1] = {static_cast<int16_t>(address > 0xFFFF ? -1 : address)};
+        return Entry("TavkSendDataC", board, [&] { return send(one, 1, data, length); },
+                     [=] { return "to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0); });
     }
 };
