@@ -6,7 +6,11 @@
 //              the driver calls that cycle makes, replayed directly from its call log.
 // With --driver ni4882 the same runs go through the NI-backed tavk.dll over the simulated
 // ni4882.dll, the baselines being the NI calls of the same cycle made bare; the names get "_ni4882".
+// With --driver adapter the round trip goes through the adapter-backed tavk.dll over loopback TCP
+// to the adapter simulator, against a bare socket exchange of the same lines (the names get
+// "_adapter").
 // Prints a table and "ratio NAME VALUE" lines; VALUE above 1 means faster than the baseline.
+#include <winsock2.h>
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -67,7 +71,8 @@ struct Driver {
     NI_FUNCTION_LIST(NI_SLOT)
 #undef NI_SLOT
     SimControl sim;
-    bool ni = false;
+    AdapterControl adapter;
+    bool ni = false, viaAdapter = false;
     bool Bind(HMODULE tavk, HMODULE nilib)
     {
         bool all = tavk != nullptr;
@@ -76,7 +81,7 @@ struct Driver {
     all = all && n;
         TAVK_ENTRY_LIST(DRIVER_BIND)
 #undef DRIVER_BIND
-        if (!nilib) return all && sim.Bind(tavk);
+        if (!nilib) return all && (viaAdapter || sim.Bind(tavk));   // the adapter's bench is in its simulator
 #define NI_BIND(n) \
     n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(nilib, #n))); \
     all = all && n;
@@ -165,10 +170,21 @@ std::vector<Step> LoggedCalls()
 
 // The NI-backed driver and the simulated library are loaded by path first, so that the loads by
 // name of TavkX and of the driver find them.
-bool LoadHost(bool ni)
+bool LoadHost(bool ni, bool viaAdapter)
 {
     std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
+    if (viaAdapter) {
+        HMODULE simlib = StartAdapterSimulator(bin + "adaptersim", drv.adapter);
+        HMODULE tavk = LoadLibraryA((bin + "adapter\\tavk.dll").c_str());
+        drv.viaAdapter = true;
+        if (!drv.Bind(tavk, nullptr) || !drv.sim.Bind(simlib) || !drv.adapter.AdapterSimStop) {
+            fprintf(stderr, "cycle_bench: no adapter simulator or adapter-backed tavk.dll in %s\n", bin.c_str());
+            return false;
+        }
+        drv.sim.SimReset();
+        return pluginstart::StartPlugin("cycle_bench", bin);
+    }
     HMODULE nilib = ni ? LoadLibraryA((bin + "nisim\\ni4882.dll").c_str()) : nullptr;
     HMODULE tavk = LoadLibraryA(ni ? (bin + "ni4882\\tavk.dll").c_str() : "tavk.dll");
     if (!drv.Bind(tavk, nilib) || (ni && !nilib)) {
@@ -208,7 +224,7 @@ void PrintTable(const std::vector<Row>& rows)
         printf("%-10s %-46s %12.0f %-34s %12.0f %7.2f\n", r.name, r.what, r.times.subject * 1e9, r.baseline,
                r.times.baseline * 1e9, r.times.baseline / r.times.subject);
     for (const Row& r : rows)
-        printf("ratio %s%s %.3f\n", r.name, drv.ni ? "_ni4882" : "", r.times.baseline / r.times.subject);
+        printf("ratio %s%s %.3f\n", r.name, drv.ni ? "_ni4882" : drv.viaAdapter ? "_adapter" : "", r.times.baseline / r.times.subject);
 }
 
 // A GPIB-IN module of 16 channels on devices 1..16 that nothing gives an input turn.
@@ -235,6 +251,72 @@ bool MeasureIdle(std::vector<Row>& rows)
     return true;
 }
 
+// The lines of one adapter round trip sent bare over a socket of their own to the simulator, each
+// request that has a reply waiting for its last byte.
+struct BareAdapter {
+    SOCKET s = INVALID_SOCKET;
+    std::vector<std::string> lines;
+    bool Connect()
+    {
+        char address[64] = "";
+        GetEnvironmentVariableA("TAVK_ADAPTER", address, sizeof address);
+        std::string a = address;
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        at.sin_port = htons(static_cast<u_short>(atoi(a.substr(a.rfind(':') + 1).c_str())));
+        s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        BOOL noDelay = TRUE;
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        return connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+    }
+    bool Exchange()
+    {
+        for (const std::string& line : lines) {
+            std::string out = line + "\n";
+            if (send(s, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
+            if (line.compare(0, 6, "++read") != 0 && line.compare(0, 7, "++spoll") != 0) continue;
+            char reply[256];
+            int n = 0;
+            do {
+                n = recv(s, reply, sizeof reply, 0);
+                if (n <= 0) return false;
+            } while (reply[n - 1] != '\n');
+        }
+        return true;
+    }
+};
+
+// The adapter's round trip: the cycle through the driver against its lines exchanged bare.
+bool MeasureAdapterRoundTrip(std::vector<Row>& rows)
+{
+    drv.adapter.AdapterSimClearLines();
+    standin::RunCycle();
+    BareAdapter bare;
+    bare.lines = drv.adapter.Lines();
+    printf("adapter lines of one round trip:");
+    for (const std::string& l : bare.lines) printf(" [%s]", l.c_str());
+    printf("\n");
+    // The simulator serves one connection at a time, so the two are timed one after the other:
+    // the cycles first, then the bare socket, which takes the driver's place.
+    uint32_t cycles = 0;
+    Pair t = BestTimes(
+        [&] {
+            standin::RunCycle();
+            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
+        },
+        [] {}, 5);
+    if (!bare.Connect() || !bare.Exchange()) {
+        fprintf(stderr, "cycle_bench: the bare exchange with the adapter simulator failed\n");
+        return false;
+    }
+    t.baseline = BestTimes([&] { bare.Exchange(); }, [] {}, 5).subject;
+    closesocket(bare.s);
+    standin::EndExperiment();
+    rows.push_back({"roundtrip", "SEND READ? + READ cycle over the adapter", "its lines over a bare socket", t});
+    return true;
+}
+
 // An at-start pass gives the multimeter its first turn; then every 10 ms cycle queries and reads.
 bool MeasureRoundTrip(std::vector<Row>& rows)
 {
@@ -252,6 +334,7 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
     if (!standin::StartExperiment(&started)) return false;
 
     standin::RunCycle();
+    if (drv.viaAdapter) return MeasureAdapterRoundTrip(rows);
     drv.sim.SimClearCalls();
     standin::RunCycle();
     std::vector<Step> steps = LoggedCalls();
@@ -334,16 +417,19 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
 
 int main(int argc, char** argv)
 {
-    bool ni = argc == 3 && strcmp(argv[1], "--driver") == 0 && strcmp(argv[2], "ni4882") == 0;
-    if (argc > 1 && !ni) {
-        fprintf(stderr, "usage: cycle_bench [--driver ni4882]\n");
+    bool named = argc == 3 && strcmp(argv[1], "--driver") == 0;
+    bool ni = named && strcmp(argv[2], "ni4882") == 0, viaAdapter = named && strcmp(argv[2], "adapter") == 0;
+    if (argc > 1 && !ni && !viaAdapter) {
+        fprintf(stderr, "usage: cycle_bench [--driver ni4882|adapter]\n");
         return 2;
     }
-    if (!LoadHost(ni)) return 1;
+    if (!LoadHost(ni, viaAdapter)) return 1;
     std::vector<Row> rows;
-    bool ok = MeasureIdle(rows) && MeasureRoundTrip(rows);
+    // The idle cycle calls no driver; through the adapter its baseline would be a call that sends nothing.
+    bool ok = (viaAdapter || MeasureIdle(rows)) && MeasureRoundTrip(rows);
     PrintTable(rows);
     printf("targets: idle16 above 1, roundtrip at least 0.8\n");
+    if (viaAdapter) drv.adapter.AdapterSimStop();
     dialogdriver::Uninstall();
     standin::RemoveAllModules();
     standin::FinishPlugin();

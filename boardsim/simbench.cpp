@@ -4,9 +4,8 @@
 #include <map>
 #include <set>
 #include "boardsim/simbus.h"
-#include "boards/common/settingsfile.h"
-
-using nlohmann::json;
+#include "boards/common/drvfiles.h"
+#include "boards/common/jsonfields.h"
 
 // The built-in bench, used when no file is named.
 static const char defaultBench[] = R"({
@@ -23,9 +22,6 @@ static const char defaultBench[] = R"({
 
 namespace {
 
-using BenchReader = settings::Reader;
-using Field = settings::Field;
-
 const std::pair<const char*, SimKind> kindNames[] = {
     {"multimeter", KIND_MULTIMETER}, {"binary", KIND_BINARY}, {"srq", KIND_SRQ}, {"silent", KIND_SILENT}};
 const std::pair<const char*, SimShape> shapeNames[] = {
@@ -33,10 +29,10 @@ const std::pair<const char*, SimShape> shapeNames[] = {
 const std::pair<const char*, SimFormat> formatNames[] = {
     {"signed", FORMAT_SIGNED}, {"unsigned", FORMAT_UNSIGNED}, {"float", FORMAT_FLOAT}};
 
-bool ReadSignal(BenchReader& r, const json& j, const std::string& path, SimSignal& s)
+bool ReadSignal(JsonReader& r, const json& j, const std::string& path, SimSignal& s)
 {
     if (!j.is_object()) return r.Fail(path, "must be an object");
-    Field f{r, j, path};
+    JsonField f{r, j, path};
     long long seed = s.seed;
     return f.OnlyKnown({"shape", "offset", "amplitude", "period", "step", "seed"}) &&
            f.Choice("shape", shapeNames, s.shape) && f.Number("offset", s.offset) &&
@@ -44,10 +40,10 @@ bool ReadSignal(BenchReader& r, const json& j, const std::string& path, SimSigna
            f.Int("seed", 0, 0xFFFFFFFFll, seed) && ((s.seed = static_cast<uint32_t>(seed)), true);
 }
 
-bool ReadInstrument(BenchReader& r, const json& j, const std::string& path, SimInstrument& d)
+bool ReadInstrument(JsonReader& r, const json& j, const std::string& path, SimInstrument& d)
 {
     if (!j.is_object()) return r.Fail(path, "must be an object");
-    Field f{r, j, path};
+    JsonField f{r, j, path};
     long long address = 0, width = d.width, count = d.count, readyBit = d.readyBit, delay = d.delayMs;
     if (!f.OnlyKnown({"address", "type", "name", "idn", "signal", "width", "format", "count", "header",
                       "appendEos", "talkOnly", "readyBit", "delayMs"}) ||
@@ -70,10 +66,10 @@ bool ReadInstrument(BenchReader& r, const json& j, const std::string& path, SimI
     return !f.Has("signal") || ReadSignal(r, j["signal"], f.PathOf("signal"), d.signal);
 }
 
-bool ReadBench(BenchReader& r, const json& j, std::vector<SimInstrument>& out, uint32_t& opCost, std::string& trace)
+bool ReadBench(JsonReader& r, const json& j, std::vector<SimInstrument>& out, uint32_t& opCost, std::string& trace)
 {
     if (!j.is_object()) return r.Fail("", "the bench must be a JSON object");
-    Field f{r, j, ""};
+    JsonField f{r, j, ""};
     long long cost = opCost;
     if (!f.OnlyKnown({"instruments", "opCostMs", "trace"}) || !f.Int("opCostMs", 0, 60000, cost) || !f.Text("trace", trace))
         return false;
@@ -105,7 +101,7 @@ void SimReportProblem(const std::string& message)
 bool SimLoadBenchText(const std::string& text, const std::string& sourceName)
 {
     SimState& s = Sim();
-    BenchReader reader;
+    JsonReader reader;
     reader.source = sourceName;
     json j;
     std::vector<SimInstrument> instruments;
@@ -113,7 +109,7 @@ bool SimLoadBenchText(const std::string& text, const std::string& sourceName)
     std::string trace;
     s.instruments.clear();
     s.benchOk = false;
-    if (!settings::Parse(text, reader, j) || !ReadBench(reader, j, instruments, opCost, trace)) {
+    if (!JsonParseTracked(text, reader, j) || !ReadBench(reader, j, instruments, opCost, trace)) {
         SimReportProblem(reader.error);
         return false;
     }
@@ -130,8 +126,8 @@ bool SimLoadConfiguredBench()
     char named[MAX_PATH] = "";
     std::string file;
     if (GetEnvironmentVariableA("TAVK_SIM_BENCH", named, sizeof named) > 0) file = named;
-    else if (settings::FileExists(settings::ModuleDirectory(&defaultBench) + "tavk_bench.json"))
-        file = settings::ModuleDirectory(&defaultBench) + "tavk_bench.json";
+    else if (GetFileAttributesA((DriverFileDirectory() + "tavk_bench.json").c_str()) != INVALID_FILE_ATTRIBUTES)
+        file = DriverFileDirectory() + "tavk_bench.json";
     // The trace named in the environment is opened first, so that it shows a bad bench too.
     char trace[MAX_PATH] = "";
     bool envTrace = GetEnvironmentVariableA("TAVK_SIM_TRACE", trace, sizeof trace) > 0;
@@ -143,7 +139,7 @@ bool SimLoadConfiguredBench()
         ok = SimLoadBenchText(defaultBench, "(built-in bench)");
     } else {
         std::string text;
-        if (!settings::ReadFileText(file, text)) {
+        if (!DriverReadFile(file, text)) {
             Sim().instruments.clear();
             Sim().benchOk = false;
             SimReportProblem(file + ": line 0: the bench file cannot be read");

@@ -266,6 +266,8 @@ static bool EndsMessage(const SimByte& b, uint8_t previous, bool first)
 {
     const SimBoard& board = Sim().board;
     if (b.eoi) return true;
+    if (board.readEnd == SIM_READ_END_EOI) return false;
+    if (board.readEnd >= 0) return b.value == board.readEnd;
     if (board.eosMode == 0 && board.eosFlag == 0) return !first && previous == '\r' && b.value == '\n';
     if (board.eosMode == 1) return b.value == '\r';
     if (board.eosMode == 2) return b.value == '\n';

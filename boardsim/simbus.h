@@ -28,6 +28,9 @@ enum {
 
 enum { STB_RQS = 0x40 };
 
+// SimBoard::readEnd: the end-of-string in force, EOI alone, or (0..255) that byte.
+enum { SIM_READ_END_EOS = -2, SIM_READ_END_EOI = -1 };
+
 struct SimByte {
     uint8_t value;
     bool eoi;
@@ -75,6 +78,7 @@ struct SimBoard {
     uint32_t bufferSize = 0;
     uint8_t srqStb = 0;
     uint32_t pprMode = 0;
+    int readEnd = SIM_READ_END_EOS;    // what ends a message the board receives, besides EOI
     int32_t lastError = SIM_NO_ERROR;
     std::deque<SimByte> deviceInput;   // the board as a device: bytes its controller sends it
     std::string deviceOutput;          // the board as a device: bytes it sent
@@ -155,6 +159,15 @@ void BusUnaddressAll();
 bool SimKnownEntry(const char* name);
 bool SimNameIn(const char* const* names, size_t count, const char* name);   // simctl.cpp
 bool SimFreeEntry(const char* name);
+// A face that serves its bus from a thread of its own holds the bus for each control call.
+void SimFaceEnter();
+void SimFaceLeave();
+struct SimFaceGuard {
+    SimFaceGuard() { SimFaceEnter(); }
+    ~SimFaceGuard() { SimFaceLeave(); }
+    SimFaceGuard(const SimFaceGuard&) = delete;
+    SimFaceGuard& operator=(const SimFaceGuard&) = delete;
+};
 
 // ---- call log, scripts and trace (simlog.cpp)
 struct SimCall {

@@ -20,6 +20,7 @@ static void ClearCalls()
 
 extern "C" int32_t WINAPI SimReset(void)
 {
+    SimFaceGuard guard;
     SimState& s = Sim();
     ClearCalls();
     s.scripts.clear();
@@ -34,21 +35,25 @@ extern "C" int32_t WINAPI SimReset(void)
 
 extern "C" int32_t WINAPI SimLoadBench(const char* jsonText)
 {
+    SimFaceGuard guard;
     return SimLoadBenchText(jsonText ? jsonText : "", "(text)") ? 1 : 0;
 }
 
 extern "C" const char* WINAPI SimLastMessage(void)
 {
+    SimFaceGuard guard;
     return Sim().message.c_str();
 }
 
 extern "C" uint32_t WINAPI SimCallCount(void)
 {
+    SimFaceGuard guard;
     return Sim().logTotal;
 }
 
 extern "C" int32_t WINAPI SimGetCall(uint32_t index, SimCallRecord* record)
 {
+    SimFaceGuard guard;
     SimState& s = Sim();
     uint32_t kept = s.logTotal < uint32_t(SIM_LOG_KEPT) ? s.logTotal : uint32_t(SIM_LOG_KEPT);
     if (!record || index < s.logTotal - kept || index >= s.logTotal) return 0;
@@ -58,6 +63,7 @@ extern "C" int32_t WINAPI SimGetCall(uint32_t index, SimCallRecord* record)
 
 extern "C" uint32_t WINAPI SimCountCalls(const char* entry)
 {
+    SimFaceGuard guard;
     for (const auto& c : Sim().callCounts)
         if (entry && c.first == entry) return c.second;
     return 0;
@@ -65,11 +71,13 @@ extern "C" uint32_t WINAPI SimCountCalls(const char* entry)
 
 extern "C" void WINAPI SimClearCalls(void)
 {
+    SimFaceGuard guard;
     ClearCalls();
 }
 
 extern "C" int32_t WINAPI SimScriptCall(const char* entry, uint32_t nth, int32_t result, int32_t lastError, int32_t every)
 {
+    SimFaceGuard guard;
     bool any = !entry || strcmp(entry, "*") == 0;
     if (nth == 0 || (!any && !SimKnownEntry(entry))) return 0;
     Sim().scripts.push_back({any ? std::string() : std::string(entry), nth, result, lastError, every != 0, false});
@@ -78,6 +86,7 @@ extern "C" int32_t WINAPI SimScriptCall(const char* entry, uint32_t nth, int32_t
 
 extern "C" void WINAPI SimClearScripts(void)
 {
+    SimFaceGuard guard;
     Sim().scripts.clear();
 }
 
@@ -85,6 +94,7 @@ static const char* const kindNames[] = {"multimeter", "binary", "srq", "silent"}
 
 extern "C" int32_t WINAPI SimGetDevice(int32_t address, SimDeviceInfo* info)
 {
+    SimFaceGuard guard;
     SimInstrument* d = SimFindInstrument(address);
     if (!d || !info) return 0;
     memset(info, 0, sizeof *info);
@@ -108,6 +118,7 @@ extern "C" int32_t WINAPI SimGetDevice(int32_t address, SimDeviceInfo* info)
 
 extern "C" int32_t WINAPI SimGetDeviceInput(int32_t address, char* buffer, int32_t max)
 {
+    SimFaceGuard guard;
     const std::string* input = nullptr;
     if (address == -1) input = &Sim().board.deviceOutput;
     else if (SimInstrument* d = SimFindInstrument(address)) input = &d->input;
@@ -119,6 +130,7 @@ extern "C" int32_t WINAPI SimGetDeviceInput(int32_t address, char* buffer, int32
 
 extern "C" int32_t WINAPI SimClearDeviceInput(int32_t address)
 {
+    SimFaceGuard guard;
     if (address == -1) { Sim().board.deviceOutput.clear(); return 1; }
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return 0;
@@ -128,6 +140,7 @@ extern "C" int32_t WINAPI SimClearDeviceInput(int32_t address)
 
 extern "C" int32_t WINAPI SimQueueAnswer(int32_t address, const char* data, int32_t length, int32_t eoi)
 {
+    SimFaceGuard guard;
     std::deque<SimByte>* out = nullptr;
     if (address == -1) out = &Sim().board.deviceInput;
     else if (SimInstrument* d = SimFindInstrument(address)) out = &d->output;
@@ -139,6 +152,7 @@ extern "C" int32_t WINAPI SimQueueAnswer(int32_t address, const char* data, int3
 
 extern "C" int32_t WINAPI SimSetStatusByte(int32_t address, int32_t statusByte)
 {
+    SimFaceGuard guard;
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return 0;
     d->stb = static_cast<uint8_t>(statusByte);
@@ -147,6 +161,7 @@ extern "C" int32_t WINAPI SimSetStatusByte(int32_t address, int32_t statusByte)
 
 extern "C" int32_t WINAPI SimSetIst(int32_t address, int32_t ist)
 {
+    SimFaceGuard guard;
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return 0;
     d->ist = ist ? 1 : 0;
@@ -155,6 +170,7 @@ extern "C" int32_t WINAPI SimSetIst(int32_t address, int32_t ist)
 
 extern "C" int32_t WINAPI SimGetBoard(SimBoardInfo* info)
 {
+    SimFaceGuard guard;
     if (!info) return 0;
     const SimBoard& b = Sim().board;
     memset(info, 0, sizeof *info);
@@ -175,22 +191,26 @@ extern "C" int32_t WINAPI SimGetBoard(SimBoardInfo* info)
 
 extern "C" void WINAPI SimAdvanceTime(uint32_t ms)
 {
+    SimFaceGuard guard;
     Sim().clockMs += ms;
     SimInstrumentsUpdate();
 }
 
 extern "C" uint32_t WINAPI SimTime(void)
 {
+    SimFaceGuard guard;
     return Sim().clockMs;
 }
 
 extern "C" void WINAPI SimSetOpCost(uint32_t ms)
 {
+    SimFaceGuard guard;
     Sim().opCostMs = ms;
 }
 
 extern "C" int32_t WINAPI SimSetTrace(const char* path)
 {
+    SimFaceGuard guard;
     SimOpenTrace(path ? path : "");
     return path && *path ? (Sim().trace != nullptr) : 1;
 }

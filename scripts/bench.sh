@@ -17,11 +17,14 @@ for exe in "$BUILD"/bench/*.exe; do
   (cd "$(dirname "$exe")" && wine_checked "./$(basename "$exe")") >"$BUILD/bench.out" 2>&1 || status=1
   sed "s/^\(ratio [^ ]* [^ ]*\)\$/\1$mark/" "$BUILD/bench.out"
 done
-# The cycle benchmark again through the NI-backed driver over the simulated ni4882.dll.
+# The cycle benchmark again through the NI-backed driver over the simulated ni4882.dll, and
+# through the adapter-backed driver over loopback TCP to the adapter simulator.
 if [ -e "$BUILD/bench/cycle_bench.exe" ]; then
-  echo "== cycle_bench.exe --driver ni4882"
-  (cd "$BUILD/bench" && wine_checked ./cycle_bench.exe --driver ni4882) >"$BUILD/bench.out" 2>&1 || status=1
-  sed "s/^\(ratio [^ ]* [^ ]*\)\$/\1$mark/" "$BUILD/bench.out"
+  for driver in ni4882 adapter; do
+    echo "== cycle_bench.exe --driver $driver"
+    (cd "$BUILD/bench" && wine_checked ./cycle_bench.exe --driver $driver) >"$BUILD/bench.out" 2>&1 || status=1
+    sed "s/^\(ratio [^ ]* [^ ]*\)\$/\1$mark/" "$BUILD/bench.out"
+  done
 fi
 rm -f "$BUILD/bench.out"
 exit $status

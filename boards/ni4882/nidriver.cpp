@@ -5,12 +5,14 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
-#include "boards/common/settingsfile.h"
+#include "boards/common/drvcore.h"
+#include "boards/common/drvfiles.h"
+#include "boards/common/jsonfields.h"
 #include "boards/ni4882/nimap.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
-enum { NI_DRIVER_HANDLE = 1, NI_ADDRESS_MAX = 30, NI_RECEIVE_CHUNK = 4096 };
+enum { NI_ADDRESS_MAX = 30, NI_RECEIVE_CHUNK = 4096 };
 
 struct NiLibrary {
 #define NI_SLOT(name) decltype(&::name) name;
@@ -21,35 +23,11 @@ struct NiLibrary {
 struct NiDriver {
     HMODULE lib = nullptr;
     NiLibrary ni{};
-    bool open = false;
     int ud = -1, boardIndex = 0;
-    int32_t lastError = 0;
     uint32_t address = 0, mode = 0, eosMode = 0, eosFlag = 0, pprMode = 0;
-    FILE* trace = nullptr;
 };
 static NiDriver d;
-
-// ---- trace -------------------------------------------------------------------------------------
-
-static void Trace(const std::string& line)
-{
-    if (!d.trace) return;
-    fprintf(d.trace, "[%8lu ms] %s\n", static_cast<unsigned long>(GetTickCount()), line.c_str());
-    fflush(d.trace);
-}
-
-static void OpenTrace()
-{
-    char path[MAX_PATH];
-    if (!d.trace && GetEnvironmentVariableA("TAVK_TRACE", path, sizeof path) > 0) d.trace = fopen(path, "w");
-}
-
-// A problem the user must see: standard error and the trace.
-static void Report(const std::string& message)
-{
-    fprintf(stderr, "tavk.dll (NI-488.2): %s\n", message.c_str());
-    Trace(message);
-}
+static DriverCore core("NI-488.2");
 
 // ---- NI calls ----------------------------------------------------------------------------------
 
@@ -59,14 +37,14 @@ static bool Check(Text what)
 {
     unsigned long sta = d.ni.ThreadIbsta(), err = d.ni.ThreadIberr(), cnt = d.ni.ThreadIbcnt();
     bool ok = !(sta & NI_ERR);
-    if (d.trace) {
+    if (core.trace) {
         char text[96];
         snprintf(text, sizeof text, " -> ibsta 0x%04lX ibcnt %lu", sta, cnt);
         std::string line = "    " + std::string(what()) + text;
         if (!ok) line += std::string(" iberr ") + NiErrorName(err);
-        Trace(line);
+        core.Trace(line);
     }
-    if (!ok) d.lastError = NiDriverError(sta, err);
+    if (!ok) core.lastError = NiDriverError(sta, err);
     return ok;
 }
 
@@ -95,48 +73,6 @@ static bool Address(uint32_t talker, const int16_t* listeners, uint32_t count)
 
 static bool ValidAddress(uint32_t a) { return a <= NI_ADDRESS_MAX && a != d.address; }
 
-static int32_t Fail(int32_t error)
-{
-    d.lastError = error;
-    return 0;
-}
-
-static int32_t Done(bool ok)
-{
-    if (ok) d.lastError = 0;
-    return ok ? 1 : 0;
-}
-
-// Every entry point but TavkCreate and TavkGetResource needs the open board.
-static bool BoardOk(uint32_t board)
-{
-    if (d.open && board == NI_DRIVER_HANDLE) return true;
-    d.lastError = TAVK_ERR_ARGUMENT;
-    return false;
-}
-
-static void TraceEntry(const char* entry, const std::string& detail, int32_t result)
-{
-    if (!d.trace) return;
-    std::string line = std::string(entry) + (detail.empty() ? "" : " " + detail) + " -> " + std::to_string(result);
-    if (result != 1) line += " error " + std::to_string(d.lastError);
-    Trace(line);
-}
-
-// Trace text is only made while a trace is written.
-template <typename Op, typename Text>
-static int32_t Entry(const char* entry, uint32_t board, Op op, Text detail)
-{
-    int32_t r = BoardOk(board) ? op() : 0;
-    if (d.trace) TraceEntry(entry, detail(), r);
-    return r;
-}
-template <typename Op>
-static int32_t Entry(const char* entry, uint32_t board, Op op)
-{
-    return Entry(entry, board, op, [] { return std::string(); });
-}
-
 // ---- loading -----------------------------------------------------------------------------------
 
 static bool LoadLibraryFunctions()
@@ -144,7 +80,7 @@ static bool LoadLibraryFunctions()
     for (const char* name : niLibraryNames)
         if ((d.lib = LoadLibraryA(name)) != nullptr) break;
     if (!d.lib) {
-        Report("neither ni4882.dll nor gpib-32.dll can be loaded: install the NI-488.2 software of the board");
+        core.Report("neither ni4882.dll nor gpib-32.dll can be loaded: install the NI-488.2 software of the board");
         return false;
     }
     struct Slot { const char* name; FARPROC* slot; };
@@ -159,7 +95,7 @@ static bool LoadLibraryFunctions()
         if (!*s.slot) {
             char file[MAX_PATH] = "";
             GetModuleFileNameA(d.lib, file, sizeof file);
-            Report(std::string(file) + " lacks the function " + s.name);
+            core.Report(std::string(file) + " lacks the function " + s.name);
             FreeLibrary(d.lib);
             d.lib = nullptr;
             return false;
@@ -168,17 +104,17 @@ static bool LoadLibraryFunctions()
     return true;
 }
 
-// ---- which board ---------------------------------------------------------------------------------
+// ---- which board -------------------------------------------------------------------------------
 
 struct NiSettings {
     std::string board = "GPIB0";
     std::string trace;  // trace file named in the settings file (TAVK_TRACE comes first)
 };
 
-static bool ReadSettings(settings::Reader& r, const settings::json& j, NiSettings& s)
+static bool ReadSettings(JsonReader& r, const json& j, NiSettings& s)
 {
     if (!j.is_object()) return r.Fail("", "the settings must be a JSON object");
-    settings::Field f{r, j, ""};
+    JsonField f{r, j, ""};
     if (!f.OnlyKnown({"board", "trace"}) || !f.Text("board", s.board) || !f.Text("trace", s.trace)) return false;
     if (NiBoardIndex(s.board) < 0) return r.Fail("/board", "'" + s.board + "' is not a board name (GPIB0 to GPIB99)");
     return true;
@@ -187,14 +123,14 @@ static bool ReadSettings(settings::Reader& r, const settings::json& j, NiSetting
 // The settings file beside this DLL, when there is one.
 static bool ReadSettingsFile(NiSettings& s)
 {
-    std::string file = settings::ModuleDirectory(&d) + NI_SETTINGS_FILE, text;
-    if (!settings::FileExists(file)) return true;
-    settings::Reader r;
+    std::string file = DriverFileDirectory() + NI_SETTINGS_FILE, text;
+    if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    JsonReader r;
     r.source = file;
-    settings::json j;
-    if (!settings::ReadFileText(file, text)) r.error = file + ": line 0: the settings file cannot be read";
-    else if (settings::Parse(text, r, j) && ReadSettings(r, j, s)) return true;
-    Report(r.error);
+    json j;
+    if (!DriverReadFile(file, text)) r.error = file + ": line 0: the settings file cannot be read";
+    else if (JsonParseTracked(text, r, j) && ReadSettings(r, j, s)) return true;
+    core.Report(r.error);
     return false;
 }
 
@@ -202,54 +138,54 @@ static bool ReadSettingsFile(NiSettings& s)
 static bool ChooseBoard(NiSettings& s)
 {
     if (!ReadSettingsFile(s)) return false;
-    if (!d.trace && !s.trace.empty()) d.trace = fopen(s.trace.c_str(), "w");
+    if (!core.trace && !s.trace.empty()) core.trace = fopen(s.trace.c_str(), "w");
     char name[64];
     DWORD n = GetEnvironmentVariableA("TAVK_NI_BOARD", name, sizeof name);
     if (n == 0) return true;
     s.board = n < sizeof name ? name : "(too long)";
     if (NiBoardIndex(s.board) >= 0) return true;
-    Report("TAVK_NI_BOARD: '" + s.board + "' is not a board name (GPIB0 to GPIB99)");
+    core.Report("TAVK_NI_BOARD: '" + s.board + "' is not a board name (GPIB0 to GPIB99)");
     return false;
 }
 
 extern "C" int32_t WINAPI TavkCreate(uint16_t* board)
 {
-    OpenTrace();
-    if (!board) return Fail(TAVK_ERR_ARGUMENT);
+    core.OpenTrace();
+    if (!board) return core.Fail(TAVK_ERR_ARGUMENT);
     NiSettings chosen;
-    if (!ChooseBoard(chosen)) return Fail(NI_DRIVER_ERR_SETTINGS);
-    if (!d.lib && !LoadLibraryFunctions()) return Fail(NI_DRIVER_ERR_NO_LIBRARY);
+    if (!ChooseBoard(chosen)) return core.Fail(NI_DRIVER_ERR_SETTINGS);
+    if (!d.lib && !LoadLibraryFunctions()) return core.Fail(NI_DRIVER_ERR_NO_LIBRARY);
     const std::string& name = chosen.board;
     d.boardIndex = NiBoardIndex(name);
     d.ud = d.ni.ibfindA(name.c_str());
     if (d.ud < 0 || !Check([&] { return std::string("ibfindA(\"" + name + "\")"); })) {
-        Report("the board " + name + " cannot be opened (iberr " + NiErrorName(d.ni.ThreadIberr()) + ")");
-        if (d.ud >= 0 || !d.lastError) d.lastError = NI_DRIVER_ERR_OTHER;
+        core.Report("the board " + name + " cannot be opened (iberr " + NiErrorName(d.ni.ThreadIberr()) + ")");
+        if (d.ud >= 0 || !core.lastError) core.lastError = NI_DRIVER_ERR_OTHER;
         return 0;
     }
-    d.open = Config(NI_IBC_EOT, 1);
-    if (!d.open) return 0;
-    *board = NI_DRIVER_HANDLE;
-    TraceEntry("TavkCreate", name, 1);
-    return Done(true);
+    core.open = Config(NI_IBC_EOT, 1);
+    if (!core.open) return 0;
+    *board = DRIVER_HANDLE;
+    core.TraceEntry("TavkCreate", name, 1);
+    return core.Done(true);
 }
 
 extern "C" int32_t WINAPI TavkClose(uint32_t board)
 {
-    return Entry("TavkClose", board, [] {
+    return core.Entry("TavkClose", board, [] {
         d.ni.ibonl(d.ud, 0);
         Check([&] { return std::string("ibonl(0)"); });
-        d.open = false;
+        core.open = false;
         return 1;
     });
 }
 
-extern "C" int32_t WINAPI TavkGetLastError(uint32_t) { return d.lastError; }
+extern "C" int32_t WINAPI TavkGetLastError(uint32_t) { return core.lastError; }
 extern "C" int32_t WINAPI TavkGetVersion(uint32_t) { return 0x0100; }
 
 extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
 {
-    return Entry("TavkGetStatus", board, [] {
+    return core.Entry("TavkGetStatus", board, [] {
         int pad = 0;
         d.ni.ibask(d.ud, NI_IBC_PAD, &pad);
         Check([&] { return std::string("ibask(PAD)"); });
@@ -260,76 +196,76 @@ extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
 // An NI board has no resources of its own to report: the block is filled with zeros.
 extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block)
 {
-    if (!block || boardNumber != 0) return Fail(TAVK_ERR_ARGUMENT);
+    if (!block || boardNumber != 0) return core.Fail(TAVK_ERR_ARGUMENT);
     memset(block, 0, TAVK_RESOURCE_BLOCK_SIZE);
-    return Done(true);
+    return core.Done(true);
 }
 
 // Modes 0 and 1 make the board system controller (and so controller in charge), 2 a device.
 extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mode, uint32_t bufferSize)
 {
-    return Entry("TavkInit", board, [=] {
-        if (address > NI_ADDRESS_MAX || mode > 2) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkInit", board, [=] {
+        if (address > NI_ADDRESS_MAX || mode > 2) return core.Fail(TAVK_ERR_ARGUMENT);
         d.address = address;
         d.mode = mode;
-        return Done(Config(NI_IBC_PAD, static_cast<int>(address)) && Config(NI_IBC_SC, mode == 2 ? 0 : 1));
+        return core.Done(Config(NI_IBC_PAD, static_cast<int>(address)) && Config(NI_IBC_SC, mode == 2 ? 0 : 1));
     }, [=] { return std::string("(" + std::to_string(address) + ", " + std::to_string(mode) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
 {
-    return Entry("TavkSetTime", board, [=] {
-        if (time > NI_DRIVER_TIME_MAX_MS) return Fail(TAVK_ERR_ARGUMENT);
-        return Done(Config(NI_IBC_TMO, NiTimeoutCode(time)));
+    return core.Entry("TavkSetTime", board, [=] {
+        if (time > NI_DRIVER_TIME_MAX_MS) return core.Fail(TAVK_ERR_ARGUMENT);
+        return core.Done(Config(NI_IBC_TMO, NiTimeoutCode(time)));
     }, [=] { return std::string("(" + std::to_string(time) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
 {
-    return Entry("TavkSetEos", board, [=] {
-        if (mode > 3 || flag > 1) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkSetEos", board, [=] {
+        if (mode > 3 || flag > 1) return core.Fail(TAVK_ERR_ARGUMENT);
         d.eosMode = mode;
         d.eosFlag = flag;
-        return Done(Config(NI_IBC_EOS, NiEosValue(mode, flag)));
+        return core.Done(Config(NI_IBC_EOS, NiEosValue(mode, flag)));
     }, [=] { return std::string("(" + std::to_string(mode) + ", " + std::to_string(flag) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length)
 {
-    return Entry("TavkSendCmd", board, [=] {
-        if (!cmd || length == 0) return Fail(TAVK_ERR_ARGUMENT);
-        return Done(Cmd(cmd, length));
+    return core.Entry("TavkSendCmd", board, [=] {
+        if (!cmd || length == 0) return core.Fail(TAVK_ERR_ARGUMENT);
+        return core.Done(Cmd(cmd, length));
     }, [=] { return std::string(cmd ? BusDescribeCommands(cmd, length) : ""); });
 }
 
 extern "C" int32_t WINAPI TavkIfc(uint32_t board)
 {
-    return Entry("TavkIfc", board, [] {
+    return core.Entry("TavkIfc", board, [] {
         d.ni.ibsic(d.ud);
-        return Done(Check([&] { return std::string("ibsic"); }));
+        return core.Done(Check([&] { return std::string("ibsic"); }));
     });
 }
 
 extern "C" int32_t WINAPI TavkRen(uint32_t board, uint32_t on)
 {
-    return Entry("TavkRen", board, [=] {
-        if (on > 1) return Fail(TAVK_ERR_ARGUMENT);
-        return Done(Config(NI_IBC_SRE, static_cast<int>(on)));
+    return core.Entry("TavkRen", board, [=] {
+        if (on > 1) return core.Fail(TAVK_ERR_ARGUMENT);
+        return core.Done(Config(NI_IBC_SRE, static_cast<int>(on)));
     });
 }
 
 extern "C" int32_t WINAPI TavkDcl(uint32_t board)
 {
     static const uint8_t dcl[] = {BUS_DCL};
-    return Entry("TavkDcl", board, [] { return Done(Cmd(dcl, 1)); }, [=] { return std::string("DCL"); });
+    return core.Entry("TavkDcl", board, [] { return core.Done(Cmd(dcl, 1)); }, [=] { return std::string("DCL"); });
 }
 
 extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
 {
-    return Entry("TavkSdc", board, [=] {
-        if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkSdc", board, [=] {
+        if (!ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
         const uint8_t bytes[] = {BUS_UNL, static_cast<uint8_t>(BUS_LAD + address), BUS_SDC};
-        return Done(Cmd(bytes, sizeof bytes));
+        return core.Done(Cmd(bytes, sizeof bytes));
     }, [=] { return std::string("UNL LAD " + std::to_string(address) + " SDC"); });
 }
 
@@ -344,51 +280,48 @@ static bool Write(const char* data, uint32_t length)
 
 static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
 {
-    if (!list || count == 0 || count > NI_ADDRESS_MAX || (!data && length > 0)) return Fail(TAVK_ERR_ARGUMENT);
+    if (!list || count == 0 || count > NI_ADDRESS_MAX || (!data && length > 0)) return core.Fail(TAVK_ERR_ARGUMENT);
     for (uint32_t i = 0; i < count; i++)
-        if (!ValidAddress(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_ARGUMENT);
-    return Done(Address(d.address, list, count) && Write(data, length));
+        if (!ValidAddress(static_cast<uint16_t>(list[i]))) return core.Fail(TAVK_ERR_ARGUMENT);
+    return core.Done(Address(d.address, list, count) && Write(data, length));
 }
 
 extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length)
 {
-    return Entry("TavkSendDataCN", board, [=] { return SendTo(list, count, data, length); },
-                 [=] { return std::string(BusEscape(data, data ? length : 0)); });
+    return core.SendDataCN(board, list, count, data, length, SendTo);
 }
 
 extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
 {
-    int16_t one[1] = {static_cast<int16_t>(address > 0xFFFF ? -1 : address)};
-    return Entry("TavkSendDataC", board, [&] { return SendTo(one, 1, data, length); },
-                 [=] { return std::string("to " + std::to_string(address) + " " + BusEscape(data, data ? length : 0)); });
+    return core.SendDataC(board, address, data, length, SendTo);
 }
 
 extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32_t length)
 {
-    return Entry("TavkSendDataS", board, [=] {
-        if (!data && length > 0) return Fail(TAVK_ERR_ARGUMENT);
-        return Done(Write(data, length));
+    return core.Entry("TavkSendDataS", board, [=] {
+        if (!data && length > 0) return core.Fail(TAVK_ERR_ARGUMENT);
+        return core.Done(Write(data, length));
     }, [=] { return std::string(BusEscape(data, data ? length : 0)); });
 }
 
 // One read up to *length bytes; *length becomes the count received.
 static int32_t Read(char* buffer, uint32_t* length)
 {
-    if (!length) return Fail(TAVK_ERR_ARGUMENT);
+    if (!length) return core.Fail(TAVK_ERR_ARGUMENT);
     uint32_t max = *length;
     *length = 0;
-    if (!buffer || max == 0) return Fail(TAVK_ERR_ARGUMENT);
+    if (!buffer || max == 0) return core.Fail(TAVK_ERR_ARGUMENT);
     d.ni.ibrd(d.ud, buffer, max);
     unsigned long n = d.ni.ThreadIbcnt();
     *length = n < max ? static_cast<uint32_t>(n) : max;
-    return Done(Check([&] { return std::string("ibrd <- " + BusEscape(buffer, *length)); }));
+    return core.Done(Check([&] { return std::string("ibrd <- " + BusEscape(buffer, *length)); }));
 }
 
 extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)
 {
-    return Entry("TavkRecvDataC", board, [=] {
-        if (!length) return Fail(TAVK_ERR_ARGUMENT);
-        if (!ValidAddress(address)) { *length = 0; return Fail(TAVK_ERR_ARGUMENT); }
+    return core.Entry("TavkRecvDataC", board, [=] {
+        if (!length) return core.Fail(TAVK_ERR_ARGUMENT);
+        if (!ValidAddress(address)) { *length = 0; return core.Fail(TAVK_ERR_ARGUMENT); }
         const int16_t me[1] = {static_cast<int16_t>(d.address)};
         if (!Address(address, me, 1)) { *length = 0; return 0; }
         return Read(buffer, length);
@@ -397,17 +330,17 @@ extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* 
 
 extern "C" int32_t WINAPI TavkRecvDataS(uint32_t board, char* buffer, uint32_t* length)
 {
-    return Entry("TavkRecvDataS", board, [=] { return Read(buffer, length); });
+    return core.Entry("TavkRecvDataS", board, [=] { return Read(buffer, length); });
 }
 
 // The talker sends to the listeners with the board listening along: the board reads the message.
 extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const int16_t* list, uint32_t count)
 {
-    return Entry("TavkTransDataN", board, [=] {
-        if (!list || count == 0 || count >= NI_ADDRESS_MAX || !ValidAddress(first)) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkTransDataN", board, [=] {
+        if (!list || count == 0 || count >= NI_ADDRESS_MAX || !ValidAddress(first)) return core.Fail(TAVK_ERR_ARGUMENT);
         int16_t listeners[NI_ADDRESS_MAX + 1];
         for (uint32_t i = 0; i < count; i++) {
-            if (!ValidAddress(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_ARGUMENT);
+            if (!ValidAddress(static_cast<uint16_t>(list[i]))) return core.Fail(TAVK_ERR_ARGUMENT);
             listeners[i] = list[i];
         }
         listeners[count] = static_cast<int16_t>(d.address);
@@ -417,7 +350,7 @@ extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const i
             d.ni.ibrd(d.ud, chunk, sizeof chunk);
             if (!Check([&] { return "ibrd <- " + BusEscape(chunk, static_cast<uint32_t>(d.ni.ThreadIbcnt() < sizeof chunk ? d.ni.ThreadIbcnt() : sizeof chunk)); }))
                 return 0;
-            if ((d.ni.ThreadIbsta() & NI_END) || d.ni.ThreadIbcnt() < sizeof chunk) return Done(true);
+            if ((d.ni.ThreadIbsta() & NI_END) || d.ni.ThreadIbcnt() < sizeof chunk) return core.Done(true);
         }
     }, [=] { return std::string("from " + std::to_string(first)); });
 }
@@ -430,16 +363,16 @@ extern "C" int32_t WINAPI TavkTransData(uint32_t board, uint32_t first, uint32_t
 
 extern "C" int32_t WINAPI TavkSetSrqLine(uint32_t board, uint32_t statusByte)
 {
-    return Entry("TavkSetSrqLine", board, [=] {
+    return core.Entry("TavkSetSrqLine", board, [=] {
         d.ni.ibrsv(d.ud, static_cast<int>(statusByte & 0xFF));
-        return Done(Check([&] { return std::string("ibrsv"); }));
+        return core.Done(Check([&] { return std::string("ibrsv"); }));
     });
 }
 
 extern "C" int32_t WINAPI TavkGetSrqLine(uint32_t board, int16_t* line)
 {
-    return Entry("TavkGetSrqLine", board, [=] {
-        if (!line) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkGetSrqLine", board, [=] {
+        if (!line) return core.Fail(TAVK_ERR_ARGUMENT);
         short s = 0;
         d.ni.TestSRQ(d.boardIndex, &s);
         if (!Check([&] { return std::string("TestSRQ"); })) return 0;
@@ -450,61 +383,61 @@ extern "C" int32_t WINAPI TavkGetSrqLine(uint32_t board, int16_t* line)
 
 extern "C" int32_t WINAPI TavkSpoll(uint32_t board, uint32_t address, int16_t* statusByte)
 {
-    return Entry("TavkSpoll", board, [=] {
-        if (!statusByte || !ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkSpoll", board, [=] {
+        if (!statusByte || !ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
         short s = 0;
         d.ni.ReadStatusByte(d.boardIndex, static_cast<short>(address), &s);
         if (!Check([&] { return std::string("ReadStatusByte(" + std::to_string(address) + ")"); })) return 0;
         *statusByte = static_cast<int16_t>(s & 0xFF);
-        return Done(true);
+        return core.Done(true);
     }, [=] { return std::string("(" + std::to_string(address) + ")"); });
 }
 
 extern "C" int32_t WINAPI TavkPpoll(uint32_t board, uint8_t* response)
 {
-    return Entry("TavkPpoll", board, [=] {
-        if (!response) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkPpoll", board, [=] {
+        if (!response) return core.Fail(TAVK_ERR_ARGUMENT);
         char r = 0;
         d.ni.ibrpp(d.ud, &r);
         if (!Check([&] { return std::string("ibrpp"); })) return 0;
         *response = static_cast<uint8_t>(r);
-        return Done(true);
+        return core.Done(true);
     });
 }
 
 extern "C" int32_t WINAPI TavkPpollConfig(uint32_t board, uint32_t address, uint32_t line, uint32_t sense)
 {
-    return Entry("TavkPpollConfig", board, [=] {
-        if (!ValidAddress(address) || line > 7 || sense > 1) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkPpollConfig", board, [=] {
+        if (!ValidAddress(address) || line > 7 || sense > 1) return core.Fail(TAVK_ERR_ARGUMENT);
         // The NI library numbers the data lines DIO1..DIO8 as 1..8; the contract's lines are 0..7.
         d.ni.PPollConfig(d.boardIndex, static_cast<short>(address), static_cast<int>(line) + 1, static_cast<int>(sense));
-        return Done(Check([&] { return "PPollConfig(" + std::to_string(address) + ", DIO" + std::to_string(line + 1) + ")"; }));
+        return core.Done(Check([&] { return "PPollConfig(" + std::to_string(address) + ", DIO" + std::to_string(line + 1) + ")"; }));
     });
 }
 
 extern "C" int32_t WINAPI TavkPpollUnConfig(uint32_t board, uint32_t address)
 {
-    return Entry("TavkPpollUnConfig", board, [=] {
-        if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkPpollUnConfig", board, [=] {
+        if (!ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
         const short list[] = {static_cast<short>(address), static_cast<short>(NI_NOADDR)};
         d.ni.PPollUnconfig(d.boardIndex, list);
-        return Done(Check([&] { return std::string("PPollUnconfig"); }));
+        return core.Done(Check([&] { return std::string("PPollUnconfig"); }));
     });
 }
 
 extern "C" int32_t WINAPI TavkPpollUnConfigAll(uint32_t board)
 {
     static const uint8_t ppu[] = {BUS_PPU};
-    return Entry("TavkPpollUnConfigAll", board, [] { return Done(Cmd(ppu, 1)); }, [=] { return std::string("PPU"); });
+    return core.Entry("TavkPpollUnConfigAll", board, [] { return core.Done(Cmd(ppu, 1)); }, [=] { return std::string("PPU"); });
 }
 
 // How the board answers parallel polls as a device: kept by the driver (no NI call in the used set).
 extern "C" int32_t WINAPI TavkPpollRespModeSet(uint32_t board, uint32_t mode)
 {
-    return Entry("TavkPpollRespModeSet", board, [=] {
-        if (d.mode != 2) return Fail(TAVK_ERR_ROLE);
-        if (mode > 1) return Fail(TAVK_ERR_ARGUMENT);
+    return core.Entry("TavkPpollRespModeSet", board, [=] {
+        if (d.mode != 2) return core.Fail(TAVK_ERR_ROLE);
+        if (mode > 1) return core.Fail(TAVK_ERR_ARGUMENT);
         d.pprMode = mode;
-        return Done(true);
+        return core.Done(true);
     });
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <stdint.h>
 #include <string>
+#include "boards/common/drveos.h"
 #include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
 
@@ -42,13 +43,7 @@ inline int NiTimeoutCode(uint32_t ms)
 }
 
 // End-of-string mode and flag: the bytes appended to what is written, and the IbcEOS value for reads.
-inline std::string NiEosBytes(uint32_t mode, uint32_t flag)
-{
-    if (mode == 0 && flag == 0) return "\r\n";
-    if (mode == 1) return "\r";
-    if (mode == 2) return "\n";
-    return std::string();
-}
+inline std::string NiEosBytes(uint32_t mode, uint32_t flag) { return DriverEosBytes(mode, flag); }
 inline int NiEosValue(uint32_t mode, uint32_t flag)
 {
     std::string bytes = NiEosBytes(mode, flag);

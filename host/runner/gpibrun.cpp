@@ -1,12 +1,13 @@
 // gpibrun: runs a worksheet in the stand-in host against the simulated bench.
 //
-//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882] [--quiet]
+//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--quiet]
 //
 // The worksheet is checked completely before anything runs. The plug-in is loaded from the
 // program's own directory, each module is created as the host creates it (the own-address dialog
 // answered with the worksheet's address), the worksheet's settings are written into its parameter
 // block, and the experiment runs on the host's simulated clock. Every warning the plug-in shows is
 // printed; the delivered samples go to a CSV file (time, output, value) and a plot picture.
+#include "boardsim/adapterctl.h"
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
@@ -30,14 +31,14 @@ const char* const CLASS_OUT = CLASS_GPIB_OUT;
 struct Options {
     std::string worksheet, csv, plot, bench, trace;
     std::string busRecord;        // what went over the simulated bus, line by line, whichever driver
-    std::string driver = "sim";   // sim: the simulated tavk.dll; ni4882: the NI-backed one over the simulated ni4882.dll
+    std::string driver = "sim";   // sim: the simulated tavk.dll; ni4882: the NI-backed one over the simulated ni4882.dll; adapter: the adapter-backed one over the adapter simulator
     uint32_t cycles = 0;
     bool quiet = false;
 };
 
 void Usage()
 {
-    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882] [--quiet]\n");
+    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--quiet]\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o)
@@ -56,7 +57,7 @@ bool ParseArgs(int argc, char** argv, Options& o)
         else if (a == "--trace") { if (!value(o.trace)) return false; }
         else if (a == "--bus-record") { if (!value(o.busRecord)) return false; }
         else if (a == "--cycles") { if (!value(cycles)) return false; o.cycles = strtoul(cycles.c_str(), nullptr, 10); }
-        else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882")) return false; }
+        else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882" && o.driver != "adapter")) return false; }
         else if (a == "--quiet") o.quiet = true;
         else if (!a.empty() && a[0] == '-') return false;
         else if (o.worksheet.empty()) o.worksheet = a;
@@ -114,10 +115,29 @@ typedef void (GPIB_CALL *SimSetOpCostFn)(uint32_t ms);
 SimAdvanceTimeFn BoardClock()
 {
     HMODULE driver = GetModuleHandleA("ni4882.dll");
+    if (!driver) driver = GetModuleHandleA("adaptersim.dll");
     if (!driver) driver = GetModuleHandleA("tavk.dll");
     if (!driver) return nullptr;
     if (auto cost = reinterpret_cast<SimSetOpCostFn>(reinterpret_cast<void*>(GetProcAddress(driver, "SimSetOpCost")))) cost(0);
     return reinterpret_cast<SimAdvanceTimeFn>(reinterpret_cast<void*>(GetProcAddress(driver, "SimAdvanceTime")));
+}
+
+// The adapter simulator on a loopback port of its own, and the adapter-backed driver told to use it.
+bool StartAdapter(const std::string& bin)
+{
+    HMODULE sim = LoadLibraryA((bin + "adaptersim\\adaptersim.dll").c_str());
+    auto start = sim ? reinterpret_cast<decltype(&AdapterSimStart)>(reinterpret_cast<void*>(GetProcAddress(sim, "AdapterSimStart"))) : nullptr;
+    int32_t port = 0;
+    if (!start || !start(&port)) {
+        fprintf(stderr, "gpibrun: the adapter simulator cannot be started (error %lu)\n", GetLastError());
+        return false;
+    }
+    SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
+    if (!LoadLibraryA((bin + "adapter\\tavk.dll").c_str())) {
+        fprintf(stderr, "gpibrun: the adapter-backed driver cannot be loaded (error %lu)\n", GetLastError());
+        return false;
+    }
+    return true;
 }
 
 uint32_t ActionMessage(ActionVerb verb)
@@ -210,15 +230,15 @@ bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
     trace = o.trace.empty() ? sheet.traceFile : o.trace;
     if (!bench.empty()) SetEnvironmentVariableA("TAVK_SIM_BENCH", bench.c_str());
     if (!o.busRecord.empty()) SetEnvironmentVariableA("TAVK_SIM_BUS_RECORD", o.busRecord.c_str());
-    bool ni = o.driver == "ni4882";
-    if (!trace.empty()) SetEnvironmentVariableA(ni ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
+    bool ni = o.driver == "ni4882", adapter = o.driver == "adapter";
+    if (!trace.empty()) SetEnvironmentVariableA(ni || adapter ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
     // Loaded first by their paths, so that TavkX's and the driver's loads by name find them.
     std::string bin = modulefiles::ProgramDirectory();
     if (ni && (!LoadLibraryA((bin + "nisim\\ni4882.dll").c_str()) || !LoadLibraryA((bin + "ni4882\\tavk.dll").c_str()))) {
         fprintf(stderr, "gpibrun: the NI-backed driver or the simulated ni4882.dll cannot be loaded (error %lu)\n", GetLastError());
         return false;
     }
-    return true;
+    return !adapter || StartAdapter(bin);
 }
 
 // Create: the host window, the plug-in with its module classes, and every module of the worksheet

@@ -6,6 +6,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#include "boardsim/adapterctl.h"
 #include "boardsim/simctl.h"
 #include "host/modulefiles.h"
 #include "interfaces/gpibapi.h"
@@ -49,11 +50,66 @@ struct SimControl {
 
 // The second test configuration runs with EXTAVIK_DRIVER=ni4882: the default variant is then the
 // NI-backed tavk.dll over the simulated ni4882.dll, whose control functions the test binds.
-inline bool NiConfiguration()
+inline bool DriverConfiguration(const char* name)
 {
-    char value[16];
+    char value[32];
     DWORD n = GetEnvironmentVariableA("EXTAVIK_DRIVER", value, sizeof value);
-    return n > 0 && n < sizeof value && strcmp(value, "ni4882") == 0;
+    return n > 0 && n < sizeof value && strcmp(value, name) == 0;
+}
+inline bool NiConfiguration() { return DriverConfiguration("ni4882"); }
+// The third runs with EXTAVIK_DRIVER=adapter: the adapter-backed tavk.dll over loopback TCP to the
+// adapter simulator in this process, whose bench the test controls.
+// EXTAVIK_DRIVER=adapter_serial: the same over a serial port pair (scripts/with-serial.sh).
+inline bool SerialConfiguration() { return DriverConfiguration("adapter_serial"); }
+inline bool AdapterConfiguration() { return DriverConfiguration("adapter") || SerialConfiguration(); }
+
+// The control functions of the adapter simulator.
+struct AdapterControl {
+#define ADAPTER_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
+    ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_SLOT)
+#undef ADAPTER_CONTROL_SLOT
+    bool Bind(HMODULE lib)
+    {
+        bool all = lib != nullptr;
+#define ADAPTER_CONTROL_BIND(n) \
+    n = lib ? reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(lib, #n))) : nullptr; \
+    all = all && n;
+        ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_BIND)
+#undef ADAPTER_CONTROL_BIND
+        return all;
+    }
+    // The lines received since the last clear.
+    std::vector<std::string> Lines()
+    {
+        std::vector<std::string> lines;
+        for (uint32_t i = 0; i < AdapterSimLineCount(); i++) {
+            char text[1024];
+            int32_t n = AdapterSimGetLine(i, text, sizeof text);
+            if (n >= 0) lines.emplace_back(text, n < (int32_t)sizeof text ? n : (int32_t)sizeof text);
+        }
+        return lines;
+    }
+};
+
+// Loads the adapter simulator from dir and starts it on a loopback port (in the serial
+// configuration: on the second of EXTAVIK_SERIAL_PORTS) that TAVK_ADAPTER names (the first
+// serial port) for the adapter-backed driver loaded after it.
+inline HMODULE StartAdapterSimulator(const std::string& dir, AdapterControl& adapter)
+{
+    HMODULE lib = LoadLibraryA((dir + "\\adaptersim.dll").c_str());
+    if (!adapter.Bind(lib)) return lib;
+    char ports[64] = "";
+    if (SerialConfiguration() && GetEnvironmentVariableA("EXTAVIK_SERIAL_PORTS", ports, sizeof ports) > 0) {
+        std::string both = ports;
+        size_t space = both.find(' ');
+        if (space != std::string::npos && adapter.AdapterSimStartSerial(both.substr(space + 1).c_str()))
+            SetEnvironmentVariableA("TAVK_ADAPTER", both.substr(0, space).c_str());
+        return lib;
+    }
+    int32_t port = 0;
+    if (adapter.AdapterSimStart(&port))
+        SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
+    return lib;
 }
 
 // Picks a variant dir for the loader and (optionally) loads its tavk.dll first, so that the
@@ -62,16 +118,21 @@ struct DriverVariant {
     HMODULE tavk = nullptr;
     HMODULE tavkx = nullptr;
     HMODULE nilib = nullptr;
+    HMODULE adapterlib = nullptr;
     SimControl sim;
+    AdapterControl adapter;
 
     bool SelectAndLoadDriver(const char* variant)
     {
         modulefiles::UnloadPluginLibraries();
-        bool ni = (NiConfiguration() && strcmp(variant, "default") == 0) || strcmp(variant, "ni4882") == 0;
-        SetDllDirectoryA(VariantDir(ni ? "ni4882" : variant).c_str());
+        bool byDefault = strcmp(variant, "default") == 0;
+        bool ni = (NiConfiguration() && byDefault) || strcmp(variant, "ni4882") == 0, viaAdapter = AdapterConfiguration() && byDefault;
+        std::string dir = VariantDir(ni ? "ni4882" : viaAdapter ? "adapter" : variant);
+        SetDllDirectoryA(dir.c_str());
+        if (viaAdapter) adapterlib = StartAdapterSimulator(dir, adapter);
         tavk = LoadLibraryA("tavk.dll");
         if (ni) nilib = LoadLibraryA("ni4882.dll");
-        return sim.Bind(ni ? nilib : tavk);
+        return sim.Bind(ni ? nilib : viaAdapter ? adapterlib : tavk);
     }
     HMODULE LoadTavkX()
     {
@@ -83,7 +144,11 @@ struct DriverVariant {
         if (tavkx) FreeLibrary(tavkx);
         if (tavk) FreeLibrary(tavk);
         if (nilib) FreeLibrary(nilib);
-        tavkx = tavk = nilib = nullptr;
+        if (adapterlib) {
+            if (adapter.AdapterSimStop) adapter.AdapterSimStop();
+            FreeLibrary(adapterlib);
+        }
+        tavkx = tavk = nilib = adapterlib = nullptr;
         modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(nullptr);
     }

@@ -1,0 +1,243 @@
+// The byte link to the adapter (declared in adapterlink.h): one row of handlers per kind of link.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include "boards/adapter/adapterlink.h"
+#include "boards/adapter/adapterproto.h"
+
+struct AdapterLinkKind {
+    bool (*open)(const AdapterSettings&, uintptr_t&, std::string&);
+    void (*close)(uintptr_t);
+    bool (*send)(uintptr_t, const std::string&);
+    int (*receive)(uintptr_t, std::string&, uint32_t);
+    uint32_t (*pending)(uintptr_t);
+};
+
+enum { LINK_CHUNK = 4096, LINK_SEND_TIMEOUT_MS = 5000 };
+
+// ---- TCP -----------------------------------------------------------------------------------
+
+static bool TcpStarted()
+{
+    static bool started = false;
+    WSADATA data;
+    if (!started) started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    return started;
+}
+
+static std::string SocketError(const char* what)
+{
+    return std::string(what) + " failed (Winsock error " + std::to_string(WSAGetLastError()) + ")";
+}
+
+// Waits until the socket can be read (or written): 1 ready, 0 not within ms, -1 failed.
+static int TcpWait(SOCKET s, uint32_t ms, bool write)
+{
+    fd_set set, failed;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    FD_ZERO(&failed);
+    FD_SET(s, &failed);
+    timeval tv = {static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    int n = select(0, write ? nullptr : &set, write ? &set : nullptr, &failed, &tv);
+    if (n < 0 || FD_ISSET(s, &failed)) return -1;
+    return n > 0 ? 1 : 0;
+}
+
+static bool TcpOpen(const AdapterSettings& settings, uintptr_t& handle, std::string& problem)
+{
+    if (!TcpStarted()) { problem = SocketError("WSAStartup"); return false; }
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    if (getaddrinfo(settings.host.c_str(), std::to_string(settings.port).c_str(), &hints, &found) != 0 || !found) {
+        problem = "the host " + settings.host + " is not known";
+        return false;
+    }
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) { freeaddrinfo(found); problem = SocketError("socket"); return false; }
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    int r = connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen));
+    freeaddrinfo(found);
+    bool ok = r == 0 || (WSAGetLastError() == WSAEWOULDBLOCK && TcpWait(s, settings.connectTimeoutMs, true) == 1);
+    int error = 0, size = sizeof error;
+    if (ok) ok = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+    if (!ok) {
+        closesocket(s);
+        problem = "no connection within " + std::to_string(settings.connectTimeoutMs) + " ms" +
+                  (error ? " (Winsock error " + std::to_string(error) + ")" : "");
+        return false;
+    }
+    nonBlocking = 0;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+    BOOL noDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    DWORD sendTimeout = LINK_SEND_TIMEOUT_MS;
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeout), sizeof sendTimeout);
+    handle = static_cast<uintptr_t>(s);
+    return true;
+}
+
+static void TcpClose(uintptr_t handle) { closesocket(static_cast<SOCKET>(handle)); }
+
+static bool TcpSend(uintptr_t handle, const std::string& bytes)
+{
+    size_t at = 0;
+    while (at < bytes.size()) {
+        int n = send(static_cast<SOCKET>(handle), bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
+        if (n <= 0) return false;
+        at += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+static int TcpReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
+{
+    SOCKET s = static_cast<SOCKET>(handle);
+    int ready = TcpWait(s, waitMs, false);
+    if (ready <= 0) return ready < 0 ? LINK_DROPPED : 0;
+    char chunk[LINK_CHUNK];
+    int n = recv(s, chunk, sizeof chunk, 0);
+    if (n <= 0) return LINK_DROPPED;   // closed by the adapter, or broken
+    into.append(chunk, static_cast<size_t>(n));
+    return n;
+}
+
+static uint32_t TcpPending(uintptr_t handle)
+{
+    u_long n = 0;
+    return ioctlsocket(static_cast<SOCKET>(handle), FIONREAD, &n) == 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+// ---- serial --------------------------------------------------------------------------------
+
+static bool SerialOpen(const AdapterSettings& settings, uintptr_t& handle, std::string& problem)
+{
+    std::string path = "\\\\.\\" + settings.serialPort;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        problem = "the serial port cannot be opened (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(h, &dcb);
+    dcb.BaudRate = ADAPTER_SERIAL_BAUD;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = dcb.fInX = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fAbortOnError = FALSE;
+    if (!SetCommState(h, &dcb)) {
+        problem = "the serial port does not take 115200 8N1 (error " + std::to_string(GetLastError()) + ")";
+        CloseHandle(h);
+        return false;
+    }
+    PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    handle = reinterpret_cast<uintptr_t>(h);
+    return true;
+}
+
+static void SerialClose(uintptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+static bool SerialSend(uintptr_t handle, const std::string& bytes)
+{
+    COMMTIMEOUTS t{};
+    t.WriteTotalTimeoutConstant = LINK_SEND_TIMEOUT_MS;
+    HANDLE h = reinterpret_cast<HANDLE>(handle);
+    SetCommTimeouts(h, &t);
+    DWORD written = 0;
+    return WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+}
+
+static uint32_t SerialPending(uintptr_t handle)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) ? status.cbInQue : 0;
+}
+
+// Waits (in steps of a millisecond) until a byte is there, then takes what is there without
+// waiting: the port's own "return at the first byte" time-outs are not kept by every system.
+static int SerialReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
+{
+    HANDLE h = reinterpret_cast<HANDLE>(handle);
+    DWORD start = GetTickCount();
+    uint32_t ready = SerialPending(handle);
+    while (!ready && GetTickCount() - start < waitMs) {
+        Sleep(1);
+        ready = SerialPending(handle);
+    }
+    if (!ready) return 0;
+    COMMTIMEOUTS t{};
+    t.ReadIntervalTimeout = MAXDWORD;   // with no totals: return at once with what is there
+    SetCommTimeouts(h, &t);
+    char chunk[LINK_CHUNK];
+    DWORD n = 0;
+    if (!ReadFile(h, chunk, sizeof chunk, &n, nullptr)) return LINK_DROPPED;
+    into.append(chunk, n);
+    return static_cast<int>(n);
+}
+
+static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending};
+static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialPending};
+
+// ---- the link ------------------------------------------------------------------------------
+
+bool AdapterLink::Open(const AdapterSettings& settings, std::string& problem)
+{
+    Close();
+    const AdapterLinkKind* k = settings.serial ? &serialLink : &tcpLink;
+    if (!k->open(settings, handle, problem)) return false;
+    kind = k;
+    return true;
+}
+
+void AdapterLink::Close()
+{
+    if (kind) kind->close(handle);
+    kind = nullptr;
+    handle = 0;
+}
+
+bool AdapterLink::Send(const std::string& bytes)
+{
+    return kind && kind->send(handle, bytes);
+}
+
+int AdapterLink::Receive(std::string& into, uint32_t waitMs)
+{
+    return kind ? kind->receive(handle, into, waitMs) : LINK_DROPPED;
+}
+
+uint32_t AdapterLink::Pending()
+{
+    return kind ? kind->pending(handle) : 0;
+}
+
+bool AdapterLink::Wait(uint32_t ms)
+{
+    if (kind == &tcpLink) return TcpWait(static_cast<SOCKET>(handle), ms, false) != 0;
+    for (uint32_t waited = 0; kind && waited < ms; waited++) {
+        if (Pending()) return true;
+        Sleep(1);
+    }
+    return kind && Pending();
+}
+
+void AdapterLink::Adopt(uintptr_t socket)
+{
+    Close();
+    BOOL noDelay = TRUE;
+    setsockopt(static_cast<SOCKET>(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    kind = &tcpLink;
+    handle = socket;
+}

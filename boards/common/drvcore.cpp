@@ -1,0 +1,31 @@
+// The trace and the reports of a real board driver (declared in drvcore.h).
+#include <windows.h>
+#include "boards/common/drvcore.h"
+
+void DriverCore::OpenTrace()
+{
+    char path[MAX_PATH];
+    if (!trace && GetEnvironmentVariableA("TAVK_TRACE", path, sizeof path) > 0) trace = fopen(path, "w");
+}
+
+void DriverCore::Trace(const std::string& line)
+{
+    if (!trace) return;
+    fprintf(trace, "[%8lu ms] %s\n", static_cast<unsigned long>(GetTickCount()), line.c_str());
+    fflush(trace);
+}
+
+void DriverCore::Report(const std::string& message)
+{
+    fprintf(stderr, "tavk.dll (%s): %s\n", name, message.c_str());
+    fflush(stderr);
+    Trace(message);
+}
+
+void DriverCore::TraceEntry(const char* entry, const std::string& detail, int32_t result)
+{
+    if (!trace) return;
+    std::string line = std::string(entry) + (detail.empty() ? "" : " " + detail) + " -> " + std::to_string(result);
+    if (result != 1) line += " error " + std::to_string(lastError);
+    Trace(line);
+}
