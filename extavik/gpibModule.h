@@ -1,44 +1,7 @@
-// Board binding, the channel buffers of a GPIB-IN run and what the two module procedures
-// share; the bus rows live in gpibbus.
+// What the GPIB-IN and GPIB-OUT module procedures share. The board binding lives in gpibboard,
+// the channel buffers in gpibbuffers, the bus rows in gpibbus.
 #pragma once
 #include "extavik/plugin.h"
-#include "interfaces/gpibapi.h"
-#include "extavik/gpibbus.h"
-
-#define TAVKX_FILE_NAME "TavkX.dll"
-
-// The 14 Gpib* functions the plug-in resolves, in lookup order.
-#define GPIB_BOUND_LIST(X) \
-    X(GpibInit) X(GpibSetTime) X(GpibSPollN) X(GpibIfc) X(GpibRen) X(GpibSendCmd) X(GpibSend) \
-    X(GpibRecv) X(GpibSPoll) X(GpibPPoll) X(GpibPPollConfig) X(GpibPPollUConfig) \
-    X(GpibPPollUConfigAll) X(GpibChkSrq)
-
-struct GpibBoard {
-#define GPIB_BOUND_FIELD(name) name##Fn name;
-    GPIB_BOUND_LIST(GPIB_BOUND_FIELD)
-#undef GPIB_BOUND_FIELD
-};
-
-extern HMODULE hTavkX;
-extern int bBoardReady;
-extern GpibBoard g_board;   // valid while bBoardReady is 1
-
-int BindBoardLibrary();
-
-int32_t AllocChannelBuffers(ModuleRecord* module);
-void FreeChannelBuffers(ModuleRecord* module);
-
-// A channel count from a module record or a stored block, clamped to 0..16.
-inline int ClampChannelCount(int32_t count)
-{
-    return count < 0 ? 0 : count > GPIB_CHANNELS ? GPIB_CHANNELS : count;
-}
-// Ring size in entries for a receive buffer of kb kilobytes (4..16384; outside values clamped).
-uint32_t RingEntriesForKB(uint32_t kb);
-// Bytes of the module's transferBuffer while it is allocated, 0 when there is none.
-uint32_t TransferBufferBytes(ModuleRecord* module);
-
-// ---- what the GPIB-IN and GPIB-OUT module procedures share ----
 
 // One row of a module procedure's message table.
 struct ModuleMessageHandler {

@@ -5,9 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 #include "extavik/cmdtexts.h"
+#include "extavik/gpibboard.h"
+#include "extavik/gpibbuffers.h"
 #include "extavik/gpibbus.h"
 #include "extavik/gpibconvert.h"
-#include "extavik/gpibModule.h"
 #include "extavik/gpibring.h"
 
 // What one command gives the runner: its run result and, apart from it, the raw status of a

@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 #include "extavik/gpibModule.h"
+#include "extavik/gpibbuffers.h"
+#include "extavik/gpibbus.h"
 #include "extavik/gpibcmd.h"
 #include "extavik/gpibdlog.h"
 #include "extavik/modtexts.h"

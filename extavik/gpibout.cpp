@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 #include "extavik/gpibModule.h"
+#include "extavik/gpibboard.h"
+#include "extavik/gpibbus.h"
 #include "extavik/cmdtexts.h"
 #include "extavik/gpibcmd.h"
 #include "extavik/gpibdlog.h"

@@ -20,7 +20,9 @@ template <typename Fn> inline Fn HostService(HostNameIndex index) {
 #define HOST_CALL(name) HostService<name##Fn>(HN_##name)
 // Usage: HOST_CALL(ShowWarning)(caption, text);
 
-// Source unit names passed to the host's memory and block services.
+// Source unit names passed to the host's memory and block services. They name the units as the
+// host's heap records have always shown them: the channel buffers (gpibbuffers.cpp) book under
+// gpibModule, the unit they came from.
 #define UNIT_GPIBIN "gpibin"
 #define UNIT_GPIBOUT "gpibout"
 #define UNIT_GPIBDLOG "gpibdlog"

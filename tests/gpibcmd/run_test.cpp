@@ -1,7 +1,7 @@
 // The command language at run time, against TavkX.dll and the simulated driver: the runner and
 // WAIT, bus commands with the bytes on the bus, SEND, the gates, output timing, turns, READ and
-// the error table. The plug-in's gpibcmd and gpibModule units are linked in; the host's services
-// are recorded here, and time is the test's own tick counter.
+// the error table. The plug-in's gpibcmd, gpibboard, gpibbuffers and gpibbus units are linked in;
+// the host's services are recorded here, and time is the test's own tick counter.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
@@ -10,7 +10,8 @@
 #include "tests/tavkx/drvload.h"
 #include "extavik/cmdtexts.h"
 #include "extavik/gpibcmd.h"
-#include "extavik/gpibModule.h"
+#include "extavik/gpibboard.h"
+#include "extavik/gpibbuffers.h"
 #include "extavik/gpibbus.h"
 
 // ---- plug-in globals normally set up by SetupVrelDLL ----
