@@ -1,15 +1,6 @@
 // The channel buffers of a GPIB-IN run, from the host heap.
 #include "extavik/gpibbuffers.h"
-#include "extavik/modtexts.h"
-
-uint32_t RingEntriesForKB(uint32_t kb)
-{
-    if (kb < RECV_BUFFER_KB_MIN)
-        kb = RECV_BUFFER_KB_MIN;
-    if (kb > RECV_BUFFER_KB_MAX)
-        kb = RECV_BUFFER_KB_MAX;
-    return kb * 1024 / 4 + 1;
-}
+#include "extavik/gpibring.h"
 
 uint32_t TransferBufferBytes(ModuleRecord* module)
 {
@@ -19,8 +10,8 @@ uint32_t TransferBufferBytes(ModuleRecord* module)
     const int count = ClampChannelCount(module->outputCount);
     for (int c = 0; c < count; c++) {
         const GpibChannelRuntime* rt = module->channel[c];
-        if (rt && rt->ring && rt->ringCapacity > largest)
-            largest = rt->ringCapacity;
+        if (RingEntries(rt) > largest)
+            largest = RingEntries(rt);
     }
     return largest * 4;
 }
@@ -34,6 +25,12 @@ static void ReleaseBlock(void** block, int line)
     }
 }
 
+static void ReleaseRing(GpibChannelRuntime* rt, int line)
+{
+    void* memory = RingDetach(rt);
+    ReleaseBlock(&memory, line);
+}
+
 int32_t AllocChannelBuffers(ModuleRecord* module)
 {
     const GpibModuleParams* p = module->params;
@@ -43,16 +40,14 @@ int32_t AllocChannelBuffers(ModuleRecord* module)
         GpibChannelRuntime* rt = module->channel[c];
         if (!rt)
             continue;
-        rt->ringRead = 0;
-        rt->ringWrite = 0;
-        ReleaseBlock((void**)&rt->ring, __LINE__);   // a start without a stop left one
-        rt->ringCapacity = RingEntriesForKB(p->recvBufferKB[c]);
-        rt->ring = static_cast<float*>(
-            HOST_CALL(NewMemAlloc)(rt->ringCapacity * 4, UNIT_GPIBMODULE, __LINE__));
-        if (!rt->ring)
+        ReleaseRing(rt, __LINE__);   // a start without a stop left one
+        const uint32_t entries = RingEntriesForKB(p->recvBufferKB[c]);
+        float* memory = static_cast<float*>(HOST_CALL(NewMemAlloc)(entries * 4, UNIT_GPIBMODULE, __LINE__));
+        RingAttach(rt, memory, entries);
+        if (!memory)
             return 0;   // what was obtained stays for FreeChannelBuffers
-        if (rt->ringCapacity > largest)
-            largest = rt->ringCapacity;
+        if (entries > largest)
+            largest = entries;
     }
     ReleaseBlock((void**)&module->runtime->transferBuffer, __LINE__);
     if (largest) {
@@ -70,7 +65,7 @@ void FreeChannelBuffers(ModuleRecord* module)
     for (int c = 0; c < count; c++) {
         GpibChannelRuntime* rt = module->channel[c];
         if (rt)
-            ReleaseBlock((void**)&rt->ring, __LINE__);
+            ReleaseRing(rt, __LINE__);
     }
     if (module->runtime)
         ReleaseBlock((void**)&module->runtime->transferBuffer, __LINE__);

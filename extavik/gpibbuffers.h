@@ -8,7 +8,5 @@
 int32_t AllocChannelBuffers(ModuleRecord* module);
 void FreeChannelBuffers(ModuleRecord* module);
 
-// Ring size in entries for a receive buffer of kb kilobytes (4..16384; outside values clamped).
-uint32_t RingEntriesForKB(uint32_t kb);
 // Bytes of the module's transferBuffer while it is allocated, 0 when there is none.
 uint32_t TransferBufferBytes(ModuleRecord* module);

@@ -416,6 +416,32 @@ TEST_F(CommandRun, ReadRingOverflow)
     EXPECT_EQ(g_released, 0);
 }
 
+// A ring whose indexes no longer fit its capacity is refused, when READ stores into it and when
+// it delivers values stored before: the values are reported lost, never dropped in silence.
+TEST_F(CommandRun, ReadRefusesACorruptRing)
+{
+    Script("READ");
+    Buffers();
+    channels[0].ringWrite = channels[0].ringCapacity + 5;
+    g_sim.SimQueueAnswer(kDmm, "7\n", 2, 1);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
+    EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
+    EXPECT_EQ(channels[0].ringWrite, channels[0].ringCapacity + 5) << "the ring changed nothing";
+
+    g_shown.clear();
+    channels[0].ringWrite = 0;
+    channels[0].scriptPos = 0;
+    g_offerBlock = false;
+    g_sim.SimQueueAnswer(kDmm, "8\n", 2, 1);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);   // stored, waiting for a block
+    channels[0].ringRead = channels[0].ringCapacity;
+    g_offerBlock = true;
+    channels[0].scriptPos = 0;
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
+    EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
+    EXPECT_EQ(g_released, 0);
+}
+
 // A stored buffer size beyond the allocated buffer never lets the answer run past it.
 TEST_F(CommandRun, ReadStaysInsideTheReceiveBuffer)
 {
