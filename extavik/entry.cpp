@@ -3,7 +3,7 @@
 #include <string.h>
 #include "extavik/entry.h"
 #include "extavik/controls.h"
-#include "extavik/gpibModule.h"
+#include "extavik/gpibboard.h"
 #include "extavik/gpibin.h"
 #include "extavik/gpibout.h"
 #include "extavik/resources/resource.h"

@@ -1,161 +1,121 @@
-// Board binding, the channel buffers a GPIB-IN module takes from the host heap for one
-// experiment run, and what the two module procedures share.
+// What the GPIB-IN and GPIB-OUT module types share.
 #include "extavik/gpibModule.h"
 #include <stdio.h>
 #include <string.h>
+#include "extavik/gpibbus.h"
 #include "extavik/gpibfields.h"
 #include "extavik/modtexts.h"
 
-HMODULE hTavkX;
-int bBoardReady;
-GpibBoard g_board;
+// ---- the message table of both types ----
 
-// ---- board binding ----
+// 1 when channel ch is named by mask (0 names every channel).
+static bool MaskSelects(int32_t mask, int ch) { return mask == 0 || (mask >> ch & 1); }
 
-static char boardMessage[BOARD_MESSAGE_SIZE];
-
-// Resolves every name, even after a miss; 1 when all were found.
-static int ResolveBoardFunctions()
+// Clears all 16 flags, then sets those of the masked channels below count (0 counts as 16).
+static void MarkActionChannels(int32_t* flags, int count, int32_t mask)
 {
-    int complete = 1;
-#define GPIB_RESOLVE(name) \
-    g_board.name = reinterpret_cast<name##Fn>(reinterpret_cast<void*>(GetProcAddress(hTavkX, #name))); \
-    if (!g_board.name) complete = 0;
-    GPIB_BOUND_LIST(GPIB_RESOLVE)
-#undef GPIB_RESOLVE
-    return complete;
+    const int n = count == 0 ? GPIB_CHANNELS : ClampChannelCount(count);
+    for (int ch = 0; ch < GPIB_CHANNELS; ch++)
+        flags[ch] = ch < n && MaskSelects(mask, ch) ? 1 : 0;
 }
 
-int BindBoardLibrary()
+// The action kind in the first word at lParam; -1 when the host passed no record.
+static int32_t ActionKind(intptr_t lParam)
 {
-    bBoardReady = 0;
-    if (hTavkX) {
-        FreeLibrary(hTavkX);
-        hTavkX = nullptr;
-    }
-    memset(&g_board, 0, sizeof g_board);
+    return lParam ? *reinterpret_cast<const int32_t*>(lParam) : -1;
+}
 
-    hTavkX = LoadLibraryA(TAVKX_FILE_NAME);
-    if ((uintptr_t)hTavkX < 32) {
-        snprintf(boardMessage, sizeof boardMessage, BOARD_TEXT_MISSING, TAVKX_FILE_NAME,
-                 (int)(intptr_t)hTavkX);
-        hTavkX = nullptr;
-        HOST_CALL(ShowWarning)(BOARD_TITLE_MISSING, boardMessage);
-        return 0;
-    }
+static int32_t AnswerOne(const ModuleKind&, ModuleRecord*, int32_t, intptr_t) { return 1; }
+static int32_t AnswerZero(const ModuleKind&, ModuleRecord*, int32_t, intptr_t) { return 0; }
 
-    ResetSharedSettings();
-    if (!ResolveBoardFunctions()) {
-        snprintf(boardMessage, sizeof boardMessage, BOARD_TEXT_BROKEN, TAVKX_FILE_NAME);
-        HOST_CALL(ShowWarning)(BOARD_TITLE_BROKEN, boardMessage);
-        return 0;
-    }
+static int32_t Create(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+{
+    return kind.create(module);
+}
 
-    // Address 30, mode 1: the interface is cleared after the init.
-    if (g_board.GpibInit(30, 1) != GPIB_OK) {
-        HOST_CALL(ShowWarning)(BOARD_TITLE_INIT, BOARD_TEXT_INIT);
-        return 0;
-    }
-    bBoardReady = 1;
+static int32_t OpenSettings(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+{
+    kind.openSettings(module);
     return 1;
 }
 
-// ---- channel buffers ----
-
-uint32_t RingEntriesForKB(uint32_t kb)
-{
-    if (kb < RECV_BUFFER_KB_MIN)
-        kb = RECV_BUFFER_KB_MIN;
-    if (kb > RECV_BUFFER_KB_MAX)
-        kb = RECV_BUFFER_KB_MAX;
-    return kb * 1024 / 4 + 1;
-}
-
-uint32_t TransferBufferBytes(ModuleRecord* module)
-{
-    if (!module || !module->runtime || !module->runtime->transferBuffer)
-        return 0;
-    uint32_t largest = 0;
-    const int count = ClampChannelCount(module->outputCount);
-    for (int c = 0; c < count; c++) {
-        const GpibChannelRuntime* rt = module->channel[c];
-        if (rt && rt->ring && rt->ringCapacity > largest)
-            largest = rt->ringCapacity;
-    }
-    return largest * 4;
-}
-
-// Gives a host-heap block back and clears its pointer; nothing when there is none.
-static void ReleaseBlock(void** block, int line)
-{
-    if (*block) {
-        HOST_CALL(NewDoMemFree)(*block, UNIT_GPIBMODULE, line);
-        *block = nullptr;
-    }
-}
-
-int32_t AllocChannelBuffers(ModuleRecord* module)
-{
-    const GpibModuleParams* p = module->params;
-    const int count = ClampChannelCount(module->outputCount);
-    uint32_t largest = 0;
-    for (int c = 0; c < count; c++) {
-        GpibChannelRuntime* rt = module->channel[c];
-        if (!rt)
-            continue;
-        rt->ringRead = 0;
-        rt->ringWrite = 0;
-        ReleaseBlock((void**)&rt->ring, __LINE__);   // a start without a stop left one
-        rt->ringCapacity = RingEntriesForKB(p->recvBufferKB[c]);
-        rt->ring = static_cast<float*>(
-            HOST_CALL(NewMemAlloc)(rt->ringCapacity * 4, UNIT_GPIBMODULE, __LINE__));
-        if (!rt->ring)
-            return 0;   // what was obtained stays for FreeChannelBuffers
-        if (rt->ringCapacity > largest)
-            largest = rt->ringCapacity;
-    }
-    ReleaseBlock((void**)&module->runtime->transferBuffer, __LINE__);
-    if (largest) {
-        module->runtime->transferBuffer = static_cast<uint8_t*>(
-            HOST_CALL(NewMemAlloc)(largest * 4, UNIT_GPIBMODULE, __LINE__));
-        if (!module->runtime->transferBuffer)
-            return 0;
-    }
-    return 1;
-}
-
-void FreeChannelBuffers(ModuleRecord* module)
-{
-    const int count = ClampChannelCount(module->outputCount);
-    for (int c = 0; c < count; c++) {
-        GpibChannelRuntime* rt = module->channel[c];
-        if (rt)
-            ReleaseBlock((void**)&rt->ring, __LINE__);
-    }
-    if (module->runtime)
-        ReleaseBlock((void**)&module->runtime->transferBuffer, __LINE__);
-}
-
-// ---- what the GPIB-IN and GPIB-OUT module procedures share ----
-
-int32_t DispatchModuleMessage(const ModuleMessageHandler* table, size_t rows, ModuleRecord* module,
-                              uint32_t message, int32_t wParam, intptr_t lParam)
-{
-    for (size_t i = 0; i < rows; i++)
-        if (table[i].message == message)
-            return table[i].handle(module, wParam, lParam);
-    return HOST_CALL(PerformDefaultAction)(module, message, wParam, lParam);
-}
-
-int32_t AnswerOne(ModuleRecord*, int32_t, intptr_t) { return 1; }
-int32_t AnswerZero(ModuleRecord*, int32_t, intptr_t) { return 0; }
-
-int32_t TakeBusSettings(ModuleRecord* module, int32_t, intptr_t)
+static int32_t TakeBusSettings(const ModuleKind&, ModuleRecord* module, int32_t, intptr_t)
 {
     return TakeSharedSettings(module->params);
 }
 
-int32_t QueryOutputChannel(ModuleRecord* module, int32_t wParam, intptr_t)
+static int32_t Prestart(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+{
+    return kind.prestart(module);
+}
+
+static int32_t Start(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+{
+    return kind.start(module);
+}
+
+static int32_t Stop(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+{
+    kind.stop(module);
+    return 1;
+}
+
+static int32_t ArmAction(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam)
+{
+    if (kind.mayArm && !kind.mayArm(module))
+        return 0;
+    const int32_t actionKind = ActionKind(lParam);
+    if (actionKind != ACTION_KIND_NONE && actionKind != kind.actionKind)
+        return 0;
+    MarkActionChannels(kind.actionFlags(module), kind.channelCount(module), wParam);
+    return 1;
+}
+
+// The channel run forces the turn the type's action needs for its length.
+static int32_t RunAction(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam)
+{
+    if (ActionKind(lParam) != kind.actionKind)
+        return 0;
+    for (int ch = 0; ch < ClampChannelCount(kind.channelCount(module)); ch++) {
+        if (!MaskSelects(wParam, ch))
+            continue;
+        if (RunFailed(kind.runChannel(module, ch, TRIGGER_ACTION))) {
+            HOST_CALL(StopExperiment)();
+            return 0;
+        }
+    }
+    return 1;
+}
+
+static int32_t ResetAction(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+{
+    module->runtime->actionCount = 0;
+    int32_t* flags = kind.actionFlags(module);
+    for (int ch = 0; ch < GPIB_CHANNELS; ch++)
+        flags[ch] = 0;
+    return 1;
+}
+
+// Describing marks the channels whatever else the type's arming asks for.
+static int32_t DescribeAction(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam)
+{
+    ActionDescription* desc = reinterpret_cast<ActionDescription*>(lParam);
+    if (!desc)
+        return 0;
+    if (desc->kind == ACTION_KIND_NONE)
+        return 1;
+    if (desc->kind != kind.actionKind)
+        return 0;
+    MarkActionChannels(kind.actionFlags(module), kind.channelCount(module), wParam);
+    desc->instance = g_hInstance;
+    memcpy(desc->actionName, kind.actionName, strlen(kind.actionName) + 1);   // the bytes after the zero stay
+    desc->reserved = 0;
+    desc->textId = kind.actionTextId;
+    return 1;
+}
+
+// Message 201: 1 when the output's record has nothing pending, or when there is no such record.
+static int32_t QueryOutputChannel(const ModuleKind&, ModuleRecord* module, int32_t wParam, intptr_t)
 {
     // A GPIB-OUT module has no outputs; a number the module does not have asks for nothing.
     if (wParam < 0 || wParam >= ClampChannelCount(module->outputCount))
@@ -165,6 +125,57 @@ int32_t QueryOutputChannel(ModuleRecord* module, int32_t wParam, intptr_t)
         return 1;
     return out->pending == 0 ? 1 : 0;
 }
+
+struct ModuleMessageHandler {
+    uint32_t message;
+    int32_t (*handle)(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam);
+};
+
+static const ModuleMessageHandler MODULE_MESSAGES[] = {
+    {MM_PROBE, AnswerOne},
+    {MM_CREATE, Create},
+    {MM_NOTICE_102, AnswerOne},
+    {MM_SETTINGS, OpenSettings},
+    {MM_TAKE_BUS_SETTINGS, TakeBusSettings},
+    {MM_PRESTART, Prestart},
+    {MM_START, Start},
+    {MM_STOP, Stop},
+    {MM_ACTION_ARM, ArmAction},
+    {MM_ACTION_RUN, RunAction},
+    {MM_REFUSED_119, AnswerZero},
+    {MM_NOTICE_120, AnswerOne},
+    {MM_NOTICE_121, AnswerOne},
+    {MM_NOTICE_122, AnswerOne},
+    {MM_ACTION_RESET, ResetAction},
+    {MM_ACTION_DESCRIBE, DescribeAction},
+    {MM_CHANNEL_QUERY, QueryOutputChannel},
+};
+
+int32_t ModuleProc(const ModuleKind& kind, ModuleRecord* module, uint32_t message, int32_t wParam,
+                   intptr_t lParam)
+{
+    for (const ModuleMessageHandler& row : MODULE_MESSAGES)
+        if (row.message == message)
+            return row.handle(kind, module, wParam, lParam);
+    return HOST_CALL(PerformDefaultAction)(module, message, wParam, lParam);
+}
+
+int32_t RunModuleCycle(const ModuleKind& kind, ModuleRecord* module)
+{
+    if (bExperimentIsPaused == 1)
+        return 1;
+    for (int ch = 0; ch < ClampChannelCount(kind.channelCount(module)); ch++) {
+        if (kind.actionFlags(module)[ch])
+            continue;
+        if (RunFailed(kind.runChannel(module, ch, TRIGGER_CYCLE))) {
+            HOST_CALL(StopExperiment)();
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// ---- creation and start ----
 
 void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script)
 {
@@ -191,26 +202,6 @@ void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const cha
         p->requestInterval[ch] = DEFAULT_REQUEST_INTERVAL;
         p->stopOnTimeout[ch] = 0;
     }
-}
-
-void MarkActionChannels(int32_t* flags, int count, int32_t mask)
-{
-    const int n = count == 0 ? GPIB_CHANNELS : ClampChannelCount(count);
-    for (int ch = 0; ch < GPIB_CHANNELS; ch++)
-        flags[ch] = ch < n && MaskSelects(mask, ch) ? 1 : 0;
-}
-
-int32_t ActionKind(intptr_t lParam)
-{
-    return lParam ? *reinterpret_cast<const int32_t*>(lParam) : -1;
-}
-
-void DescribeAction(ActionDescription* desc, const char* name, int32_t textId)
-{
-    desc->instance = g_hInstance;
-    memcpy(desc->actionName, name, strlen(name) + 1);   // the bytes after the zero stay
-    desc->reserved = 0;
-    desc->textId = textId;
 }
 
 static void RefuseStart(const char* text)

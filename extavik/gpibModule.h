@@ -1,69 +1,36 @@
-// Board binding, the channel buffers of a GPIB-IN run and what the two module procedures
-// share; the bus rows live in gpibbus.
+// What the GPIB-IN and GPIB-OUT module types share: the per-type descriptor, the message table
+// and host-action handling it drives, the processing cycle, creation defaults and start checks.
+// The board binding lives in gpibboard, the channel buffers in gpibbuffers, the bus rows in gpibbus.
 #pragma once
 #include "extavik/plugin.h"
-#include "interfaces/gpibapi.h"
-#include "extavik/gpibbus.h"
+#include "extavik/gpibcmd.h"
 
-#define TAVKX_FILE_NAME "TavkX.dll"
-
-// The 14 Gpib* functions the plug-in resolves, in lookup order.
-#define GPIB_BOUND_LIST(X) \
-    X(GpibInit) X(GpibSetTime) X(GpibSPollN) X(GpibIfc) X(GpibRen) X(GpibSendCmd) X(GpibSend) \
-    X(GpibRecv) X(GpibSPoll) X(GpibPPoll) X(GpibPPollConfig) X(GpibPPollUConfig) \
-    X(GpibPPollUConfigAll) X(GpibChkSrq)
-
-struct GpibBoard {
-#define GPIB_BOUND_FIELD(name) name##Fn name;
-    GPIB_BOUND_LIST(GPIB_BOUND_FIELD)
-#undef GPIB_BOUND_FIELD
+// One module type: the pieces in which GPIB-IN and GPIB-OUT differ.
+struct ModuleKind {
+    int32_t (*create)(ModuleRecord* module);       // MM_CREATE; 0 when the user cancels
+    void (*openSettings)(ModuleRecord* module);    // MM_SETTINGS
+    int32_t (*prestart)(ModuleRecord* module);     // MM_PRESTART
+    int32_t (*start)(ModuleRecord* module);        // MM_START; 0 refuses the start
+    void (*stop)(ModuleRecord* module);            // MM_STOP
+    int32_t (*channelCount)(const ModuleRecord* module);   // as stored, not clamped
+    RunResult (*runChannel)(ModuleRecord* module, int channel, int trigger);
+    int32_t* (*actionFlags)(ModuleRecord* module); // channels only host actions run
+    bool (*mayArm)(const ModuleRecord* module);    // null: MM_ACTION_ARM always may mark
+    int32_t actionKind;                            // the host action the type serves
+    const char* actionName;                        // and its description
+    int32_t actionTextId;
 };
 
-extern HMODULE hTavkX;
-extern int bBoardReady;
-extern GpibBoard g_board;   // valid while bBoardReady is 1
-
-int BindBoardLibrary();
-
-int32_t AllocChannelBuffers(ModuleRecord* module);
-void FreeChannelBuffers(ModuleRecord* module);
-
-// A channel count from a module record or a stored block, clamped to 0..16.
-inline int ClampChannelCount(int32_t count)
-{
-    return count < 0 ? 0 : count > GPIB_CHANNELS ? GPIB_CHANNELS : count;
-}
-// Ring size in entries for a receive buffer of kb kilobytes (4..16384; outside values clamped).
-uint32_t RingEntriesForKB(uint32_t kb);
-// Bytes of the module's transferBuffer while it is allocated, 0 when there is none.
-uint32_t TransferBufferBytes(ModuleRecord* module);
-
-// ---- what the GPIB-IN and GPIB-OUT module procedures share ----
-
-// One row of a module procedure's message table.
-struct ModuleMessageHandler {
-    uint32_t message;
-    int32_t (*handle)(ModuleRecord* module, int32_t wParam, intptr_t lParam);
-};
-// Runs the row for message, or passes the message on to the host's PerformDefaultAction.
-int32_t DispatchModuleMessage(const ModuleMessageHandler* table, size_t rows, ModuleRecord* module,
-                              uint32_t message, int32_t wParam, intptr_t lParam);
-int32_t AnswerOne(ModuleRecord* module, int32_t wParam, intptr_t lParam);
-int32_t AnswerZero(ModuleRecord* module, int32_t wParam, intptr_t lParam);
-int32_t TakeBusSettings(ModuleRecord* module, int32_t wParam, intptr_t lParam);
-// Message 201: 1 when the output's record has nothing pending, or when there is no such record.
-int32_t QueryOutputChannel(ModuleRecord* module, int32_t wParam, intptr_t lParam);
+// The module procedure of a type: runs the shared row for message, or passes the message on to
+// the host's PerformDefaultAction.
+int32_t ModuleProc(const ModuleKind& kind, ModuleRecord* module, uint32_t message, int32_t wParam,
+                   intptr_t lParam);
+// One processing cycle: runs, in order, the channels no host action controls (the count read
+// again before each); a failed run stops the experiment and gives 0.
+int32_t RunModuleCycle(const ModuleKind& kind, ModuleRecord* module);
 
 // Writes the per-channel creation defaults of all 16 channels, named "<display name> <ch>".
 void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script);
-// 1 when channel ch is named by mask (0 names every channel).
-inline bool MaskSelects(int32_t mask, int ch) { return mask == 0 || (mask >> ch & 1); }
-// Clears all 16 flags, then sets those of the masked channels below count (0 counts as 16).
-void MarkActionChannels(int32_t* flags, int count, int32_t mask);
-// The action kind in the first word at lParam; -1 when the host passed no record.
-int32_t ActionKind(intptr_t lParam);
-// Fills the description of the module type's host action.
-void DescribeAction(ActionDescription* desc, const char* name, int32_t textId);
 
 // Refuses an experiment start whose own address, channel addresses (below count) or, with
 // checkBuffers, receive buffer sizes or request intervals lie outside the start ranges of the

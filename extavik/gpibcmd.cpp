@@ -5,9 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 #include "extavik/cmdtexts.h"
+#include "extavik/gpibboard.h"
+#include "extavik/gpibbuffers.h"
 #include "extavik/gpibbus.h"
 #include "extavik/gpibconvert.h"
-#include "extavik/gpibModule.h"
 #include "extavik/gpibring.h"
 #include "extavik/sendcmd.h"
 
@@ -314,6 +315,13 @@ static DecodeSettings ChannelDecodeSettings(const GpibModuleParams* params, int 
     return s;
 }
 
+// Values the ring lost (an overflow) or refused (corrupt indexes).
+static RunResult ReportLostValues()
+{
+    HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW);
+    return RUN_FAILED;
+}
+
 // Receives one answer and stores its values in the ring. *deliver tells whether READ goes on
 // to the delivery; otherwise the result is final.
 static RunResult ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
@@ -346,11 +354,8 @@ static RunResult ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
         n = int32_t(maxBytes);
     DecodeSettings settings = ChannelDecodeSettings(params, channel);
     uint32_t stored = 0;
-    int fits = DecodeIntoRing(module, channel, buffer, size_t(n), &settings, &stored);
-    if (!fits) {
-        HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW);
-        return RUN_FAILED;
-    }
+    if (!DecodeIntoRing(module, channel, buffer, size_t(n), &settings, &stored))
+        return ReportLostValues();
     if (stored > 0)
         c->dataReady = 1;
     *deliver = true;
@@ -378,6 +383,8 @@ static RunResult DeliverSamples(ModuleRecord* module, int channel)
     GpibChannelRuntime* c = module->channel[channel];
     if (c->dataReady != 1 || bExperimentIsPaused)
         return RUN_SUSPENDED;
+    if (RingStateOf(module, channel) == RING_CORRUPT)
+        return ReportLostValues();   // the stored values cannot be drained
     void* output = module->outputChannel[channel];
     SampleBlock* block = output ? HOST_CALL(GetCurrentOutputBlock)(output) : nullptr;
     if (!block)

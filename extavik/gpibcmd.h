@@ -11,6 +11,8 @@ enum RunResult {
     RUN_FAILED = -1,      // message already shown; the caller stops the experiment
     RUN_SUSPENDED = -2,   // resume at the same command on the next call
 };
+// A run that failed has shown its message; the module stops the experiment and says so.
+inline bool RunFailed(RunResult result) { return result != RUN_DONE && result != RUN_SUSPENDED; }
 
 // Triggers of a channel run: input runs take TRIGGER_CYCLE and TRIGGER_ACTION.
 enum {

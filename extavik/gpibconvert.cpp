@@ -434,40 +434,47 @@ uint32_t DecodeValues(const uint8_t* data, size_t length, const DecodeSettings* 
 
 // ---- into the ring ----
 
+// No ring this run: the values are counted but kept nowhere, as RingPush does.
+static int CountWithoutRing(const uint8_t* data, size_t length, const DecodeSettings* settings,
+                            DecodeCursor* cursor, uint32_t* stored)
+{
+    float scratch[256];
+    uint32_t n;
+    while ((n = DecodeValues(data, length, settings, cursor, scratch, 256)) != 0)
+        *stored += n;
+    return 1;
+}
+
+// The ring is full: the next value, if the answer has one, overruns the unread ones.
+static int Overrun(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
+                   const DecodeSettings* settings, DecodeCursor* cursor, uint32_t* stored)
+{
+    float value;
+    if (DecodeValues(data, length, settings, cursor, &value, 1) == 0)
+        return 1;
+    ++*stored;
+    return RingPush(module, channel, value);
+}
+
 int DecodeIntoRing(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
                    const DecodeSettings* settings, uint32_t* stored)
 {
-    GpibChannelRuntime* c = module->channel[channel];
     DecodeCursor cursor;
     StartDecoding(settings, &cursor);
     *stored = 0;
-    if (!c->ring || c->ringCapacity == 0) {
-        // No ring: the values are counted but kept nowhere, as RingPush does.
-        float scratch[256];
-        uint32_t n;
-        while ((n = DecodeValues(data, length, settings, &cursor, scratch, 256)) != 0)
-            *stored += n;
-        return 1;
-    }
-    if (c->ringRead >= c->ringCapacity || c->ringWrite >= c->ringCapacity)
-        c->ringRead = c->ringWrite = 0;
     for (;;) {
-        uint32_t capacity = c->ringCapacity, read = c->ringRead, write = c->ringWrite;
-        uint32_t room = read > write ? read - write - 1 : capacity - write + read - 1;
-        uint32_t span = room < capacity - write ? room : capacity - write;
-        if (span == 0) {
-            // The ring is full: the next value overruns the unread ones.
-            float value;
-            if (DecodeValues(data, length, settings, &cursor, &value, 1) == 0)
-                return 1;
-            ++*stored;
-            return RingPush(module, channel, value);
-        }
-        uint32_t n = DecodeValues(data, length, settings, &cursor, c->ring + write, span);
+        RingSpan span;
+        const RingState state = RingWritableSpan(module, channel, &span);
+        if (state == RING_ABSENT)
+            return CountWithoutRing(data, length, settings, &cursor, stored);
+        if (state == RING_CORRUPT)
+            return 0;   // refused: the answer's values are lost, and the caller says so
+        if (span.room == 0)
+            return Overrun(module, channel, data, length, settings, &cursor, stored);
+        const uint32_t n = DecodeValues(data, length, settings, &cursor, span.at, span.room);
         *stored += n;
-        write += n;
-        c->ringWrite = write == capacity ? 0 : write;
-        if (n < span)
+        RingCommit(module, channel, n);
+        if (n < span.room)
             return 1;
     }
 }

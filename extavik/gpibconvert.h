@@ -53,8 +53,9 @@ uint32_t ValueLength(int32_t dataType);
 uint32_t DecodeValues(const uint8_t* data, size_t length, const DecodeSettings* settings,
                       DecodeCursor* cursor, float* out, uint32_t maxOut);
 
-// Decodes the whole answer straight into the channel's sample ring. Returns 1, or 0 when the
-// ring overflowed (RingPush semantics: the unread values are lost). *stored counts the values
-// put into the ring, the overflowing one included.
+// Decodes the whole answer straight into the writable spans of the channel's sample ring.
+// Returns 1, or 0 when values were lost: the ring overflowed (RingPush semantics: the unread
+// values are lost) or refused its corrupt indexes (nothing stored). *stored counts the values
+// put into the ring, the overflowing one included. Without a ring the values are only counted.
 int DecodeIntoRing(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
                    const DecodeSettings* settings, uint32_t* stored);

@@ -8,7 +8,7 @@
 #include "extavik/controls.h"
 #include "extavik/fieldcheck.h"
 #include "extavik/gpibfields.h"
-#include "extavik/gpibModule.h"
+#include "extavik/gpibbus.h"
 #include "extavik/modtexts.h"
 #include "extavik/resources/resource.h"
 

@@ -1,27 +1,26 @@
-// The GPIB-IN module.
+// The GPIB-IN module: its pieces of the shared module handling (gpibModule).
 #include "extavik/gpibin.h"
-
-// ---- module procedure and processing ----
-
 #include <stdio.h>
 #include "extavik/gpibModule.h"
-#include "extavik/gpibcmd.h"
+#include "extavik/gpibbuffers.h"
+#include "extavik/gpibbus.h"
 #include "extavik/gpibdlog.h"
+#include "extavik/gpibindlg.h"
 #include "extavik/modtexts.h"
 #include "extavik/resources/resource.h"
 
-// A channel run that failed has shown its message; the experiment stops and the module says so.
-static bool InputRunFailed(RunResult result)
+// One output per channel.
+static int32_t InputChannelCount(const ModuleRecord* module)
 {
-    return result != RUN_DONE && result != RUN_SUSPENDED;
+    return module->outputCount;
 }
 
-static int InputChannelCount(ModuleRecord* module)
+static int32_t* InputActionFlags(ModuleRecord* module)
 {
-    return ClampChannelCount(module->outputCount);
+    return module->runtime->actionControlled;
 }
 
-static int32_t CreateInput(ModuleRecord* module, int32_t, intptr_t)
+static int32_t CreateInput(ModuleRecord* module)
 {
     if (!SelectOwnAddress(module))
         return 0;
@@ -38,21 +37,15 @@ static int32_t CreateInput(ModuleRecord* module, int32_t, intptr_t)
     return 1;
 }
 
-static int32_t OpenInputSettings(ModuleRecord* module, int32_t, intptr_t)
-{
-    OpenGpibInSettings(module);
-    return 1;
-}
-
-static int32_t PrestartInput(ModuleRecord* module, int32_t, intptr_t)
+static int32_t PrestartInput(ModuleRecord* module)
 {
     return PublishSharedSettings(module->params);
 }
 
-static int32_t StartInput(ModuleRecord* module, int32_t, intptr_t)
+static int32_t StartInput(ModuleRecord* module)
 {
     GpibModuleParams* p = module->params;
-    const int count = InputChannelCount(module);
+    const int count = ClampChannelCount(module->outputCount);
     if (!CheckStartSettings(module, count, true))
         return 0;
     for (int ch = 0; ch < count; ch++) {
@@ -68,236 +61,20 @@ static int32_t StartInput(ModuleRecord* module, int32_t, intptr_t)
     return AllocChannelBuffers(module);
 }
 
-static int32_t StopInput(ModuleRecord* module, int32_t, intptr_t)
-{
-    FreeChannelBuffers(module);
-    return 1;
-}
-
-static int32_t ArmInputAction(ModuleRecord* module, int32_t wParam, intptr_t lParam)
-{
-    const int32_t kind = ActionKind(lParam);
-    if (kind != ACTION_KIND_NONE && kind != ACTION_KIND_RECV_COMMAND)
-        return 0;
-    MarkActionChannels(module->runtime->actionControlled, module->outputCount, wParam);
-    return 1;
-}
-
-// The run forces the input turn for its length, then puts back what it found.
-static int32_t RunInputAction(ModuleRecord* module, int32_t wParam, intptr_t lParam)
-{
-    if (ActionKind(lParam) != ACTION_KIND_RECV_COMMAND)
-        return 0;
-    for (int ch = 0; ch < InputChannelCount(module); ch++) {
-        if (!MaskSelects(wParam, ch))
-            continue;
-        if (InputRunFailed(RunInputChannel(module, ch, TRIGGER_ACTION))) {
-            HOST_CALL(StopExperiment)();
-            return 0;
-        }
-    }
-    return 1;
-}
-
-static int32_t ResetInputAction(ModuleRecord* module, int32_t, intptr_t)
-{
-    module->runtime->actionCount = 0;
-    for (int ch = 0; ch < GPIB_CHANNELS; ch++)
-        module->runtime->actionControlled[ch] = 0;
-    return 1;
-}
-
-static int32_t DescribeInputAction(ModuleRecord* module, int32_t wParam, intptr_t lParam)
-{
-    ActionDescription* desc = reinterpret_cast<ActionDescription*>(lParam);
-    if (!desc)
-        return 0;
-    if (desc->kind == ACTION_KIND_NONE)
-        return 1;
-    if (desc->kind != ACTION_KIND_RECV_COMMAND)
-        return 0;
-    MarkActionChannels(module->runtime->actionControlled, module->outputCount, wParam);
-    DescribeAction(desc, ACTION_NAME_IN, IDS_ACTION_IN);
-    return 1;
-}
-
-static const ModuleMessageHandler inputMessages[] = {
-    {MM_PROBE, AnswerOne},
-    {MM_CREATE, CreateInput},
-    {MM_NOTICE_102, AnswerOne},
-    {MM_SETTINGS, OpenInputSettings},
-    {MM_TAKE_BUS_SETTINGS, TakeBusSettings},
-    {MM_PRESTART, PrestartInput},
-    {MM_START, StartInput},
-    {MM_STOP, StopInput},
-    {MM_ACTION_ARM, ArmInputAction},
-    {MM_ACTION_RUN, RunInputAction},
-    {MM_REFUSED_119, AnswerZero},
-    {MM_NOTICE_120, AnswerOne},
-    {MM_NOTICE_121, AnswerOne},
-    {MM_NOTICE_122, AnswerOne},
-    {MM_ACTION_RESET, ResetInputAction},
-    {MM_ACTION_DESCRIBE, DescribeInputAction},
-    {MM_CHANNEL_QUERY, QueryOutputChannel},
+static const ModuleKind GPIB_IN_KIND = {
+    CreateInput, OpenGpibInSettings, PrestartInput, StartInput, FreeChannelBuffers,
+    InputChannelCount, RunInputChannel, InputActionFlags, nullptr,
+    ACTION_KIND_RECV_COMMAND, ACTION_NAME_IN, IDS_ACTION_IN,
 };
 
 int32_t WINAPI GpibInModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
 {
-    return DispatchModuleMessage(inputMessages, sizeof inputMessages / sizeof inputMessages[0],
-                                 module, message, wParam, lParam);
+    return ModuleProc(GPIB_IN_KIND, module, message, wParam, lParam);
 }
 
 int32_t WINAPI GpibInProcess(ModuleRecord* module)
 {
-    if (!module->isActive || bExperimentIsPaused == 1)
+    if (!module->isActive)
         return 1;
-    // The count is read again before every channel: a run may change the module.
-    for (int ch = 0; ch < InputChannelCount(module); ch++) {
-        if (module->runtime->actionControlled[ch])
-            continue;
-        if (InputRunFailed(RunInputChannel(module, ch, TRIGGER_CYCLE))) {
-            HOST_CALL(StopExperiment)();
-            return 0;
-        }
-    }
-    return 1;
-}
-
-// ---- settings dialog ----
-
-#include "extavik/gpibdlog.h"
-
-// Buttons 6 and 7 open the poll dialogs of the request mode they belong to.
-struct RequestModeButtons {
-    int32_t mode;
-    BOOL spollEnabled, ppollEnabled;
-};
-static const RequestModeButtons REQUEST_MODE_BUTTONS[] = {
-    {REQUEST_NORMAL, FALSE, FALSE},
-    {REQUEST_SPOLL, TRUE, FALSE},
-    {REQUEST_PPOLL, FALSE, TRUE},
-};
-
-static void FollowRequestMode(HWND dialog, int32_t mode)
-{
-    for (const RequestModeButtons& row : REQUEST_MODE_BUTTONS) {
-        if (row.mode != mode) continue;
-        EnableWindow(GetDlgItem(dialog, IDC_SPOLL_SETTINGS), row.spollEnabled);
-        EnableWindow(GetDlgItem(dialog, IDC_PPOLL_SETTINGS), row.ppollEnabled);
-    }
-}
-
-static void FillInChannel(HWND dialog, const GpibModuleParams* p, unsigned c)
-{
-    CheckRadioButton(dialog, IDC_REQ_NORMAL, IDC_REQ_PPOLL, p->requestMode[c]);
-    SetDlgItemField(dialog, IDC_IN_COMMAND, p->commandText[c], GPIB_COMMAND_TEXT_SIZE);
-    FollowRequestMode(dialog, p->requestMode[c]);
-}
-
-static const SettingsDialogKind GPIB_IN_SETTINGS = {IDC_IN_COMMAND, FillInChannel, nullptr};
-
-static const int IN_DISABLED_WHILE_RUNNING[] = {
-    IDC_IN_COMMAND, IDC_TIMEOUT, IDC_PRIMARY, IDC_SECONDARY, IDC_REQ_NORMAL, IDC_REQ_SPOLL, IDC_REQ_PPOLL,
-};
-// Only normal receive is offered.
-static const int IN_ALWAYS_DISABLED[] = {IDC_REQ_PPOLL, IDC_REQ_SPOLL};
-static const EditLimit IN_LIMITS[] = {
-    {IDC_CHANNEL_NAME, 20}, {IDC_MODULE_NAME, 12}, {IDC_MODULE_COMMENT, 40}, {IDC_IN_COMMAND, 800},
-    {IDC_TIMEOUT, 5}, {IDC_PRIMARY, 2}, {IDC_SECONDARY, 2},
-};
-// Fields whose focus is remembered for DLG_COPYNAMETOALL.
-static const int IN_FOCUS_TRACKED[] = {
-    IDC_IN_COMMAND, IDC_MODULE_NAME, IDC_MODULE_COMMENT, IDC_CHANNEL_NAME, IDC_PRIMARY, IDC_SECONDARY,
-};
-
-static INT_PTR InSettingsInit(HWND dialog)
-{
-    ModuleRecord* module = CurrentModule();
-    pWorkParams = module ? AllocWorkCopy(module->params, UNIT_GPIBIN, __LINE__) : nullptr;
-    if (!pWorkParams) {
-        EndDialog(dialog, 0);
-        return TRUE;
-    }
-    uiChannelCount = ChannelCountWithinBar(module->outputCount);
-    uiCurrentChannel = 0;
-    uiChannelSlots = GPIB_CHANNELS;
-    InitChannelBar(dialog);
-    FillSettingsChannel(dialog, GPIB_IN_SETTINGS, 0);
-    if (bExperimentIsRunning)
-        EnableControls(dialog, IN_DISABLED_WHILE_RUNNING, sizeof IN_DISABLED_WHILE_RUNNING / sizeof(int), FALSE);
-    EnableControls(dialog, IN_ALWAYS_DISABLED, sizeof IN_ALWAYS_DISABLED / sizeof(int), FALSE);
-    SetEditLimits(dialog, IN_LIMITS, sizeof IN_LIMITS / sizeof IN_LIMITS[0]);
-    ShowModuleTexts(dialog, module);
-    SetFocus(GetDlgItem(dialog, IDC_MODULE_NAME));
-    uiLastFocusId = 0;
-    return FALSE;
-}
-
-static INT_PTR InSettingsOk(HWND dialog)
-{
-    ModuleRecord* module = CurrentModule();
-    if (!module || !ReadBackSettingsChannel(dialog, GPIB_IN_SETTINGS, CurrentChannelIndex())) return FALSE;
-    StoreModuleTexts(dialog, module);
-    memcpy(module->params, pWorkParams, sizeof(GpibModuleParams));
-    FreeWorkCopy(&pWorkParams, UNIT_GPIBIN, __LINE__);
-    HOST_CALL(ChangeModuleSize)(module, 0, static_cast<int>(uiChannelCount));
-    EndDialog(dialog, 1);
-    return TRUE;
-}
-
-static INT_PTR InSettingsCancel(HWND dialog)
-{
-    FreeWorkCopy(&pWorkParams, UNIT_GPIBIN, __LINE__);
-    EndDialog(dialog, 0);
-    return TRUE;
-}
-
-static INT_PTR InRequestModeClicked(HWND dialog, int id)
-{
-    pWorkParams->requestMode[CurrentChannelIndex()] = id;
-    uiLastFocusId = id;
-    FollowRequestMode(dialog, id);
-    return TRUE;
-}
-
-static INT_PTR InFocusTracked(int id, int notification)
-{
-    for (int tracked : IN_FOCUS_TRACKED)
-        if (tracked == id && notification == EN_SETFOCUS) uiLastFocusId = id;
-    return FALSE;
-}
-
-static INT_PTR InSettingsCommand(HWND dialog, WPARAM wParam)
-{
-    int id = LOWORD(wParam);
-    if (!pWorkParams && id != IDC_CANCEL) return FALSE;
-    switch (id) {
-    case IDC_OK: return InSettingsOk(dialog);
-    case IDC_CANCEL: return InSettingsCancel(dialog);
-    case IDC_RECV_SETTINGS: OpenRecvSettings(dialog); return TRUE;
-    case IDC_SPOLL_SETTINGS: OpenSPollSettings(dialog); return TRUE;
-    case IDC_PPOLL_SETTINGS: OpenPPollSettings(dialog); return TRUE;
-    case IDC_HELP_BUTTON: ShowVersionBox(dialog); return TRUE;
-    case IDC_REQ_NORMAL: case IDC_REQ_SPOLL: case IDC_REQ_PPOLL: return InRequestModeClicked(dialog, id);
-    case IDC_CH_REMOVE: case IDC_CH_ADD: return SettingsChannelBarCommand(dialog, GPIB_IN_SETTINGS, id);
-    }
-    return InFocusTracked(id, HIWORD(wParam));
-}
-
-static INT_PTR CALLBACK GpibInSettingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != WM_INITDIALOG && message != WM_COMMAND && !pWorkParams) return FALSE;
-    switch (message) {
-    case WM_INITDIALOG: return InSettingsInit(dialog);
-    case WM_COMMAND: return InSettingsCommand(dialog, wParam);
-    case CTL_LBUTTONDOWN: return SettingsChannelButtonDown(dialog, GPIB_IN_SETTINGS, wParam, lParam);
-    case DLG_COPYNAMETOALL: return SettingsCopyNameToAll(dialog, GPIB_IN_SETTINGS);
-    case DLG_COPYCHANNELTOALL: return SettingsCopyChannelToAll(dialog, GPIB_IN_SETTINGS);
-    }
-    return FALSE;
-}
-
-void OpenGpibInSettings(ModuleRecord* module)
-{
-    DialogBoxParamA(g_hInstance, DLG_GPIB_IN, static_cast<HWND>(module->ownerWindow), GpibInSettingsProc, 0);
+    return RunModuleCycle(GPIB_IN_KIND, module);
 }

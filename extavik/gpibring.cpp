@@ -3,26 +3,97 @@
 // The ring is empty when the read and write indexes meet, so a ring of n entries holds at most
 // n - 1 unread values. Pure: it touches nothing but the channel block handed to it.
 #include "extavik/gpibring.h"
+#include "extavik/modtexts.h"
 
-// The ring of one channel, or null when there is none to use: a channel outside the module's
-// blocks, a missing channel block or ring, or indexes that no longer fit the capacity.
-static GpibChannelRuntime* RingChannel(ModuleRecord* module, int channel)
+uint32_t RingEntriesForKB(uint32_t kb)
+{
+    if (kb < RECV_BUFFER_KB_MIN)
+        kb = RECV_BUFFER_KB_MIN;
+    if (kb > RECV_BUFFER_KB_MAX)
+        kb = RECV_BUFFER_KB_MAX;
+    return kb * 1024 / 4 + 1;
+}
+
+void RingAttach(GpibChannelRuntime* rt, float* memory, uint32_t capacity)
+{
+    rt->ring = memory;
+    rt->ringCapacity = capacity;
+    rt->ringRead = 0;
+    rt->ringWrite = 0;
+}
+
+float* RingDetach(GpibChannelRuntime* rt)
+{
+    float* memory = rt->ring;
+    RingAttach(rt, nullptr, 0);
+    return memory;
+}
+
+uint32_t RingEntries(const GpibChannelRuntime* rt)
+{
+    return rt && rt->ring ? rt->ringCapacity : 0;
+}
+
+static GpibChannelRuntime* ChannelBlock(const ModuleRecord* module, int channel)
 {
     if (!module || channel < 0 || channel >= GPIB_CHANNELS)
         return nullptr;
-    GpibChannelRuntime* rt = module->channel[channel];
+    return module->channel[channel];
+}
+
+RingState RingStateOf(const ModuleRecord* module, int channel)
+{
+    const GpibChannelRuntime* rt = ChannelBlock(module, channel);
     if (!rt || !rt->ring || rt->ringCapacity == 0)
-        return nullptr;
+        return RING_ABSENT;
     if (rt->ringRead >= rt->ringCapacity || rt->ringWrite >= rt->ringCapacity)
-        return nullptr;
-    return rt;
+        return RING_CORRUPT;
+    return RING_USABLE;
+}
+
+// The ring of one channel, or null when it is not usable.
+static GpibChannelRuntime* RingChannel(ModuleRecord* module, int channel)
+{
+    return RingStateOf(module, channel) == RING_USABLE ? module->channel[channel] : nullptr;
+}
+
+// Free entries from the write index to the end of the memory or to the entry before ringRead.
+static uint32_t SpanRoom(const GpibChannelRuntime* rt)
+{
+    const uint32_t capacity = rt->ringCapacity, read = rt->ringRead, write = rt->ringWrite;
+    const uint32_t room = read > write ? read - write - 1 : capacity - write + read - 1;
+    return room < capacity - write ? room : capacity - write;
+}
+
+RingState RingWritableSpan(ModuleRecord* module, int channel, RingSpan* span)
+{
+    span->at = nullptr;
+    span->room = 0;
+    const RingState state = RingStateOf(module, channel);
+    if (state == RING_USABLE) {
+        GpibChannelRuntime* rt = module->channel[channel];
+        span->at = rt->ring + rt->ringWrite;
+        span->room = SpanRoom(rt);
+    }
+    return state;
+}
+
+int32_t RingCommit(ModuleRecord* module, int channel, uint32_t count)
+{
+    GpibChannelRuntime* rt = RingChannel(module, channel);
+    if (!rt || count > SpanRoom(rt))
+        return 0;
+    rt->ringWrite += count;
+    if (rt->ringWrite == rt->ringCapacity)
+        rt->ringWrite = 0;
+    return 1;
 }
 
 int32_t RingPush(ModuleRecord* module, int channel, float value)
 {
     GpibChannelRuntime* rt = RingChannel(module, channel);
     if (!rt)
-        return 1;   // no ring this run: the value has nowhere to go and nothing overflows
+        return 1;   // refused: the value has nowhere to go and nothing overflows
     rt->ring[rt->ringWrite] = value;
     if (++rt->ringWrite == rt->ringCapacity)
         rt->ringWrite = 0;

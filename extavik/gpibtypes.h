@@ -20,6 +20,12 @@ enum {
     GPIB_ACTION_MASK_WORD = 3,
 };
 
+// A channel count from a module record or a stored block, clamped to 0..16.
+inline int ClampChannelCount(int32_t count)
+{
+    return count < 0 ? 0 : count > GPIB_CHANNELS ? GPIB_CHANNELS : count;
+}
+
 // Choices are stored as the id of the dialog's radio button.
 enum {
     REQUEST_NORMAL = 1016, REQUEST_SPOLL = 1017, REQUEST_PPOLL = 1018,

@@ -20,7 +20,10 @@ template <typename Fn> inline Fn HostService(HostNameIndex index) {
 #define HOST_CALL(name) HostService<name##Fn>(HN_##name)
 // Usage: HOST_CALL(ShowWarning)(caption, text);
 
-// Source unit names passed to the host's memory and block services.
+// Source unit names passed to the host's memory and block services. They name the units as the
+// host's heap records have always shown them: the settings dialogs (gpibindlg.cpp,
+// gpiboutdlg.cpp) book under gpibin and gpibout, the channel buffers (gpibbuffers.cpp) under
+// gpibModule, the units they came from.
 #define UNIT_GPIBIN "gpibin"
 #define UNIT_GPIBOUT "gpibout"
 #define UNIT_GPIBDLOG "gpibdlog"

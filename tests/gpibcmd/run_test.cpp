@@ -1,7 +1,7 @@
 // The command language at run time, against TavkX.dll and the simulated driver: the runner and
 // WAIT, bus commands with the bytes on the bus, SEND, the gates, output timing, turns, READ and
-// the error table. The plug-in's gpibcmd and gpibModule units are linked in; the host's services
-// are recorded here, and time is the test's own tick counter.
+// the error table. The plug-in's gpibcmd, gpibboard, gpibbuffers and gpibbus units are linked in;
+// the host's services are recorded here, and time is the test's own tick counter.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string.h>
@@ -10,7 +10,8 @@
 #include "tests/tavkx/drvload.h"
 #include "extavik/cmdtexts.h"
 #include "extavik/gpibcmd.h"
-#include "extavik/gpibModule.h"
+#include "extavik/gpibboard.h"
+#include "extavik/gpibbuffers.h"
 #include "extavik/gpibbus.h"
 
 // ---- plug-in globals normally set up by SetupVrelDLL ----
@@ -410,6 +411,32 @@ TEST_F(CommandRun, ReadRingOverflow)
     params.recvBlockLength[0] = 3000;
     std::vector<char> answer(6000, 1);
     g_sim.SimQueueAnswer(kDmm, answer.data(), int32_t(answer.size()), 1);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
+    EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
+    EXPECT_EQ(g_released, 0);
+}
+
+// A ring whose indexes no longer fit its capacity is refused, when READ stores into it and when
+// it delivers values stored before: the values are reported lost, never dropped in silence.
+TEST_F(CommandRun, ReadRefusesACorruptRing)
+{
+    Script("READ");
+    Buffers();
+    channels[0].ringWrite = channels[0].ringCapacity + 5;
+    g_sim.SimQueueAnswer(kDmm, "7\n", 2, 1);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
+    EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
+    EXPECT_EQ(channels[0].ringWrite, channels[0].ringCapacity + 5) << "the ring changed nothing";
+
+    g_shown.clear();
+    channels[0].ringWrite = 0;
+    channels[0].scriptPos = 0;
+    g_offerBlock = false;
+    g_sim.SimQueueAnswer(kDmm, "8\n", 2, 1);
+    EXPECT_EQ(RunChannelScript(&module, 0), RUN_DONE);   // stored, waiting for a block
+    channels[0].ringRead = channels[0].ringCapacity;
+    g_offerBlock = true;
+    channels[0].scriptPos = 0;
     EXPECT_EQ(RunChannelScript(&module, 0), RUN_FAILED);
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_RING_OVERFLOW } }));
     EXPECT_EQ(g_released, 0);

@@ -1,4 +1,5 @@
-// The sample ring through RingPush and RingDrain, on channel blocks owned by the test.
+// The sample ring through RingPush, RingDrain and the writable span with its commit, on channel
+// blocks owned by the test.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <vector>
@@ -106,6 +107,68 @@ TEST(Ring, NoRingStoresNothingAndDrainsNothing)
         EXPECT_EQ(full, 0);
         EXPECT_EQ(out[0], -1.0f);
         EXPECT_EQ(r.storage[0], -99.0f);
+    }
+}
+
+// Values written into the writable span and committed drain like pushed ones; the span ends at
+// the end of the memory and before the oldest unread value.
+TEST(Ring, SpanAndCommitWrapAroundTheUnreadValues)
+{
+    RingFixture r(5);
+    RingSpan span;
+    ASSERT_EQ(RingWritableSpan(&r.module, 2, &span), RING_USABLE);
+    EXPECT_EQ(span.at, r.storage.data());
+    EXPECT_EQ(span.room, 4u);
+    for (int i = 0; i < 3; i++)
+        span.at[i] = float(i);
+    EXPECT_EQ(RingCommit(&r.module, 2, 3), 1);
+    int32_t full;
+    EXPECT_EQ(r.Drain(10, &full), (std::vector<float>{0, 1, 2}));
+
+    ASSERT_EQ(RingWritableSpan(&r.module, 2, &span), RING_USABLE);   // read and write at 3
+    EXPECT_EQ(span.at, r.storage.data() + 3);
+    EXPECT_EQ(span.room, 2u) << "up to the end of the memory";
+    span.at[0] = 3;
+    span.at[1] = 4;
+    EXPECT_EQ(RingCommit(&r.module, 2, 2), 1);
+    ASSERT_EQ(RingWritableSpan(&r.module, 2, &span), RING_USABLE);
+    EXPECT_EQ(span.at, r.storage.data());
+    EXPECT_EQ(span.room, 2u) << "one entry stays free before the unread values";
+    EXPECT_EQ(RingCommit(&r.module, 2, 3), 0) << "more than the span";
+    span.at[0] = 5;
+    span.at[1] = 6;
+    EXPECT_EQ(RingCommit(&r.module, 2, 2), 1);
+    ASSERT_EQ(RingWritableSpan(&r.module, 2, &span), RING_USABLE);
+    EXPECT_EQ(span.room, 0u) << "full";
+    EXPECT_EQ(r.Drain(10, &full), (std::vector<float>{3, 4, 5, 6}));
+    EXPECT_EQ(r.storage[5], -99.0f) << "nothing past the ring";
+}
+
+// A ring that cannot be used hands out no span and takes no commit; corrupt indexes stay as
+// they are for the caller to report.
+TEST(Ring, SpanAndCommitRefuseRingsTheyCannotUse)
+{
+    struct Case { const char* what; int channel; bool dropRing; uint32_t writeIndex; RingState state; };
+    const Case cases[] = {
+        {"no ring", 2, true, 0, RING_ABSENT},
+        {"channel above range", 16, false, 0, RING_ABSENT},
+        {"channel without block", 3, false, 0, RING_ABSENT},
+        {"write index past capacity", 2, false, 4, RING_CORRUPT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RingFixture r(4);
+        if (c.dropRing)
+            r.channel.ring = nullptr;
+        r.channel.ringWrite = c.writeIndex;
+        RingSpan span = {r.storage.data(), 9};
+        EXPECT_EQ(RingStateOf(&r.module, c.channel), c.state);
+        EXPECT_EQ(RingWritableSpan(&r.module, c.channel, &span), c.state);
+        EXPECT_EQ(span.at, nullptr);
+        EXPECT_EQ(span.room, 0u);
+        EXPECT_EQ(RingCommit(&r.module, c.channel, 1), 0);
+        EXPECT_EQ(r.channel.ringWrite, c.writeIndex);
+        EXPECT_EQ(r.channel.ringRead, 0u);
     }
 }
 
