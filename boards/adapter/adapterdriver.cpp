@@ -214,12 +214,10 @@ extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
     return core.Entry("TavkGetStatus", board, [] { return 0x0001; });
 }
 
-// An adapter has no board resources to report: the block is filled with zeros.
+// An adapter has no board resources to report.
 extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block)
 {
-    if (!block || boardNumber != 0) return core.Fail(TAVK_ERR_ARGUMENT);
-    memset(block, 0, TAVK_RESOURCE_BLOCK_SIZE);
-    return core.Done(true);
+    return core.NoResources(boardNumber, block);
 }
 
 // Modes 0 and 1: the adapter is controller; 2 (a device) is not what this driver drives.

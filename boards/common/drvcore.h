@@ -34,6 +34,8 @@ struct DriverCore {
         if (ok) lastError = 0;
         return ok ? 1 : 0;
     }
+    // TavkGetResource of a board with no resources of its own to report: the block is zeros.
+    int32_t NoResources(uint32_t boardNumber, void* block);
     // Every entry point but TavkCreate and TavkGetResource needs the open board.
     bool BoardOk(uint32_t board)
     {

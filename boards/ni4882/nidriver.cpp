@@ -193,12 +193,10 @@ extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
     });
 }
 
-// An NI board has no resources of its own to report: the block is filled with zeros.
+// An NI board has no resources of its own to report.
 extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block)
 {
-    if (!block || boardNumber != 0) return core.Fail(TAVK_ERR_ARGUMENT);
-    memset(block, 0, TAVK_RESOURCE_BLOCK_SIZE);
-    return core.Done(true);
+    return core.NoResources(boardNumber, block);
 }
 
 // Modes 0 and 1 make the board system controller (and so controller in charge), 2 a device.
