@@ -193,14 +193,14 @@ int32_t BusInit(uint32_t address, uint32_t mode, uint32_t bufferSize)
 // Time-out in milliseconds; 0 means no limit, which the bench models as one hour.
 int32_t BusSetTime(uint32_t time)
 {
-    if (time > 3600000) return Fail(TAVK_ERR_ARGUMENT);
-    Sim().board.timeoutMs = time == 0 ? 3600000 : time;
+    if (time > TAVK_TIME_MAX_MS) return Fail(TAVK_ERR_ARGUMENT);
+    Sim().board.timeoutMs = time == 0 ? uint32_t(TAVK_TIME_MAX_MS) : time;
     return Done();
 }
 
 int32_t BusSetEos(uint32_t mode, uint32_t flag)
 {
-    if (mode > 3 || flag > 1) return Fail(TAVK_ERR_ARGUMENT);
+    if (!TavkEosArgumentsValid(mode, flag)) return Fail(TAVK_ERR_ARGUMENT);
     Sim().board.eosMode = mode;
     Sim().board.eosFlag = flag;
     return Done();

@@ -13,6 +13,18 @@ enum {
     TAVK_ERR_NO_LISTENER = 10,
 };
 
+// The arguments every driver takes: TavkSetTime up to an hour (0: no limit), TavkSetEos modes
+// 0..3 with flag 0 or 1. Beyond them a driver fails with TAVK_ERR_ARGUMENT.
+enum {
+    TAVK_TIME_MAX_MS = 3600000,
+    TAVK_EOS_MODE_MAX = 3,
+    TAVK_EOS_FLAG_MAX = 1,
+};
+inline bool TavkEosArgumentsValid(uint32_t mode, uint32_t flag)
+{
+    return mode <= TAVK_EOS_MODE_MAX && flag <= TAVK_EOS_FLAG_MAX;
+}
+
 // Status word bits.
 enum {
     TAVK_STATUS_TALKER = 0x0400,

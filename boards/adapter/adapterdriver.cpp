@@ -235,7 +235,7 @@ extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mo
 extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
 {
     return core.Entry("TavkSetTime", board, [=] {
-        if (time > 3600000) return core.Fail(TAVK_ERR_ARGUMENT);
+        if (time > TAVK_TIME_MAX_MS) return core.Fail(TAVK_ERR_ARGUMENT);
         d.timeMs = time;
         return core.Done(Ready());
     }, [=] { return std::string("(" + std::to_string(time) + ")"); });
@@ -244,7 +244,7 @@ extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
 extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
 {
     return core.Entry("TavkSetEos", board, [=] {
-        if (mode > 3 || flag > 1) return core.Fail(TAVK_ERR_ARGUMENT);
+        if (!TavkEosArgumentsValid(mode, flag)) return core.Fail(TAVK_ERR_ARGUMENT);
         d.eosMode = mode;
         d.eosFlag = flag;
         return core.Done(Ready());

@@ -213,7 +213,7 @@ extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mo
 extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
 {
     return core.Entry("TavkSetTime", board, [=] {
-        if (time > NI_DRIVER_TIME_MAX_MS) return core.Fail(TAVK_ERR_ARGUMENT);
+        if (time > TAVK_TIME_MAX_MS) return core.Fail(TAVK_ERR_ARGUMENT);
         return core.Done(Config(NI_IBC_TMO, NiTimeoutCode(time)));
     }, [=] { return std::string("(" + std::to_string(time) + ")"); });
 }
@@ -221,7 +221,7 @@ extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
 extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
 {
     return core.Entry("TavkSetEos", board, [=] {
-        if (mode > 3 || flag > 1) return core.Fail(TAVK_ERR_ARGUMENT);
+        if (!TavkEosArgumentsValid(mode, flag)) return core.Fail(TAVK_ERR_ARGUMENT);
         d.eosMode = mode;
         d.eosFlag = flag;
         return core.Done(Config(NI_IBC_EOS, NiEosValue(mode, flag)));

@@ -16,7 +16,6 @@ enum {
 // The settings file beside the driver: {"board": "GPIB1", "trace": "C:\\ni-trace.txt"}.
 #define NI_SETTINGS_FILE "tavk_ni.json"
 enum { NI_BOARD_INDEX_MAX = 99 };
-enum { NI_DRIVER_TIME_MAX_MS = 3600000 };
 
 // The index of a board name "GPIB0" .. "GPIB99" (any case), -1 for anything else.
 inline int NiBoardIndex(const std::string& name)

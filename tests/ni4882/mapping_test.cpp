@@ -197,7 +197,7 @@ TEST_F(NiMapping, ErrorsMapToDriverNumbers)
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_TIMEOUT);
     EXPECT_EQ(b.TavkSendDataC(b.board, 17, "x", 1), 0);
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_NO_LISTENER);
-    EXPECT_EQ(b.TavkSetTime(b.board, NI_DRIVER_TIME_MAX_MS + 1), 0);
+    EXPECT_EQ(b.TavkSetTime(b.board, TAVK_TIME_MAX_MS + 1), 0);
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
 }
 
