@@ -76,15 +76,11 @@ struct Driver {
     bool Bind(HMODULE tavk, HMODULE nilib)
     {
         bool all = tavk != nullptr;
-#define DRIVER_BIND(n) \
-    n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavk, #n))); \
-    all = all && n;
+#define DRIVER_BIND(n) all = modulefiles::Resolve(tavk, #n, n) && all;
         TAVK_ENTRY_LIST(DRIVER_BIND)
 #undef DRIVER_BIND
         if (!nilib) return all && (viaAdapter || sim.Bind(tavk));   // the adapter's bench is in its simulator
-#define NI_BIND(n) \
-    n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(nilib, #n))); \
-    all = all && n;
+#define NI_BIND(n) all = modulefiles::Resolve(nilib, #n, n) && all;
         NI_FUNCTION_LIST(NI_BIND)
 #undef NI_BIND
         ni = true;

@@ -16,6 +16,15 @@ inline std::string ProgramDirectory()
     return slash == std::string::npos ? std::string(".\\") : dir.substr(0, slash + 1);
 }
 
+// Resolves an export of lib into a typed function pointer: null, and false, when lib is null or
+// does not export name.
+template <typename Fn>
+inline bool Resolve(HMODULE lib, const char* name, Fn& slot)
+{
+    slot = lib ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(lib, name))) : nullptr;
+    return slot != nullptr;
+}
+
 // FreeLibrary until no module of that name is loaded (bounded, in case the loader pins it); a
 // loaded module name is reused by the loader, so switching libraries needs the old one gone.
 inline bool UnloadAll(const char* moduleName)

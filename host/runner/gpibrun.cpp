@@ -118,15 +118,19 @@ SimAdvanceTimeFn BoardClock()
     if (!driver) driver = GetModuleHandleA("adaptersim.dll");
     if (!driver) driver = GetModuleHandleA("tavk.dll");
     if (!driver) return nullptr;
-    if (auto cost = reinterpret_cast<SimSetOpCostFn>(reinterpret_cast<void*>(GetProcAddress(driver, "SimSetOpCost")))) cost(0);
-    return reinterpret_cast<SimAdvanceTimeFn>(reinterpret_cast<void*>(GetProcAddress(driver, "SimAdvanceTime")));
+    SimSetOpCostFn cost;
+    if (modulefiles::Resolve(driver, "SimSetOpCost", cost)) cost(0);
+    SimAdvanceTimeFn advance;
+    modulefiles::Resolve(driver, "SimAdvanceTime", advance);
+    return advance;
 }
 
 // The adapter simulator on a loopback port of its own, and the adapter-backed driver told to use it.
 bool StartAdapter(const std::string& bin)
 {
     HMODULE sim = LoadLibraryA((bin + "adaptersim\\adaptersim.dll").c_str());
-    auto start = sim ? reinterpret_cast<decltype(&AdapterSimStart)>(reinterpret_cast<void*>(GetProcAddress(sim, "AdapterSimStart"))) : nullptr;
+    decltype(&AdapterSimStart) start;
+    modulefiles::Resolve(sim, "AdapterSimStart", start);
     int32_t port = 0;
     if (!start || !start(&port)) {
         fprintf(stderr, "gpibrun: the adapter simulator cannot be started (error %lu)\n", GetLastError());

@@ -36,7 +36,7 @@ struct AdapterBench {
         }
         tavk = LoadLibraryA("tavk.dll");
         if (!tavk) return false;
-#define ADAPTER_DRV_BIND(n) n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavk, #n)));
+#define ADAPTER_DRV_BIND(n) modulefiles::Resolve(tavk, #n, n);
         TAVK_ENTRY_LIST(ADAPTER_DRV_BIND)
 #undef ADAPTER_DRV_BIND
         return true;

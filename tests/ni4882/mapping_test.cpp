@@ -24,7 +24,7 @@ struct NiDriverBench {
         nilib = libName ? LoadLibraryA(libName) : nullptr;
         tavk = LoadLibraryA("tavk.dll");
         if (!tavk) return false;
-#define NI_DRV_BIND(n) n = reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavk, #n)));
+#define NI_DRV_BIND(n) modulefiles::Resolve(tavk, #n, n);
         TAVK_ENTRY_LIST(NI_DRV_BIND)
 #undef NI_DRV_BIND
         return !nilib || sim.Bind(nilib);

@@ -2,6 +2,7 @@
 // device turns between them, through the real plug-in and the simulated bench.
 #include "tests/plugin_run/runfixture.h"
 #include "extavik/gpibcmd.h"
+#include "host/modulefiles.h"
 
 namespace {
 
@@ -14,9 +15,8 @@ protected:
     {
         HMODULE tavkx = GetModuleHandleA("TavkX.dll");
         ASSERT_NE(tavkx, nullptr);
-        ppollConfig = reinterpret_cast<decltype(ppollConfig)>(reinterpret_cast<void*>(GetProcAddress(tavkx, "GpibPPollConfig")));
-        ppollUnconfigAll = reinterpret_cast<decltype(ppollUnconfigAll)>(
-            reinterpret_cast<void*>(GetProcAddress(tavkx, "GpibPPollUConfigAll")));
+        modulefiles::Resolve(tavkx, "GpibPPollConfig", ppollConfig);
+        modulefiles::Resolve(tavkx, "GpibPPollUConfigAll", ppollUnconfigAll);
         ASSERT_NE(ppollConfig, nullptr);
         ASSERT_NE(ppollUnconfigAll, nullptr);
     }

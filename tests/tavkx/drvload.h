@@ -29,9 +29,7 @@ struct SimControl {
     bool Bind(HMODULE tavk)
     {
         bool all = tavk != nullptr;
-#define SIM_CONTROL_BIND(n) \
-    n = tavk ? reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavk, #n))) : nullptr; \
-    all = all && n;
+#define SIM_CONTROL_BIND(n) all = modulefiles::Resolve(tavk, #n, n) && all;
         SIM_CONTROL_LIST(SIM_CONTROL_BIND)
 #undef SIM_CONTROL_BIND
         return all;
@@ -71,9 +69,7 @@ struct AdapterControl {
     bool Bind(HMODULE lib)
     {
         bool all = lib != nullptr;
-#define ADAPTER_CONTROL_BIND(n) \
-    n = lib ? reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(lib, #n))) : nullptr; \
-    all = all && n;
+#define ADAPTER_CONTROL_BIND(n) all = modulefiles::Resolve(lib, #n, n) && all;
         ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_BIND)
 #undef ADAPTER_CONTROL_BIND
         return all;
@@ -169,9 +165,7 @@ struct GpibExports {
     bool Bind(HMODULE tavkx)
     {
         bool all = tavkx != nullptr;
-#define GPIB_EXPORT_BIND(n) \
-    n = tavkx ? reinterpret_cast<decltype(n)>(reinterpret_cast<void*>(GetProcAddress(tavkx, #n))) : nullptr; \
-    all = all && n;
+#define GPIB_EXPORT_BIND(n) all = modulefiles::Resolve(tavkx, #n, n) && all;
         GPIB_EXPORT_LIST(GPIB_EXPORT_BIND)
 #undef GPIB_EXPORT_BIND
         return all;
