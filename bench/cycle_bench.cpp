@@ -22,7 +22,7 @@
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
 #include "host/pluginstart.h"
-#include "extavik/entry.h"
+#include "extavik/host/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
 

@@ -2,8 +2,8 @@
 // answer, skipped bytes, data type, mask text) and random answer bytes, held in a buffer of
 // exactly the received length, go into a ring of random capacity and fill level. The values
 // must equal those of a model decoder, and the ring must then hold what a model ring holds.
-#include "extavik/gpibconvert.h"
-#include "extavik/gpibring.h"
+#include "extavik/data/gpibconvert.h"
+#include "extavik/data/gpibring.h"
 #include "fuzz/fuzzcheck.h"
 #include "fuzz/models.h"
 #include <stdint.h>

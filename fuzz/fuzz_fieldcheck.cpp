@@ -1,7 +1,7 @@
 // Fuzz target: the dialogs' field checks on any text a 22-byte field buffer can hold, against
 // a table of known texts and verdicts and a model built on the C library's strtoll and strtod.
-#include "extavik/fieldcheck.h"
-#include "extavik/gpibfields.h"
+#include "extavik/data/fieldcheck.h"
+#include "extavik/data/gpibfields.h"
 #include "fuzz/fuzzcheck.h"
 #include "fuzz/models.h"
 #include <ctype.h>

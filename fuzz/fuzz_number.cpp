@@ -1,7 +1,7 @@
 // Fuzz target: ParseAsciiNumber on any bytes, held in a buffer of exactly their length. The
 // value and the end position must equal those of the C library's strtod on the copied number
 // characters, with d and D read as exponent letters.
-#include "extavik/gpibconvert.h"
+#include "extavik/data/gpibconvert.h"
 #include "fuzz/fuzzcheck.h"
 #include "fuzz/models.h"
 #include <float.h>

@@ -1,7 +1,7 @@
 // Fuzz target: the command script parser on any bytes of a script field, NUL-terminated or not.
 // Every parsed argument must lie inside the field, and the result must equal a model parser
 // written straight from the line grammar.
-#include "extavik/gpibparse.h"
+#include "extavik/script/gpibparse.h"
 #include "fuzz/fuzzcheck.h"
 #include <stdint.h>
 #include <string.h>

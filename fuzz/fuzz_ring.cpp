@@ -2,7 +2,7 @@
 // model queue with the same overflow rule (the push that would fill the ring loses every unread
 // value and the ring reads as empty). Drains write into destinations of exactly their maximum
 // count; calls for channels without a ring must change nothing.
-#include "extavik/gpibring.h"
+#include "extavik/data/gpibring.h"
 #include "fuzz/fuzzcheck.h"
 #include <stdint.h>
 #include <string.h>

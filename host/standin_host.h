@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "extavik/hostservices.h"
+#include "extavik/host/hostservices.h"
 
 namespace standin {
 

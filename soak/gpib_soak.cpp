@@ -13,7 +13,7 @@
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
 #include "host/pluginstart.h"
-#include "extavik/entry.h"
+#include "extavik/host/entry.h"
 #include "host/standin_host.h"
 #include "tests/faults/labbench.h"
 

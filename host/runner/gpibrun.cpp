@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "extavik/entry.h"
+#include "extavik/host/entry.h"
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
 #include "host/runner/plot.h"

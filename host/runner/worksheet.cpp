@@ -6,7 +6,7 @@
 #include <sstream>
 #include <cmath>
 #include <nlohmann/json.hpp>
-#include "extavik/modtexts.h"
+#include "extavik/texts/modtexts.h"
 
 using nlohmann::json;
 

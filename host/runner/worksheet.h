@@ -5,8 +5,8 @@
 #include <stdint.h>
 #include <string>
 #include <vector>
-#include "extavik/gpibfields.h"
-#include "extavik/hostabi.h"
+#include "extavik/data/gpibfields.h"
+#include "extavik/host/hostabi.h"
 
 // One settable worksheet field: a row of the plug-in's field table, or the module comment, which
 // the module record holds (inRecord).

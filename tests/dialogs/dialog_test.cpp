@@ -6,8 +6,8 @@
 #include <string.h>
 #include <string>
 
-#include "extavik/dlgtexts.h"
-#include "extavik/resources/resource.h"
+#include "extavik/texts/dlgtexts.h"
+#include "extavik/ui/resources/resource.h"
 #include "tests/dialogs/dialogtest.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
-#include "extavik/entry.h"
+#include "extavik/host/entry.h"
 #include "host/standin_host.h"
 #include "tests/support/pluginfixture.h"
 

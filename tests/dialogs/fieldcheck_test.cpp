@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-#include "extavik/fieldcheck.h"
+#include "extavik/data/fieldcheck.h"
 
 namespace {
 

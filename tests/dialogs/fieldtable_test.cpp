@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "extavik/dlgtexts.h"
-#include "extavik/gpibfields.h"
-#include "extavik/resources/resource.h"
+#include "extavik/texts/dlgtexts.h"
+#include "extavik/data/gpibfields.h"
+#include "extavik/ui/resources/resource.h"
 #include "host/runner/worksheet.h"
 #include "tests/dialogs/dialogtest.h"
 

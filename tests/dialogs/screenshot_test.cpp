@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "extavik/resources/resource.h"
+#include "extavik/ui/resources/resource.h"
 #include "host/runner/pngfile.h"
 #include "tests/dialogs/dialogtest.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "extavik/resources/resource.h"
+#include "extavik/ui/resources/resource.h"
 #include "host/runner/worksheet.h"
 #include "tests/dialogs/dialogtest.h"
 #include "tests/tavkx/drvload.h"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "extavik/cmdtexts.h"
-#include "extavik/dlgtexts.h"
-#include "extavik/gpibfields.h"
-#include "extavik/gpibparse.h"
-#include "extavik/modtexts.h"
-#include "extavik/sendcmd.h"
+#include "extavik/texts/cmdtexts.h"
+#include "extavik/texts/dlgtexts.h"
+#include "extavik/data/gpibfields.h"
+#include "extavik/script/gpibparse.h"
+#include "extavik/texts/modtexts.h"
+#include "extavik/script/sendcmd.h"
 #include "host/modulefiles.h"
 #include "interfaces/bustext.h"
 #include "tests/support/childrun.h"

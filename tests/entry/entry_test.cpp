@@ -1,9 +1,9 @@
 // Loading EXTAVIK.dll into the stand-in host: host binding, defined variables, the maker's menu,
 // the module classes and the button window classes, and the clean-up at finish.
 #include <string.h>
-#include "extavik/entry.h"
-#include "extavik/controls.h"
-#include "extavik/resources/resource.h"
+#include "extavik/host/entry.h"
+#include "extavik/ui/controls.h"
+#include "extavik/ui/resources/resource.h"
 #include "tests/support/pluginfixture.h"
 
 using testsupport::DEFAULT_BOARD;

@@ -1,7 +1,7 @@
 // An experiment run of the stand-in host with the real plug-in: start messages, cycles on the
 // simulated clock, the variables the plug-in sees, and the ways a run ends.
 #include <string.h>
-#include "extavik/entry.h"
+#include "extavik/host/entry.h"
 #include "tests/support/pluginfixture.h"
 
 using testsupport::DEFAULT_BOARD;

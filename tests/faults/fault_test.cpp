@@ -4,8 +4,8 @@
 // stop, and no value delivered twice or out of order.
 #include <map>
 #include <set>
-#include "extavik/cmdtexts.h"
-#include "extavik/resources/resource.h"
+#include "extavik/texts/cmdtexts.h"
+#include "extavik/ui/resources/resource.h"
 #include "tests/faults/labbench.h"
 #include "tests/modules/pluginbench.h"
 

@@ -6,7 +6,7 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
-#include "extavik/gpibtypes.h"
+#include "extavik/data/gpibtypes.h"
 #include <string.h>
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"

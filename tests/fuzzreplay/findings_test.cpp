@@ -3,7 +3,7 @@
 #include <string.h>
 #include <vector>
 
-#include "extavik/gpibconvert.h"
+#include "extavik/data/gpibconvert.h"
 
 namespace {
 

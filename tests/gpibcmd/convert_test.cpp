@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 #include <vector>
-#include "extavik/gpibconvert.h"
+#include "extavik/data/gpibconvert.h"
 
 namespace {
 

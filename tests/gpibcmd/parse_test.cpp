@@ -3,7 +3,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "extavik/gpibparse.h"
+#include "extavik/script/gpibparse.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 #include "tests/tavkx/drvload.h"
-#include "extavik/cmdtexts.h"
-#include "extavik/gpibcmd.h"
-#include "extavik/gpibboard.h"
-#include "extavik/gpibbuffers.h"
-#include "extavik/gpibbus.h"
+#include "extavik/texts/cmdtexts.h"
+#include "extavik/script/gpibcmd.h"
+#include "extavik/module/gpibboard.h"
+#include "extavik/module/gpibbuffers.h"
+#include "extavik/module/gpibbus.h"
 
 // ---- plug-in globals normally set up by SetupVrelDLL ----
 

@@ -1,9 +1,9 @@
 // Binding of TavkX.dll at plug-in setup, through SetupVrelDLL of the stand-in host, over the
 // driver variants: the three refusals with their messages, a working bench, a second binding.
 #include <stdio.h>
-#include "extavik/gpibboard.h"
-#include "extavik/modtexts.h"
-#include "extavik/resources/resource.h"
+#include "extavik/module/gpibboard.h"
+#include "extavik/texts/modtexts.h"
+#include "extavik/ui/resources/resource.h"
 #include "tests/modules/pluginbench.h"
 
 namespace {

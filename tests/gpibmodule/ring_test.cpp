@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 #include <vector>
-#include "extavik/gpibring.h"
+#include "extavik/data/gpibring.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <limits>
 #include <stdio.h>
 #include <algorithm>
-#include "extavik/modtexts.h"
+#include "extavik/texts/modtexts.h"
 #include "tests/modules/pluginbench.h"
 
 namespace {

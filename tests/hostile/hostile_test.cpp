@@ -8,10 +8,10 @@
 #include <limits>
 #include <random>
 #include <set>
-#include "extavik/cmdtexts.h"
-#include "extavik/dlgtexts.h"
-#include "extavik/modtexts.h"
-#include "extavik/resources/resource.h"
+#include "extavik/texts/cmdtexts.h"
+#include "extavik/texts/dlgtexts.h"
+#include "extavik/texts/modtexts.h"
+#include "extavik/ui/resources/resource.h"
 #include "tests/faults/labbench.h"
 #include "tests/modules/pluginbench.h"
 

@@ -1,8 +1,8 @@
 // The module messages of GPIB-IN and GPIB-OUT as the host sends them, grouped by message.
 #include <stdio.h>
-#include "extavik/cmdtexts.h"
-#include "extavik/modtexts.h"
-#include "extavik/resources/resource.h"
+#include "extavik/texts/cmdtexts.h"
+#include "extavik/texts/modtexts.h"
+#include "extavik/ui/resources/resource.h"
 #include "tests/modules/pluginbench.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 #include "host/dialogdriver.h"
 #include "tests/support/heapcheck.h"
-#include "extavik/entry.h"
+#include "extavik/host/entry.h"
 #include "host/standin_host.h"
 #include "tests/tavkx/drvload.h"
 

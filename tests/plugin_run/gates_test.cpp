@@ -1,7 +1,7 @@
 // Request gates of GPIB-IN channels, the output timing of always-mode GPIB-OUT channels and the
 // device turns between them, through the real plug-in and the simulated bench.
 #include "tests/plugin_run/runfixture.h"
-#include "extavik/gpibcmd.h"
+#include "extavik/script/gpibcmd.h"
 #include "host/modulefiles.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 #include "interfaces/tavkdrv.h"
-#include "extavik/cmdtexts.h"
+#include "extavik/texts/cmdtexts.h"
 #include "tests/modules/pluginbench.h"
 
 constexpr int32_t ACTION_KIND_IN = 14;

@@ -1,0 +1,40 @@
+// What the GPIB-IN and GPIB-OUT module types share: the per-type descriptor, the message table
+// and host-action handling it drives, the processing cycle, creation defaults and start checks.
+// The board binding lives in gpibboard, the channel buffers in gpibbuffers, the bus rows in gpibbus.
+#pragma once
+#include "extavik/host/plugin.h"
+#include "extavik/script/gpibcmd.h"
+
+// One module type: the pieces in which GPIB-IN and GPIB-OUT differ.
+struct ModuleKind {
+    int32_t (*create)(ModuleRecord* module);       // MM_CREATE; 0 when the user cancels
+    void (*openSettings)(ModuleRecord* module);    // MM_SETTINGS
+    int32_t (*prestart)(ModuleRecord* module);     // MM_PRESTART
+    int32_t (*start)(ModuleRecord* module);        // MM_START; 0 refuses the start
+    void (*stop)(ModuleRecord* module);            // MM_STOP
+    int32_t (*channelCount)(const ModuleRecord* module);   // as stored, not clamped
+    RunResult (*runChannel)(ModuleRecord* module, int channel, int trigger);
+    int32_t* (*actionFlags)(ModuleRecord* module); // channels only host actions run
+    bool (*mayArm)(const ModuleRecord* module);    // null: MM_ACTION_ARM always may mark
+    int32_t actionKind;                            // the host action the type serves
+    const char* actionName;                        // and its description
+    int32_t actionTextId;
+};
+
+// The module procedure of a type: runs the shared row for message, or passes the message on to
+// the host's PerformDefaultAction.
+int32_t ModuleProc(const ModuleKind& kind, ModuleRecord* module, uint32_t message, int32_t wParam,
+                   intptr_t lParam);
+// One processing cycle: runs, in order, the channels no host action controls (the count read
+// again before each); a failed run stops the experiment and gives 0.
+int32_t RunModuleCycle(const ModuleKind& kind, ModuleRecord* module);
+
+// Writes the per-channel creation defaults of all 16 channels, named "<display name> <ch>".
+void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script);
+
+// Refuses an experiment start whose own address, channel addresses (below count) or, with
+// checkBuffers, receive buffer sizes or request intervals lie outside the start ranges of the
+// field table (gpibfields.h); shows which one and returns 0.
+int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers);
+// Clears the run state of channel ch before its script is parsed again.
+void ResetChannelRun(GpibChannelRuntime* rt);

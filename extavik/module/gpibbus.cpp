@@ -1,0 +1,182 @@
+// The bus: shared settings rows, request intervals, device turns and requested-read ticks.
+#include "extavik/module/gpibbus.h"
+#include <string.h>
+
+namespace {
+
+// One own address's share of the bus.
+struct BusRow {
+    int32_t inputMode[GPIB_CHANNELS];
+    int16_t ppollLine[GPIB_CHANNELS];
+    int16_t ppollSense[GPIB_CHANNELS];
+    int32_t timeout;
+    double requestInterval[GPIB_CHANNELS];   // seconds, published at GPIB-IN start
+    uint8_t turn[GPIB_BUS_DEVICES];
+    uint32_t requestTick[GPIB_BUS_DEVICES];
+};
+
+BusRow rows[GPIB_BUS_ROWS];
+
+enum { SHARED_DEFAULT_TIMEOUT = 4, SHARED_DEFAULT_PPOLL_LINE = 0 };
+
+// The turn each output mode needs, and the one its pass leaves.
+struct OutputModeTurn {
+    int32_t outMode;
+    DeviceTurn required;
+    DeviceTurn after;
+};
+
+const OutputModeTurn OutputModeTurns[] = {
+    { OUT_MODE_ALWAYS, DEVICE_OUTPUT_TURN, DEVICE_INPUT_TURN },
+    { OUT_MODE_AT_START, DEVICE_IDLE, DEVICE_OUTPUT_TURN },
+    { OUT_MODE_AT_END, DEVICE_FINAL_TURN, DEVICE_FINAL_TURN },
+};
+
+const OutputModeTurn* FindOutputMode(int32_t outMode)
+{
+    for (const OutputModeTurn& m : OutputModeTurns)
+        if (m.outMode == outMode)
+            return &m;
+    return nullptr;
+}
+
+void SetTurn(BusSlot slot, DeviceTurn turn)
+{
+    rows[slot.row].turn[slot.device] = turn;
+}
+
+} // namespace
+
+// ---- bus settings rows ----
+
+void ResetSharedSettings()
+{
+    for (BusRow& row : rows) {
+        row.timeout = SHARED_DEFAULT_TIMEOUT;
+        for (int c = 0; c < GPIB_CHANNELS; c++) {
+            row.inputMode[c] = REQUEST_NORMAL;
+            row.ppollLine[c] = SHARED_DEFAULT_PPOLL_LINE;
+            row.ppollSense[c] = PPOLL_SENSE_1;
+        }
+    }
+}
+
+// A block whose own address has no row neither publishes nor takes: the start refuses it.
+int32_t PublishSharedSettings(GpibModuleParams* p)
+{
+    if (!p || !IsBusIndex(p->myAddress))
+        return 1;
+    BusRow& row = rows[p->myAddress];
+    row.timeout = p->busTimeout;
+    for (int c = 0; c < GPIB_CHANNELS; c++) {
+        row.inputMode[c] = p->requestMode[c];
+        row.ppollLine[c] = p->ppollLine[c];
+        row.ppollSense[c] = p->ppollSense[c];
+    }
+    return 1;
+}
+
+int32_t TakeSharedSettings(GpibModuleParams* p)
+{
+    if (!p || !IsBusIndex(p->myAddress))
+        return 1;
+    const BusRow& row = rows[p->myAddress];
+    p->busTimeout = row.timeout;
+    for (int c = 0; c < GPIB_CHANNELS; c++) {
+        p->requestMode[c] = row.inputMode[c];
+        p->ppollLine[c] = row.ppollLine[c];
+        p->ppollSense[c] = row.ppollSense[c];
+    }
+    return 1;
+}
+
+void PublishRequestInterval(const GpibModuleParams* p, int ch)
+{
+    if (IsBusIndex(p->myAddress))
+        rows[p->myAddress].requestInterval[ch] = p->requestInterval[ch];
+}
+
+double SharedRequestInterval(int32_t row, int ch)
+{
+    return rows[row].requestInterval[ch];
+}
+
+bool RowChannelPollsInParallel(int32_t r, int ch, int16_t* line, int* sense)
+{
+    const BusRow& row = rows[r];
+    if (row.inputMode[ch] != REQUEST_PPOLL)
+        return false;
+    *line = row.ppollLine[ch];
+    *sense = row.ppollSense[ch] == PPOLL_SENSE_1 ? 1 : 0;
+    return true;
+}
+
+// ---- devices of a row ----
+
+bool FindChannelSlot(const GpibModuleParams* p, int ch, BusSlot* slot)
+{
+    const int device = p->addr[ch].primaryAddress;
+    if (!IsBusIndex(p->myAddress) || !IsBusIndex(device))
+        return false;
+    slot->row = p->myAddress;
+    slot->device = int16_t(device);
+    return true;
+}
+
+DeviceTurn TurnOf(BusSlot slot)
+{
+    return DeviceTurn(rows[slot.row].turn[slot.device]);
+}
+
+bool TurnForOutputMode(int32_t outMode, DeviceTurn* turn)
+{
+    const OutputModeTurn* m = FindOutputMode(outMode);
+    if (m)
+        *turn = m->required;
+    return m != nullptr;
+}
+
+void EndInputPass(BusSlot slot)
+{
+    SetTurn(slot, DEVICE_OUTPUT_TURN);
+}
+
+void EndOutputPass(BusSlot slot, int32_t outMode)
+{
+    if (const OutputModeTurn* m = FindOutputMode(outMode))
+        SetTurn(slot, m->after);
+}
+
+void GiveFinalTurn(BusSlot slot)
+{
+    SetTurn(slot, DEVICE_FINAL_TURN);
+}
+
+DeviceTurn ForceTurnForAction(BusSlot slot, DeviceTurn needed)
+{
+    const DeviceTurn found = TurnOf(slot);
+    SetTurn(slot, needed);
+    return found;
+}
+
+void RestoreTurnAfterAction(BusSlot slot, DeviceTurn found)
+{
+    SetTurn(slot, found);
+}
+
+void MarkRowIdle(ModuleRecord* module)
+{
+    if (!module || !module->params || !IsBusIndex(module->params->myAddress))
+        return;
+    memset(rows[module->params->myAddress].turn, DEVICE_IDLE, GPIB_BUS_DEVICES);
+}
+
+uint32_t RequestTickOf(BusSlot slot)
+{
+    return rows[slot.row].requestTick[slot.device];
+}
+
+void StampRequest(BusSlot slot, uint32_t tick)
+{
+    rows[slot.row].requestTick[slot.device] = tick;
+}

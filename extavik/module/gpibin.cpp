@@ -1,0 +1,80 @@
+// The GPIB-IN module: its pieces of the shared module handling (gpibModule).
+#include "extavik/module/gpibin.h"
+#include <stdio.h>
+#include "extavik/module/gpibModule.h"
+#include "extavik/module/gpibbuffers.h"
+#include "extavik/module/gpibbus.h"
+#include "extavik/ui/gpibdlog.h"
+#include "extavik/ui/gpibindlg.h"
+#include "extavik/texts/modtexts.h"
+#include "extavik/ui/resources/resource.h"
+
+// One output per channel.
+static int32_t InputChannelCount(const ModuleRecord* module)
+{
+    return module->outputCount;
+}
+
+static int32_t* InputActionFlags(ModuleRecord* module)
+{
+    return module->runtime->actionControlled;
+}
+
+static int32_t CreateInput(ModuleRecord* module)
+{
+    if (!SelectOwnAddress(module))
+        return 0;
+    if (module->inputCount == 0 && module->outputCount == 0) {
+        module->outputCount = 1;
+        module->inputCount = 0;
+    }
+    GpibModuleParams* p = module->params;
+    p->initCommandMode = OUT_MODE_ALWAYS;
+    TakeSharedSettings(p);
+    WriteChannelDefaults(p, IDS_GPIB_IN, DEFAULT_IN_SCRIPT);
+    for (int ch = 0; ch < GPIB_CHANNELS; ch++)
+        module->runtime->actionControlled[ch] = 0;
+    return 1;
+}
+
+static int32_t PrestartInput(ModuleRecord* module)
+{
+    return PublishSharedSettings(module->params);
+}
+
+static int32_t StartInput(ModuleRecord* module)
+{
+    GpibModuleParams* p = module->params;
+    const int count = ClampChannelCount(module->outputCount);
+    if (!CheckStartSettings(module, count, true))
+        return 0;
+    for (int ch = 0; ch < count; ch++) {
+        GpibChannelRuntime* rt = module->channel[ch];
+        module->runtime->srqWait[ch] = 0;
+        PublishRequestInterval(p, ch);
+        ResetChannelRun(rt);
+        char caption[64];
+        snprintf(caption, sizeof caption, CAPTION_IN_SCRIPT, ch);
+        if (ParseCommandScript(p->commandText[ch], rt->commands, caption) != 0)
+            return 0;
+    }
+    return AllocChannelBuffers(module);
+}
+
+static const ModuleKind GPIB_IN_KIND = {
+    CreateInput, OpenGpibInSettings, PrestartInput, StartInput, FreeChannelBuffers,
+    InputChannelCount, RunInputChannel, InputActionFlags, nullptr,
+    ACTION_KIND_RECV_COMMAND, ACTION_NAME_IN, IDS_ACTION_IN,
+};
+
+int32_t WINAPI GpibInModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
+{
+    return ModuleProc(GPIB_IN_KIND, module, message, wParam, lParam);
+}
+
+int32_t WINAPI GpibInProcess(ModuleRecord* module)
+{
+    if (!module->isActive)
+        return 1;
+    return RunModuleCycle(GPIB_IN_KIND, module);
+}

@@ -1,0 +1,75 @@
+// The receive, serial-poll, parallel-poll and own-address dialogs, and what the two module
+// settings dialogs share with them: the working copy, the focus record and small field helpers.
+#pragma once
+#include <string.h>
+
+#include "extavik/ui/controls.h"
+#include "extavik/texts/dlgtexts.h"
+#include "extavik/host/plugin.h"
+#include "extavik/ui/resources/resource.h"
+
+// Working copy of the parameter block edited by the open settings dialog (null when none).
+extern GpibModuleParams* pWorkParams;
+// Control that last got the focus or was clicked in the settings dialog; 0 after the dialog or
+// one of its sub-dialogs opened, IDC_CH_FIRST after a channel-bar action.
+extern int32_t uiLastFocusId;
+
+// The module whose dialog is open: the one the host's current-module pointer designates.
+ModuleRecord* CurrentModule();
+// uiCurrentChannel as an index that is safe for the per-channel arrays.
+unsigned CurrentChannelIndex();
+
+// A working copy of a parameter block from the host heap, and its release.
+GpibModuleParams* AllocWorkCopy(const GpibModuleParams* from, const char* unit, int line);
+void FreeWorkCopy(GpibModuleParams** copy, const char* unit, int line);
+
+// Field helpers.
+void SetDlgItemSigned(HWND dialog, int id, int32_t value);
+void SetDlgItemUnsigned(HWND dialog, int id, uint32_t value);
+// Reads a field into a FIELD_TEXT_SIZE buffer and checks it; on failure shows title/text.
+int ReadCheckedInteger(HWND dialog, int id, int32_t min, int32_t max, const char* title,
+                       const char* text, int32_t* value);
+struct EditLimit {
+    int id;
+    int limit;
+};
+void SetEditLimits(HWND dialog, const EditLimit* limits, int count);
+void EnableControls(HWND dialog, const int* ids, int count, BOOL enable);
+
+// Shows a text field of a block that may fill its whole field without a terminator.
+void SetDlgItemField(HWND dialog, int id, const char* field, size_t fieldSize);
+
+// ---- what the GPIB-IN and GPIB-OUT settings dialogs share ----
+
+struct SettingsDialogKind {
+    int commandId;   // the command-script edit
+    void (*fillSpecific)(HWND dialog, const GpibModuleParams* p, unsigned c);
+    void (*channelCountChanged)(GpibModuleParams* p);   // null when the count is not in the block
+};
+
+// Shows channel c of pWorkParams, bus-wide fields freshly taken from the shared row.
+void FillSettingsChannel(HWND dialog, const SettingsDialogKind& kind, unsigned c);
+// Stores channel c into pWorkParams and publishes the bus-wide fields; 0 after a warning.
+int ReadBackSettingsChannel(HWND dialog, const SettingsDialogKind& kind, unsigned c);
+INT_PTR SettingsChannelBarCommand(HWND dialog, const SettingsDialogKind& kind, int id);
+INT_PTR SettingsChannelButtonDown(HWND dialog, const SettingsDialogKind& kind, WPARAM wParam, LPARAM lParam);
+INT_PTR SettingsCopyNameToAll(HWND dialog, const SettingsDialogKind& kind);
+INT_PTR SettingsCopyChannelToAll(HWND dialog, const SettingsDialogKind& kind);
+// Channel count of a module, within what the channel bar can show.
+uint32_t ChannelCountWithinBar(int32_t count);
+void ShowModuleTexts(HWND dialog, const ModuleRecord* module);
+void StoreModuleTexts(HWND dialog, ModuleRecord* module);
+
+// Centres a main settings dialog over the host window and gives its children the dialog font.
+void PlaceSettingsDialog(HWND dialog);
+
+// "SELECT": asks for the own bus address of the module being created; 1 after OK, 0 after Cancel.
+int SelectOwnAddress(ModuleRecord* module);
+// Sub-dialogs of the GPIB-IN settings dialog; they edit uiCurrentChannel of pWorkParams.
+void OpenRecvSettings(HWND owner);
+void OpenSPollSettings(HWND owner);
+void OpenPPollSettings(HWND owner);
+
+// The buffer sizes and request intervals offered by "RECV", in the order they are added.
+extern const char* const RECV_BUFFER_CHOICES[11];
+extern const char* const RECV_INTERVAL_CHOICES[9];
