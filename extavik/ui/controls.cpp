@@ -2,7 +2,6 @@
 // keeps their states in step with the settings dialog's channels.
 #include "extavik/ui/controls.h"
 
-#include "extavik/ui/gpibdlog.h"
 #include "extavik/ui/resources/resource.h"
 
 uint32_t uiCurrentChannel, uiChannelCount, uiChannelSlots;
@@ -165,7 +164,6 @@ void InitChannelBar(HWND dialog)
         SetEndButton(dialog, IDC_CH_REMOVE, uiChannelCount >= 2 ? REMOVE_UP : REMOVE_DISABLED);
         SetEndButton(dialog, IDC_CH_ADD, uiChannelCount > slots - 1 ? ADD_DISABLED : ADD_UP);
     }
-    PlaceSettingsDialog(dialog);
 }
 
 void RemoveChannel(HWND dialog)

@@ -41,7 +41,7 @@ extern uint32_t uiCurrentChannel;
 extern uint32_t uiChannelCount;
 extern uint32_t uiChannelSlots;
 
-// Sets every button from the controller state, then places the dialog and sets its font.
+// Sets every button from the controller state.
 void InitChannelBar(HWND dialog);
 // Drop the last channel / append one; nothing happens at 1 or at uiChannelSlots channels.
 void RemoveChannel(HWND dialog);

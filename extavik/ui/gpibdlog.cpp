@@ -207,12 +207,6 @@ INT_PTR SettingsCopyChannelToAll(HWND dialog, const SettingsDialogKind& kind)
     return FALSE;
 }
 
-uint32_t ChannelCountWithinBar(int32_t count)
-{
-    if (count < 0) return 0;
-    return count > GPIB_CHANNELS ? uint32_t(GPIB_CHANNELS) : static_cast<uint32_t>(count);
-}
-
 void ShowModuleTexts(HWND dialog, const ModuleRecord* module)
 {
     SetDlgItemField(dialog, IDC_MODULE_NAME, module->moduleName, sizeof module->moduleName);

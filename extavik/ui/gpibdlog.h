@@ -55,8 +55,6 @@ INT_PTR SettingsChannelBarCommand(HWND dialog, const SettingsDialogKind& kind, i
 INT_PTR SettingsChannelButtonDown(HWND dialog, const SettingsDialogKind& kind, WPARAM wParam, LPARAM lParam);
 INT_PTR SettingsCopyNameToAll(HWND dialog, const SettingsDialogKind& kind);
 INT_PTR SettingsCopyChannelToAll(HWND dialog, const SettingsDialogKind& kind);
-// Channel count of a module, within what the channel bar can show.
-uint32_t ChannelCountWithinBar(int32_t count);
 void ShowModuleTexts(HWND dialog, const ModuleRecord* module);
 void StoreModuleTexts(HWND dialog, ModuleRecord* module);
 

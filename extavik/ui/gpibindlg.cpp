@@ -53,10 +53,11 @@ static INT_PTR InSettingsInit(HWND dialog)
         EndDialog(dialog, 0);
         return TRUE;
     }
-    uiChannelCount = ChannelCountWithinBar(module->outputCount);
+    uiChannelCount = static_cast<uint32_t>(ClampChannelCount(module->outputCount));
     uiCurrentChannel = 0;
     uiChannelSlots = GPIB_CHANNELS;
     InitChannelBar(dialog);
+    PlaceSettingsDialog(dialog);
     FillSettingsChannel(dialog, GPIB_IN_SETTINGS, 0);
     if (bExperimentIsRunning)
         EnableControls(dialog, IN_DISABLED_WHILE_RUNNING, sizeof IN_DISABLED_WHILE_RUNNING / sizeof(int), FALSE);

@@ -36,10 +36,11 @@ static INT_PTR OutSettingsInit(HWND dialog)
         EndDialog(dialog, 0);
         return TRUE;
     }
-    uiChannelCount = ChannelCountWithinBar(pWorkParams->outChannelCount);
+    uiChannelCount = static_cast<uint32_t>(ClampChannelCount(pWorkParams->outChannelCount));
     uiCurrentChannel = 0;
     uiChannelSlots = GPIB_CHANNELS;
     InitChannelBar(dialog);
+    PlaceSettingsDialog(dialog);
     FillSettingsChannel(dialog, GPIB_OUT_SETTINGS, 0);
     if (bExperimentIsRunning)
         EnableControls(dialog, OUT_DISABLED_WHILE_RUNNING, sizeof OUT_DISABLED_WHILE_RUNNING / sizeof(int), FALSE);
