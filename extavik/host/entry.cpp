@@ -29,26 +29,15 @@ struct DllVariable {
 const DllVariable DLL_VARIABLES[] = {DLL_VARIABLE_LIST(DLL_VARIABLE_ROW)};
 #undef DLL_VARIABLE_ROW
 
-// One module type as it registers; the names stay alive for the life of the library, because
-// the registration record points to them and default channel names use the display name.
-struct ModuleType {
-    const char* className;
-    int commandId;
-    unsigned displayNameId;
-    unsigned longNameId;
-    const char* iconBitmap;
-    const char* symbolBitmap;
-    ModuleProcFn moduleProc;
-    ProcessProcFn processProc;
+// What the host keeps of one registered type: the names stay alive for the life of the
+// library, because the registration record points to them.
+struct Registration {
     char displayName[DISPLAY_NAME_SIZE];
     char longName[LONG_NAME_SIZE];
     ModuleClassRecord record;
 };
 
-ModuleType g_gpibIn = {CLASS_GPIB_IN, IDM_GPIB_IN, IDS_GPIB_IN, IDS_LONG_IN, BITMAP_IN_ICON,
-                       BITMAP_IN_SYMBOL, GpibInModuleProc, GpibInProcess, {}, {}, {}};
-ModuleType g_gpibOut = {CLASS_GPIB_OUT, IDM_GPIB_OUT, IDS_GPIB_OUT, IDS_LONG_OUT, BITMAP_OUT_ICON,
-                        BITMAP_OUT_SYMBOL, GpibOutModuleProc, GpibOutProcess, {}, {}, {}};
+Registration inRegistration, outRegistration;
 
 int BindHostNames()
 {
@@ -82,20 +71,20 @@ void InsertMakerMenu()
     HOST_CALL(RegisterMenuEntry)(IDM_SETUP, SetupMenuHandler);
 }
 
-void RegisterModuleType(ModuleType& type)
+void RegisterModuleType(const GpibModuleType& type, Registration& kept)
 {
-    LoadStringA(g_hInstance, type.displayNameId, type.displayName, sizeof type.displayName);
-    LoadStringA(g_hInstance, type.longNameId, type.longName, sizeof type.longName);
-    ModuleClassRecord& r = type.record;
+    LoadStringA(g_hInstance, type.displayNameId, kept.displayName, sizeof kept.displayName);
+    LoadStringA(g_hInstance, type.longNameId, kept.longName, sizeof kept.longName);
+    ModuleClassRecord& r = kept.record;
     memset(&r, 0, sizeof r);
     r.instance = g_hInstance;
     r.className = type.className;
     r.paramsSize = sizeof(GpibModuleParams);
     r.runtimeSize = sizeof(GpibModuleRuntime);
     r.channelStateSize = sizeof(GpibChannelRuntime);
-    r.commandId = type.commandId;
-    r.displayName = type.displayName;
-    r.longName = type.longName;
+    r.commandId = type.menuCommandId;
+    r.displayName = kept.displayName;
+    r.longName = kept.longName;
     r.iconBitmap = LoadBitmapA(g_hInstance, type.iconBitmap);
     r.symbolBitmap = LoadBitmapA(g_hInstance, type.symbolBitmap);
     r.moduleProc = type.moduleProc;
@@ -108,8 +97,8 @@ void RegisterModuleClasses()
     // The board binding is the first step of the GPIB-IN registration; it has shown its
     // message when it fails.
     if (!BindBoardLibrary()) return;
-    RegisterModuleType(g_gpibIn);
-    if (bBoardReady) RegisterModuleType(g_gpibOut);
+    RegisterModuleType(GPIB_IN_TYPE, inRegistration);
+    if (bBoardReady) RegisterModuleType(GPIB_OUT_TYPE, outRegistration);
 }
 
 void RegisterButtonClass(const char* name, UINT style, WNDPROC proc)

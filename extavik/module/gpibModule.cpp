@@ -5,6 +5,7 @@
 #include "extavik/module/gpibbus.h"
 #include "extavik/data/gpibfields.h"
 #include "extavik/texts/modtexts.h"
+#include "extavik/ui/settingsdlg.h"
 
 // ---- the message table of both types ----
 
@@ -25,61 +26,61 @@ static int32_t ActionKind(intptr_t lParam)
     return lParam ? *reinterpret_cast<const int32_t*>(lParam) : -1;
 }
 
-static int32_t AnswerOne(const ModuleKind&, ModuleRecord*, int32_t, intptr_t) { return 1; }
-static int32_t AnswerZero(const ModuleKind&, ModuleRecord*, int32_t, intptr_t) { return 0; }
+static int32_t AnswerOne(const GpibModuleType&, ModuleRecord*, int32_t, intptr_t) { return 1; }
+static int32_t AnswerZero(const GpibModuleType&, ModuleRecord*, int32_t, intptr_t) { return 0; }
 
-static int32_t Create(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+static int32_t Create(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
 {
-    return kind.create(module);
+    return type.create(module);
 }
 
-static int32_t OpenSettings(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+static int32_t OpenSettings(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
 {
-    kind.openSettings(module);
+    OpenSettingsDialog(type, module);
     return 1;
 }
 
-static int32_t TakeBusSettings(const ModuleKind&, ModuleRecord* module, int32_t, intptr_t)
+static int32_t TakeBusSettings(const GpibModuleType&, ModuleRecord* module, int32_t, intptr_t)
 {
     return TakeSharedSettings(module->params);
 }
 
-static int32_t Prestart(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+static int32_t Prestart(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
 {
-    return kind.prestart(module);
+    return type.prestart(module);
 }
 
-static int32_t Start(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+static int32_t Start(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
 {
-    return kind.start(module);
+    return type.start(module);
 }
 
-static int32_t Stop(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+static int32_t Stop(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
 {
-    kind.stop(module);
+    type.stop(module);
     return 1;
 }
 
-static int32_t ArmAction(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam)
+static int32_t ArmAction(const GpibModuleType& type, ModuleRecord* module, int32_t wParam, intptr_t lParam)
 {
-    if (kind.mayArm && !kind.mayArm(module))
+    if (type.mayArm && !type.mayArm(module))
         return 0;
     const int32_t actionKind = ActionKind(lParam);
-    if (actionKind != ACTION_KIND_NONE && actionKind != kind.actionKind)
+    if (actionKind != ACTION_KIND_NONE && actionKind != type.actionKind)
         return 0;
-    MarkActionChannels(kind.actionFlags(module), kind.channelCount(module), wParam);
+    MarkActionChannels(type.actionFlags(module), type.channelCount(module), wParam);
     return 1;
 }
 
 // The channel run forces the turn the type's action needs for its length.
-static int32_t RunAction(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam)
+static int32_t RunAction(const GpibModuleType& type, ModuleRecord* module, int32_t wParam, intptr_t lParam)
 {
-    if (ActionKind(lParam) != kind.actionKind)
+    if (ActionKind(lParam) != type.actionKind)
         return 0;
-    for (int ch = 0; ch < ClampChannelCount(kind.channelCount(module)); ch++) {
+    for (int ch = 0; ch < ClampChannelCount(type.channelCount(module)); ch++) {
         if (!MaskSelects(wParam, ch))
             continue;
-        if (RunFailed(kind.runChannel(module, ch, TRIGGER_ACTION))) {
+        if (RunFailed(type.runChannel(module, ch, TRIGGER_ACTION))) {
             HOST_CALL(StopExperiment)();
             return 0;
         }
@@ -87,35 +88,35 @@ static int32_t RunAction(const ModuleKind& kind, ModuleRecord* module, int32_t w
     return 1;
 }
 
-static int32_t ResetAction(const ModuleKind& kind, ModuleRecord* module, int32_t, intptr_t)
+static int32_t ResetAction(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
 {
     module->runtime->actionCount = 0;
-    int32_t* flags = kind.actionFlags(module);
+    int32_t* flags = type.actionFlags(module);
     for (int ch = 0; ch < GPIB_CHANNELS; ch++)
         flags[ch] = 0;
     return 1;
 }
 
 // Describing marks the channels whatever else the type's arming asks for.
-static int32_t DescribeAction(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam)
+static int32_t DescribeAction(const GpibModuleType& type, ModuleRecord* module, int32_t wParam, intptr_t lParam)
 {
     ActionDescription* desc = reinterpret_cast<ActionDescription*>(lParam);
     if (!desc)
         return 0;
     if (desc->kind == ACTION_KIND_NONE)
         return 1;
-    if (desc->kind != kind.actionKind)
+    if (desc->kind != type.actionKind)
         return 0;
-    MarkActionChannels(kind.actionFlags(module), kind.channelCount(module), wParam);
+    MarkActionChannels(type.actionFlags(module), type.channelCount(module), wParam);
     desc->instance = g_hInstance;
-    memcpy(desc->actionName, kind.actionName, strlen(kind.actionName) + 1);   // the bytes after the zero stay
+    memcpy(desc->actionName, type.actionName, strlen(type.actionName) + 1);   // the bytes after the zero stay
     desc->reserved = 0;
-    desc->textId = kind.actionTextId;
+    desc->textId = type.actionTextId;
     return 1;
 }
 
 // Message 201: 1 when the output's record has nothing pending, or when there is no such record.
-static int32_t QueryOutputChannel(const ModuleKind&, ModuleRecord* module, int32_t wParam, intptr_t)
+static int32_t QueryOutputChannel(const GpibModuleType&, ModuleRecord* module, int32_t wParam, intptr_t)
 {
     // A GPIB-OUT module has no outputs; a number the module does not have asks for nothing.
     if (wParam < 0 || wParam >= ClampChannelCount(module->outputCount))
@@ -128,7 +129,7 @@ static int32_t QueryOutputChannel(const ModuleKind&, ModuleRecord* module, int32
 
 struct ModuleMessageHandler {
     uint32_t message;
-    int32_t (*handle)(const ModuleKind& kind, ModuleRecord* module, int32_t wParam, intptr_t lParam);
+    int32_t (*handle)(const GpibModuleType& type, ModuleRecord* module, int32_t wParam, intptr_t lParam);
 };
 
 static const ModuleMessageHandler MODULE_MESSAGES[] = {
@@ -151,23 +152,23 @@ static const ModuleMessageHandler MODULE_MESSAGES[] = {
     {MM_CHANNEL_QUERY, QueryOutputChannel},
 };
 
-int32_t ModuleProc(const ModuleKind& kind, ModuleRecord* module, uint32_t message, int32_t wParam,
+int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t message, int32_t wParam,
                    intptr_t lParam)
 {
     for (const ModuleMessageHandler& row : MODULE_MESSAGES)
         if (row.message == message)
-            return row.handle(kind, module, wParam, lParam);
+            return row.handle(type, module, wParam, lParam);
     return HOST_CALL(PerformDefaultAction)(module, message, wParam, lParam);
 }
 
-int32_t RunModuleCycle(const ModuleKind& kind, ModuleRecord* module)
+int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module)
 {
     if (bExperimentIsPaused == 1)
         return 1;
-    for (int ch = 0; ch < ClampChannelCount(kind.channelCount(module)); ch++) {
-        if (kind.actionFlags(module)[ch])
+    for (int ch = 0; ch < ClampChannelCount(type.channelCount(module)); ch++) {
+        if (type.actionFlags(module)[ch])
             continue;
-        if (RunFailed(kind.runChannel(module, ch, TRIGGER_CYCLE))) {
+        if (RunFailed(type.runChannel(module, ch, TRIGGER_CYCLE))) {
             HOST_CALL(StopExperiment)();
             return 0;
         }

@@ -5,10 +5,22 @@
 #include "extavik/host/plugin.h"
 #include "extavik/script/gpibcmd.h"
 
-// One module type: the pieces in which GPIB-IN and GPIB-OUT differ.
-struct ModuleKind {
+struct SettingsDialogParts;   // ui/settingsdlg.h
+
+// One module type: how it registers, the pieces in which GPIB-IN and GPIB-OUT differ, and its
+// settings dialog's pieces. A new type is one more of these with its own pieces.
+struct GpibModuleType {
+    // Registration with the host.
+    const char* className;
+    int menuCommandId;
+    unsigned displayNameId;                        // also the start of default channel names
+    unsigned longNameId;
+    const char* iconBitmap;
+    const char* symbolBitmap;
+    ModuleProcFn moduleProc;
+    ProcessProcFn processProc;
+    // Behaviour.
     int32_t (*create)(ModuleRecord* module);       // MM_CREATE; 0 when the user cancels
-    void (*openSettings)(ModuleRecord* module);    // MM_SETTINGS
     int32_t (*prestart)(ModuleRecord* module);     // MM_PRESTART
     int32_t (*start)(ModuleRecord* module);        // MM_START; 0 refuses the start
     void (*stop)(ModuleRecord* module);            // MM_STOP
@@ -19,15 +31,17 @@ struct ModuleKind {
     int32_t actionKind;                            // the host action the type serves
     const char* actionName;                        // and its description
     int32_t actionTextId;
+    // The settings dialog (MM_SETTINGS) the one frame shows.
+    const SettingsDialogParts* settings;
 };
 
 // The module procedure of a type: runs the shared row for message, or passes the message on to
 // the host's PerformDefaultAction.
-int32_t ModuleProc(const ModuleKind& kind, ModuleRecord* module, uint32_t message, int32_t wParam,
+int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t message, int32_t wParam,
                    intptr_t lParam);
 // One processing cycle: runs, in order, the channels no host action controls (the count read
 // again before each); a failed run stops the experiment and gives 0.
-int32_t RunModuleCycle(const ModuleKind& kind, ModuleRecord* module);
+int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module);
 
 // Writes the per-channel creation defaults of all 16 channels, named "<display name> <ch>".
 void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script);

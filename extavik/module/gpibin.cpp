@@ -1,5 +1,6 @@
 // The GPIB-IN module: its pieces of the shared module handling (gpibModule).
 #include "extavik/module/gpibin.h"
+#include "extavik/host/entry.h"
 #include <stdio.h>
 #include "extavik/module/gpibModule.h"
 #include "extavik/module/gpibbuffers.h"
@@ -61,20 +62,23 @@ static int32_t StartInput(ModuleRecord* module)
     return AllocChannelBuffers(module);
 }
 
-static const ModuleKind GPIB_IN_KIND = {
-    CreateInput, OpenGpibInSettings, PrestartInput, StartInput, FreeChannelBuffers,
+const GpibModuleType GPIB_IN_TYPE = {
+    CLASS_GPIB_IN, IDM_GPIB_IN, IDS_GPIB_IN, IDS_LONG_IN, BITMAP_IN_ICON, BITMAP_IN_SYMBOL,
+    GpibInModuleProc, GpibInProcess,
+    CreateInput, PrestartInput, StartInput, FreeChannelBuffers,
     InputChannelCount, RunInputChannel, InputActionFlags, nullptr,
     ACTION_KIND_RECV_COMMAND, ACTION_NAME_IN, IDS_ACTION_IN,
+    &GPIB_IN_SETTINGS,
 };
 
 int32_t WINAPI GpibInModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
 {
-    return ModuleProc(GPIB_IN_KIND, module, message, wParam, lParam);
+    return ModuleProc(GPIB_IN_TYPE, module, message, wParam, lParam);
 }
 
 int32_t WINAPI GpibInProcess(ModuleRecord* module)
 {
     if (!module->isActive)
         return 1;
-    return RunModuleCycle(GPIB_IN_KIND, module);
+    return RunModuleCycle(GPIB_IN_TYPE, module);
 }

@@ -1,6 +1,8 @@
-// The GPIB-IN module: module procedure and per-cycle processing.
+// The GPIB-IN module type: its descriptor, module procedure and per-cycle processing.
 #pragma once
-#include "extavik/host/plugin.h"
+#include "extavik/module/gpibModule.h"
+
+extern const GpibModuleType GPIB_IN_TYPE;
 
 int32_t WINAPI GpibInModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam);
 int32_t WINAPI GpibInProcess(ModuleRecord* module);

@@ -1,5 +1,6 @@
 // The GPIB-OUT module: its pieces of the shared module handling (gpibModule).
 #include "extavik/module/gpibout.h"
+#include "extavik/host/entry.h"
 #include <stdio.h>
 #include "extavik/module/gpibModule.h"
 #include "extavik/module/gpibboard.h"
@@ -135,18 +136,21 @@ static void StopOutput(ModuleRecord* module)
         RunFinalOutput(module);
 }
 
-static const ModuleKind GPIB_OUT_KIND = {
-    CreateOutput, OpenGpibOutSettings, PrestartOutput, StartOutput, StopOutput,
+const GpibModuleType GPIB_OUT_TYPE = {
+    CLASS_GPIB_OUT, IDM_GPIB_OUT, IDS_GPIB_OUT, IDS_LONG_OUT, BITMAP_OUT_ICON, BITMAP_OUT_SYMBOL,
+    GpibOutModuleProc, GpibOutProcess,
+    CreateOutput, PrestartOutput, StartOutput, StopOutput,
     OutputChannelCount, RunOutputChannel, OutputActionFlags, MayArmOutput,
     ACTION_KIND_REQUEST_COMMAND, ACTION_NAME_OUT, IDS_ACTION_OUT,
+    &GPIB_OUT_SETTINGS,
 };
 
 int32_t WINAPI GpibOutModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
 {
-    return ModuleProc(GPIB_OUT_KIND, module, message, wParam, lParam);
+    return ModuleProc(GPIB_OUT_TYPE, module, message, wParam, lParam);
 }
 
 int32_t WINAPI GpibOutProcess(ModuleRecord* module)
 {
-    return RunModuleCycle(GPIB_OUT_KIND, module);
+    return RunModuleCycle(GPIB_OUT_TYPE, module);
 }

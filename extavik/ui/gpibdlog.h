@@ -1,8 +1,9 @@
-// The receive, serial-poll, parallel-poll and own-address dialogs, and what the two module
-// settings dialogs share with them: the working copy, the focus record and small field helpers.
+// What the settings dialogs and their sub-dialogs share: the working copy, the focus record,
+// the open module and channel, small field helpers; and how the sub-dialogs are opened.
 #pragma once
 #include <string.h>
 
+#include "extavik/data/gpibfields.h"
 #include "extavik/ui/controls.h"
 #include "extavik/texts/dlgtexts.h"
 #include "extavik/host/plugin.h"
@@ -39,27 +40,13 @@ void EnableControls(HWND dialog, const int* ids, int count, BOOL enable);
 // Shows a text field of a block that may fill its whole field without a terminator.
 void SetDlgItemField(HWND dialog, int id, const char* field, size_t fieldSize);
 
-// ---- what the GPIB-IN and GPIB-OUT settings dialogs share ----
+// Reads field id's control, checks it against the range the field table gives the dialogs and
+// stores it into channel c of p; shows the field's warning under title when it is refused.
+int ReadBackNumberField(HWND dialog, GpibFieldId id, const char* title, GpibModuleParams* p, unsigned c);
+// The room a text field's control is read with: its longest text and the ending zero.
+int TextRoom(GpibFieldId id);
 
-struct SettingsDialogKind {
-    int commandId;   // the command-script edit
-    void (*fillSpecific)(HWND dialog, const GpibModuleParams* p, unsigned c);
-    void (*channelCountChanged)(GpibModuleParams* p);   // null when the count is not in the block
-};
-
-// Shows channel c of pWorkParams, bus-wide fields freshly taken from the shared row.
-void FillSettingsChannel(HWND dialog, const SettingsDialogKind& kind, unsigned c);
-// Stores channel c into pWorkParams and publishes the bus-wide fields; 0 after a warning.
-int ReadBackSettingsChannel(HWND dialog, const SettingsDialogKind& kind, unsigned c);
-INT_PTR SettingsChannelBarCommand(HWND dialog, const SettingsDialogKind& kind, int id);
-INT_PTR SettingsChannelButtonDown(HWND dialog, const SettingsDialogKind& kind, WPARAM wParam, LPARAM lParam);
-INT_PTR SettingsCopyNameToAll(HWND dialog, const SettingsDialogKind& kind);
-INT_PTR SettingsCopyChannelToAll(HWND dialog, const SettingsDialogKind& kind);
-void ShowModuleTexts(HWND dialog, const ModuleRecord* module);
-void StoreModuleTexts(HWND dialog, ModuleRecord* module);
-
-// Centres a main settings dialog over the host window and gives its children the dialog font.
-void PlaceSettingsDialog(HWND dialog);
+#define COUNT_OF(a) static_cast<int>(sizeof(a) / sizeof((a)[0]))
 
 // "SELECT": asks for the own bus address of the module being created; 1 after OK, 0 after Cancel.
 int SelectOwnAddress(ModuleRecord* module);

@@ -1,5 +1,5 @@
-// The GPIB-IN settings dialog.
+// The GPIB-IN settings dialog's pieces, named by the GPIB-IN descriptor.
 #pragma once
-#include "extavik/host/plugin.h"
+#include "extavik/ui/settingsdlg.h"
 
-void OpenGpibInSettings(ModuleRecord* module);
+extern const SettingsDialogParts GPIB_IN_SETTINGS;

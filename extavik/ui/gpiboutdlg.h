@@ -1,5 +1,5 @@
-// The GPIB-OUT settings dialog.
+// The GPIB-OUT settings dialog's pieces, named by the GPIB-OUT descriptor.
 #pragma once
-#include "extavik/host/plugin.h"
+#include "extavik/ui/settingsdlg.h"
 
-void OpenGpibOutSettings(ModuleRecord* module);
+extern const SettingsDialogParts GPIB_OUT_SETTINGS;
