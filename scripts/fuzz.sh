@@ -30,8 +30,8 @@ FLAGS="-m$width -std=c++17 -O1 -g -msse2 -mfpmath=sse -fno-omit-frame-pointer \
 sources_of() {
   case "$1" in
     parse) echo extavik/script/gpibparse.cpp ;;
-    number) echo extavik/data/gpibconvert.cpp extavik/data/gpibring.cpp ;;
-    decode) echo extavik/data/gpibconvert.cpp extavik/data/gpibring.cpp ;;
+    number) echo extavik/data/gpibconvert.cpp extavik/data/numbertext.cpp extavik/data/gpibring.cpp ;;
+    decode) echo extavik/data/gpibconvert.cpp extavik/data/numbertext.cpp extavik/data/gpibring.cpp ;;
     ring) echo extavik/data/gpibring.cpp ;;
     fieldcheck) echo extavik/data/fieldcheck.cpp extavik/data/gpibfields.cpp ;;
     *) echo "fuzz: unknown target $1" >&2; exit 2 ;;

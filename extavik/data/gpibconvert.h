@@ -4,6 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include "extavik/host/hostabi.h"
+#include "extavik/data/numbertext.h"
 
 // 64-bit mask ANDed with the raw bits of every value.
 struct GpibMask {
@@ -14,17 +15,6 @@ struct GpibMask {
 // Mask from its hexadecimal text (field of fieldSize bytes): empty = all ones; up to 8 digits
 // give the low half; 9 to 16 digits give the last 8 as the low half and the rest as the high half.
 GpibMask ParseMaskText(const char* text, size_t fieldSize);
-
-// A number text holds at most this many characters.
-enum { ASCII_NUMBER_MAX = 64 };
-
-// Reads a number text at [p, end). *endPos is where the conversion stopped (p when the text
-// holds no number, value 0). A text filling all 64 characters with more behind it yields the
-// largest double and *endPos = nullptr.
-double ParseAsciiNumber(const char* p, const char* end, const char** endPos);
-
-// Whether c may be part of a number text (digits, blank, + - . d D e E).
-bool IsNumberTextChar(char c);
 
 // The layout of one answer and how its values are decoded.
 struct DecodeSettings {

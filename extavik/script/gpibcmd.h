@@ -5,7 +5,7 @@
 #include "extavik/script/gpibparse.h"   // ScriptHasRead for the GPIB-OUT start
 
 // Result of a channel run, of the script runner and of every command. A bus function's raw
-// status is never one of these: commands carry it apart (see CommandResult in gpibcmd.cpp).
+// status is never one of these: commands carry it apart (CommandResult in cmdrun.h).
 enum RunResult {
     RUN_DONE = 0,
     RUN_FAILED = -1,      // message already shown; the caller stops the experiment

@@ -1,0 +1,250 @@
+// Number texts of instrument answers: strtod's syntax with d and D as exponent letters, rounded
+// once to the nearest double.
+#include "extavik/data/numbertext.h"
+#include <float.h>
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+// Decimal conversion must round once, in double precision: the x87 unit would round twice.
+#if defined(__i386__)
+#pragma GCC target("sse2", "fpmath=sse")
+#endif
+
+bool IsNumberTextChar(char c)
+{
+    return (c >= '0' && c <= '9') || c == ' ' || c == '+' || c == '-' || c == '.' ||
+           c == 'd' || c == 'D' || c == 'e' || c == 'E';
+}
+
+static bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+static const double kPow10[23] = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+};
+
+static uint64_t Pow10Int(int n)
+{
+    uint64_t v = 1;
+    while (n-- > 0)
+        v *= 10;
+    return v;
+}
+
+static uint64_t Pow5Int(int n)
+{
+    uint64_t v = 1;
+    while (n-- > 0)
+        v *= 5;
+    return v;
+}
+
+static int LeadingZeros64(uint64_t v)
+{
+    return __builtin_clzll(v);
+}
+
+static void Multiply64(uint64_t a, uint64_t b, uint64_t* hi, uint64_t* lo)
+{
+    uint64_t a0 = uint32_t(a), a1 = a >> 32, b0 = uint32_t(b), b1 = b >> 32;
+    uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
+    uint64_t mid = (p00 >> 32) + uint32_t(p01) + uint32_t(p10);
+    *lo = (mid << 32) | uint32_t(p00);
+    *hi = p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32);
+}
+
+// (hi:lo) / divisor for a divisor below 2^52, byte by byte; the remainder tells inexactness.
+static uint64_t Divide128(uint64_t hi, uint64_t lo, uint64_t divisor, uint64_t* qhi, uint64_t* qlo)
+{
+    uint64_t rem = 0, h = 0, l = 0;
+    for (int b = 15; b >= 0; --b) {
+        uint64_t byte = b >= 8 ? (hi >> ((b - 8) * 8)) & 0xFF : (lo >> (b * 8)) & 0xFF;
+        uint64_t cur = (rem << 8) | byte;
+        rem = cur % divisor;
+        h = (h << 8) | (l >> 56);
+        l = (l << 8) | (cur / divisor);
+    }
+    *qhi = h;
+    *qlo = l;
+    return rem;
+}
+
+static bool Bit128(uint64_t hi, uint64_t lo, int bit)
+{
+    return bit >= 64 ? (hi >> (bit - 64)) & 1 : (lo >> bit) & 1;
+}
+
+static bool LowBitsNonzero(uint64_t hi, uint64_t lo, int count)
+{
+    if (count <= 0)
+        return false;
+    if (count >= 64)
+        return lo != 0 || (count > 64 && (hi & ((uint64_t(1) << (count - 64)) - 1)) != 0);
+    return (lo & ((uint64_t(1) << count) - 1)) != 0;
+}
+
+static uint64_t ShiftRight128(uint64_t hi, uint64_t lo, int shift)
+{
+    if (shift == 0)
+        return lo;
+    if (shift >= 64)
+        return hi >> (shift - 64);
+    return (lo >> shift) | (hi << (64 - shift));
+}
+
+// (hi:lo + a fraction when inexact) x 2^exp2, rounded once to the nearest double, ties to even.
+static double RoundToDouble(uint64_t hi, uint64_t lo, bool inexact, int exp2)
+{
+    int bits = hi ? 128 - LeadingZeros64(hi) : (lo ? 64 - LeadingZeros64(lo) : 0);
+    if (bits <= 53)
+        return ldexp(double(lo), exp2);
+    int shift = bits - 53;
+    uint64_t mantissa = ShiftRight128(hi, lo, shift);
+    bool roundBit = Bit128(hi, lo, shift - 1);
+    bool below = inexact || LowBitsNonzero(hi, lo, shift - 1);
+    if (roundBit && (below || (mantissa & 1)))
+        ++mantissa;
+    return ldexp(double(mantissa), exp2 + shift);
+}
+
+// w x 10^q when it can be formed exactly and rounded once; false when strtod must decide.
+static bool ComposeDecimal(uint64_t w, int q, double* value)
+{
+    const uint64_t exact = uint64_t(1) << 53;
+    if (w == 0) {
+        *value = 0.0;
+        return true;
+    }
+    if (w <= exact && q >= -22 && q <= 22) {
+        *value = q >= 0 ? double(w) * kPow10[q] : double(w) / kPow10[-q];
+        return true;
+    }
+    if (w <= exact && q > 22 && q <= 22 + 15) {
+        uint64_t scale = Pow10Int(q - 22);
+        if (w <= exact / scale) {
+            *value = double(w * scale) * kPow10[22];
+            return true;
+        }
+    }
+    if (q >= 0 && q <= 27) {
+        uint64_t hi, lo;
+        Multiply64(w, Pow5Int(q), &hi, &lo);
+        *value = RoundToDouble(hi, lo, false, q);
+        return true;
+    }
+    if (q < 0 && q >= -22) {
+        int lz = LeadingZeros64(w);
+        uint64_t qhi, qlo;
+        uint64_t rem = Divide128(w << lz, 0, Pow5Int(-q), &qhi, &qlo);
+        *value = RoundToDouble(qhi, qlo, rem != 0, -64 - lz + q);
+        return true;
+    }
+    return false;
+}
+
+// The number text in p[0..n): strtod's syntax, with d and D as exponent letters.
+struct NumberScan {
+    size_t end;          // characters consumed, 0 when no number
+    bool negative;
+    uint64_t w;          // significant digits
+    int q;               // decimal exponent of w
+    bool exactFits;      // at most 19 significant digits and a sane exponent
+};
+
+static void AddDigit(NumberScan* s, int digit, int* significant, int* pendingZeros)
+{
+    if (digit == 0) {
+        if (*significant)
+            ++*pendingZeros;
+        return;
+    }
+    int grow = *pendingZeros + 1;
+    if (*significant + grow > 19) {
+        s->exactFits = false;
+        return;
+    }
+    s->w = s->w * Pow10Int(grow) + uint64_t(digit);
+    *significant += grow;
+    *pendingZeros = 0;
+}
+
+static NumberScan ScanNumber(const char* p, size_t n)
+{
+    NumberScan s = { 0, false, 0, 0, true };
+    size_t i = 0;
+    while (i < n && p[i] == ' ')
+        ++i;
+    if (i < n && (p[i] == '+' || p[i] == '-'))
+        s.negative = p[i++] == '-';
+    int significant = 0, pendingZeros = 0;
+    bool anyDigit = false;
+    for (; i < n && IsDigit(p[i]); ++i) {
+        anyDigit = true;
+        AddDigit(&s, p[i] - '0', &significant, &pendingZeros);
+    }
+    if (i < n && p[i] == '.') {
+        ++i;
+        for (; i < n && IsDigit(p[i]); ++i) {
+            anyDigit = true;
+            --s.q;
+            AddDigit(&s, p[i] - '0', &significant, &pendingZeros);
+        }
+    }
+    if (!anyDigit)
+        return s;
+    s.q += pendingZeros;
+    if (i < n && (p[i] == 'e' || p[i] == 'E' || p[i] == 'd' || p[i] == 'D')) {
+        size_t j = i + 1;
+        bool expNegative = false;
+        if (j < n && (p[j] == '+' || p[j] == '-'))
+            expNegative = p[j++] == '-';
+        if (j < n && IsDigit(p[j])) {
+            int exponent = 0;
+            for (; j < n && IsDigit(p[j]); ++j)
+                if (exponent < 100000)
+                    exponent = exponent * 10 + (p[j] - '0');
+            s.q += expNegative ? -exponent : exponent;
+            i = j;
+        }
+    }
+    s.end = i;
+    return s;
+}
+
+static double ConvertWithStrtod(const char* p, size_t n, const char** endPos)
+{
+    char copy[ASCII_NUMBER_MAX + 1];
+    for (size_t i = 0; i < n; ++i)
+        copy[i] = (p[i] == 'd' || p[i] == 'D') ? 'e' : p[i];
+    copy[n] = '\0';
+    char* stop = copy;
+    double value = strtod(copy, &stop);
+    *endPos = p + (stop - copy);
+    return value;
+}
+
+double ParseAsciiNumber(const char* p, const char* end, const char** endPos)
+{
+    size_t available = end > p ? size_t(end - p) : 0;
+    size_t n = 0;
+    while (n < ASCII_NUMBER_MAX && n < available && IsNumberTextChar(p[n]))
+        ++n;
+    if (n == ASCII_NUMBER_MAX && n < available && p[n] != '\0') {
+        *endPos = nullptr;
+        return DBL_MAX;
+    }
+    NumberScan s = ScanNumber(p, n);
+    if (s.end == 0) {
+        *endPos = p;
+        return 0.0;
+    }
+    double value;
+    if (!s.exactFits || !ComposeDecimal(s.w, s.q, &value))
+        return ConvertWithStrtod(p, n, endPos);
+    *endPos = p + s.end;
+    return s.negative ? -value : value;
+}
