@@ -119,6 +119,46 @@ static bool GpibCloseTransfer(uint8_t command)
     return TavkNonzero(drv.TavkSendCmd(hBoard, &command, 1));
 }
 
+// How a kind of transfer maps its driver errors and closes.
+struct GpibTransferKind {
+    const GpibErrorMap& errors;
+    int closeCommand;   // NO_CLOSE for the board as a device
+};
+enum { NO_CLOSE = -1 };
+static const GpibTransferKind CONTROLLER_SEND = {SEND, CMD_UNLISTEN};
+static const GpibTransferKind CONTROLLER_RECV = {STANDARD, CMD_UNTALK};
+static const GpibTransferKind DEVICE_TRANSFER = {STANDARD, NO_CLOSE};
+
+enum GpibTransferOutcome {
+    TRANSFER_DONE,      // status is GPIB_OK
+    TRANSFER_FAILED,    // status holds the code, or stays untouched after a refused close
+    TRANSFER_REFUSED,   // the arguments were refused after the end-of-string was set
+};
+
+// The envelope of every data transfer: set the end-of-string, run the driver operation, map its
+// error, close the transfer.
+template <typename Operation>
+static GpibTransferOutcome GpibTransfer(const GpibTransferKind& kind, int delim, short* status,
+                                        bool argumentsOk, Operation operation)
+{
+    if (!SetDelimiter(delim, status)) return TRANSFER_FAILED;
+    if (!argumentsOk) return TRANSFER_REFUSED;
+    if (!TavkOk(operation())) {
+        GpibSetStatus(status, GpibMapError(kind.errors));
+        return TRANSFER_FAILED;
+    }
+    if (kind.closeCommand != NO_CLOSE && !GpibCloseTransfer(static_cast<uint8_t>(kind.closeCommand)))
+        return TRANSFER_FAILED;
+    GpibSetStatus(status, GPIB_OK);
+    return TRANSFER_DONE;
+}
+
+// A received count: a driver never reports more than it was allowed to write.
+static int32_t GpibReceived(uint32_t n, int maxLength)
+{
+    return n > static_cast<uint32_t>(maxLength) ? maxLength : static_cast<int32_t>(n);
+}
+
 // Number of addresses before the -1 that ends the list, or 0 when the list is not 1 to 14 long.
 static uint32_t GpibListCount(const short* list)
 {
@@ -187,28 +227,20 @@ extern "C" short WINAPI GpibSendCmd(int length, const unsigned char* cmd)
 
 extern "C" int32_t WINAPI GpibSend(int address, int length, const char* data, int delim, short* status)
 {
-    if (!SetDelimiter(delim, status)) return 0;
-    if (!TavkOk(drv.TavkSendDataC(hBoard, Low16(address), data, static_cast<uint32_t>(length)))) {
-        GpibSetStatus(status, GpibMapError(SEND));
-        return 0;
-    }
-    if (!GpibCloseTransfer(CMD_UNLISTEN)) return 0;
-    GpibSetStatus(status, GPIB_OK);
-    return length;
+    const GpibTransferOutcome r = GpibTransfer(CONTROLLER_SEND, delim, status, true, [&] {
+        return drv.TavkSendDataC(hBoard, Low16(address), data, static_cast<uint32_t>(length));
+    });
+    return r == TRANSFER_DONE ? length : 0;
 }
 
 extern "C" int32_t WINAPI GpibSendN(const short* list, int length, const char* data, int delim, short* status)
 {
-    if (!SetDelimiter(delim, status)) return 0;
-    uint32_t count = GpibListCount(list);
-    if (count == 0) return GPIB_ERR_PARAM;
-    if (!TavkOk(drv.TavkSendDataCN(hBoard, list, count, data, static_cast<uint32_t>(length)))) {
-        GpibSetStatus(status, GpibMapError(SEND));
-        return 0;
-    }
-    if (!GpibCloseTransfer(CMD_UNLISTEN)) return 0;
-    GpibSetStatus(status, GPIB_OK);
-    return length;
+    const uint32_t count = GpibListCount(list);
+    const GpibTransferOutcome r = GpibTransfer(CONTROLLER_SEND, delim, status, count != 0, [&] {
+        return drv.TavkSendDataCN(hBoard, list, count, data, static_cast<uint32_t>(length));
+    });
+    if (r == TRANSFER_REFUSED) return GPIB_ERR_PARAM;
+    return r == TRANSFER_DONE ? length : 0;
 }
 
 extern "C" short WINAPI GpibSend2(int first, int second)
@@ -225,16 +257,11 @@ extern "C" short WINAPI GpibSend2N(int first, const short* list)
 
 extern "C" int32_t WINAPI GpibRecv(int address, int maxLength, char* buffer, int delim, short* status)
 {
-    if (!SetDelimiter(delim, status)) return 0;
     uint32_t n = static_cast<uint32_t>(maxLength);
-    if (!TavkOk(drv.TavkRecvDataC(hBoard, Low16(address), buffer, &n))) {
-        GpibSetStatus(status, GpibMapError(STANDARD));
-        return 0;
-    }
-    if (!GpibCloseTransfer(CMD_UNTALK)) return 0;
-    GpibSetStatus(status, GPIB_OK);
-    // A driver never reports more than it was allowed to write.
-    return n > static_cast<uint32_t>(maxLength) ? maxLength : static_cast<int32_t>(n);
+    const GpibTransferOutcome r = GpibTransfer(CONTROLLER_RECV, delim, status, true, [&] {
+        return drv.TavkRecvDataC(hBoard, Low16(address), buffer, &n);
+    });
+    return r == TRANSFER_DONE ? GpibReceived(n, maxLength) : 0;
 }
 
 extern "C" short WINAPI GpibChkSrq(void)
@@ -311,26 +338,20 @@ static bool GpibBoardAddressed(int32_t bit, short* status)
 extern "C" int32_t WINAPI GpibSendS(int length, const char* data, int delim, short* status)
 {
     if (!GpibBoardAddressed(TAVK_STATUS_TALKER, status)) return 0;
-    if (!SetDelimiter(delim, status)) return 0;
-    if (!TavkOk(drv.TavkSendDataS(hBoard, data, static_cast<uint32_t>(length)))) {
-        GpibSetStatus(status, GpibMapError(STANDARD));
-        return 0;
-    }
-    GpibSetStatus(status, GPIB_OK);
-    return length;
+    const GpibTransferOutcome r = GpibTransfer(DEVICE_TRANSFER, delim, status, true, [&] {
+        return drv.TavkSendDataS(hBoard, data, static_cast<uint32_t>(length));
+    });
+    return r == TRANSFER_DONE ? length : 0;
 }
 
 extern "C" int32_t WINAPI GpibRecvS(int maxLength, char* buffer, int delim, short* status)
 {
     if (!GpibBoardAddressed(TAVK_STATUS_LISTENER, status)) return 0;
-    if (!SetDelimiter(delim, status)) return 0;
     uint32_t n = static_cast<uint32_t>(maxLength);
-    if (!TavkOk(drv.TavkRecvDataS(hBoard, buffer, &n))) {
-        GpibSetStatus(status, GpibMapError(STANDARD));
-        return 0;
-    }
-    GpibSetStatus(status, GPIB_OK);
-    return n > static_cast<uint32_t>(maxLength) ? maxLength : static_cast<int32_t>(n);
+    const GpibTransferOutcome r = GpibTransfer(DEVICE_TRANSFER, delim, status, true, [&] {
+        return drv.TavkRecvDataS(hBoard, buffer, &n);
+    });
+    return r == TRANSFER_DONE ? GpibReceived(n, maxLength) : 0;
 }
 
 extern "C" short WINAPI GpibSetStatusByte(int statusByte)
