@@ -163,6 +163,8 @@ int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t me
 
 int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module)
 {
+    if (!type.cyclesWhenInactive && !module->isActive)
+        return 1;
     if (bExperimentIsPaused == 1)
         return 1;
     for (int ch = 0; ch < ClampChannelCount(type.channelCount(module)); ch++) {

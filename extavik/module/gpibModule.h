@@ -31,6 +31,7 @@ struct GpibModuleType {
     int32_t actionKind;                            // the host action the type serves
     const char* actionName;                        // and its description
     int32_t actionTextId;
+    bool cyclesWhenInactive;                       // false: an inactive module's cycle runs nothing
     // The settings dialog (MM_SETTINGS) the one frame shows.
     const SettingsDialogParts* settings;
 };
@@ -42,6 +43,18 @@ int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t me
 // One processing cycle: runs, in order, the channels no host action controls (the count read
 // again before each); a failed run stops the experiment and gives 0.
 int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module);
+
+// The module procedure and processing entry the host calls for a type.
+template <const GpibModuleType& type>
+int32_t WINAPI TypeModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
+{
+    return ModuleProc(type, module, message, wParam, lParam);
+}
+template <const GpibModuleType& type>
+int32_t WINAPI TypeProcess(ModuleRecord* module)
+{
+    return RunModuleCycle(type, module);
+}
 
 // Writes the per-channel creation defaults of all 16 channels, named "<display name> <ch>".
 void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script);

@@ -64,21 +64,9 @@ static int32_t StartInput(ModuleRecord* module)
 
 const GpibModuleType GPIB_IN_TYPE = {
     CLASS_GPIB_IN, IDM_GPIB_IN, IDS_GPIB_IN, IDS_LONG_IN, BITMAP_IN_ICON, BITMAP_IN_SYMBOL,
-    GpibInModuleProc, GpibInProcess,
+    TypeModuleProc<GPIB_IN_TYPE>, TypeProcess<GPIB_IN_TYPE>,
     CreateInput, PrestartInput, StartInput, FreeChannelBuffers,
     InputChannelCount, RunInputChannel, InputActionFlags, nullptr,
-    ACTION_KIND_RECV_COMMAND, ACTION_NAME_IN, IDS_ACTION_IN,
+    ACTION_KIND_RECV_COMMAND, ACTION_NAME_IN, IDS_ACTION_IN, false,
     &GPIB_IN_SETTINGS,
 };
-
-int32_t WINAPI GpibInModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
-{
-    return ModuleProc(GPIB_IN_TYPE, module, message, wParam, lParam);
-}
-
-int32_t WINAPI GpibInProcess(ModuleRecord* module)
-{
-    if (!module->isActive)
-        return 1;
-    return RunModuleCycle(GPIB_IN_TYPE, module);
-}

@@ -138,19 +138,9 @@ static void StopOutput(ModuleRecord* module)
 
 const GpibModuleType GPIB_OUT_TYPE = {
     CLASS_GPIB_OUT, IDM_GPIB_OUT, IDS_GPIB_OUT, IDS_LONG_OUT, BITMAP_OUT_ICON, BITMAP_OUT_SYMBOL,
-    GpibOutModuleProc, GpibOutProcess,
+    TypeModuleProc<GPIB_OUT_TYPE>, TypeProcess<GPIB_OUT_TYPE>,
     CreateOutput, PrestartOutput, StartOutput, StopOutput,
     OutputChannelCount, RunOutputChannel, OutputActionFlags, MayArmOutput,
-    ACTION_KIND_REQUEST_COMMAND, ACTION_NAME_OUT, IDS_ACTION_OUT,
+    ACTION_KIND_REQUEST_COMMAND, ACTION_NAME_OUT, IDS_ACTION_OUT, true,
     &GPIB_OUT_SETTINGS,
 };
-
-int32_t WINAPI GpibOutModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
-{
-    return ModuleProc(GPIB_OUT_TYPE, module, message, wParam, lParam);
-}
-
-int32_t WINAPI GpibOutProcess(ModuleRecord* module)
-{
-    return RunModuleCycle(GPIB_OUT_TYPE, module);
-}
