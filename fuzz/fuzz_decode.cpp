@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint32_t capacity = (flags & 0x20) ? in.U16() % 1024 : in.Byte() % 64;
     uint32_t start = capacity ? in.Byte() % capacity : 0;
     uint32_t prefill = capacity ? in.Byte() % capacity : 0;
-    int channel = int(in.Byte() % GPIB_CHANNELS);
+    in.Byte();   // a channel number once; the ring is reached through its block alone
     unsigned chunk = in.Byte();
 
     size_t length = in.Left();
@@ -181,19 +181,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Into the ring, which already holds some values.
     static GpibChannelRuntime runtime;
-    static ModuleRecord module;
     memset(&runtime, 0, sizeof runtime);
-    memset(&module, 0, sizeof module);
-    module.channel[channel] = &runtime;
     runtime.ring = capacity ? new float[capacity] : nullptr;
     runtime.ringCapacity = capacity;
     runtime.ringRead = runtime.ringWrite = start;
     ModelRing ring = { capacity, {} };
     for (uint32_t i = 0; i < prefill; ++i)
-        FUZZ_CHECK(RingPush(&module, channel, float(1000 + i)) == ring.Push(float(1000 + i)));
+        FUZZ_CHECK(RingPush(&runtime, float(1000 + i)) == ring.Push(float(1000 + i)));
 
     uint32_t stored = 0xDEADBEEF;
-    int fits = DecodeIntoRing(&module, channel, answer, length, &s, &stored);
+    int fits = DecodeIntoRing(&runtime, answer, length, &s, &stored);
     int modelFits = 1;
     uint32_t modelStored = 0;
     for (float v : expected) {
@@ -208,12 +205,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     float* drained = new float[capacity ? capacity : 1];
     int32_t full = 7;
-    int32_t count = RingDrain(&module, channel, capacity, drained, &full);
+    int32_t count = RingDrain(&runtime, capacity, drained, &full);
     FUZZ_CHECK(full == 0);
     FUZZ_CHECK(size_t(count) == ring.values.size());
     for (int32_t i = 0; i < count; ++i)
         FUZZ_CHECK(SameFloat(drained[i], ring.values[size_t(i)]));
-    FUZZ_CHECK(RingDrain(&module, channel, capacity, drained, &full) == 0);
+    FUZZ_CHECK(RingDrain(&runtime, capacity, drained, &full) == 0);
     delete[] drained;
     delete[] runtime.ring;
     delete[] answer;

@@ -42,14 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 } else if (capacity) {
                     model.push_back(next);
                 }
-                FUZZ_CHECK(RingPush(&module, channel, next) == expected);
+                FUZZ_CHECK(RingPush(&runtime, next) == expected);
                 next += 1.0f;
             }
         } else if (op < 0xF0) {
             uint32_t max = (op & 0x08) ? in.U16() % 4096 : in.Byte() % 24;
             float* dest = new float[max ? max : 1];
             int32_t full = 5;
-            int32_t count = RingDrain(&module, channel, max, dest, &full);
+            int32_t count = RingDrain(&runtime, max, dest, &full);
             size_t expected = model.size() < max ? model.size() : max;
             FUZZ_CHECK(count >= 0 && size_t(count) == expected);
             FUZZ_CHECK(full == (model.size() > max ? -1 : 0));

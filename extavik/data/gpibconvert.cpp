@@ -207,17 +207,17 @@ static int CountWithoutRing(const uint8_t* data, size_t length, const DecodeSett
 }
 
 // The ring is full: the next value, if the answer has one, overruns the unread ones.
-static int Overrun(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
+static int Overrun(GpibChannelRuntime* rt, const uint8_t* data, size_t length,
                    const DecodeSettings* settings, DecodeCursor* cursor, uint32_t* stored)
 {
     float value;
     if (DecodeValues(data, length, settings, cursor, &value, 1) == 0)
         return 1;
     ++*stored;
-    return RingPush(module, channel, value);
+    return RingPush(rt, value);
 }
 
-int DecodeIntoRing(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
+int DecodeIntoRing(GpibChannelRuntime* rt, const uint8_t* data, size_t length,
                    const DecodeSettings* settings, uint32_t* stored)
 {
     DecodeCursor cursor;
@@ -225,17 +225,23 @@ int DecodeIntoRing(ModuleRecord* module, int channel, const uint8_t* data, size_
     *stored = 0;
     for (;;) {
         RingSpan span;
-        const RingState state = RingWritableSpan(module, channel, &span);
+        const RingState state = RingWritableSpan(rt, &span);
         if (state == RING_ABSENT)
             return CountWithoutRing(data, length, settings, &cursor, stored);
         if (state == RING_CORRUPT)
             return 0;   // refused: the answer's values are lost, and the caller says so
         if (span.room == 0)
-            return Overrun(module, channel, data, length, settings, &cursor, stored);
+            return Overrun(rt, data, length, settings, &cursor, stored);
         const uint32_t n = DecodeValues(data, length, settings, &cursor, span.at, span.room);
         *stored += n;
-        RingCommit(module, channel, n);
+        RingCommit(rt, n);
         if (n < span.room)
             return 1;
     }
+}
+
+int DecodeIntoRing(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
+                   const DecodeSettings* settings, uint32_t* stored)
+{
+    return DecodeIntoRing(RingBlock(module, channel), data, length, settings, stored);
 }

@@ -43,9 +43,13 @@ uint32_t ValueLength(int32_t dataType);
 uint32_t DecodeValues(const uint8_t* data, size_t length, const DecodeSettings* settings,
                       DecodeCursor* cursor, float* out, uint32_t maxOut);
 
-// Decodes the whole answer straight into the writable spans of the channel's sample ring.
+// Decodes the whole answer straight into the writable spans of the sample ring of channel
+// block rt (null: no ring).
 // Returns 1, or 0 when values were lost: the ring overflowed (RingPush semantics: the unread
 // values are lost) or refused its corrupt indexes (nothing stored). *stored counts the values
 // put into the ring, the overflowing one included. Without a ring the values are only counted.
+int DecodeIntoRing(GpibChannelRuntime* rt, const uint8_t* data, size_t length,
+                   const DecodeSettings* settings, uint32_t* stored);
+// The same for channel channel of module.
 int DecodeIntoRing(ModuleRecord* module, int channel, const uint8_t* data, size_t length,
                    const DecodeSettings* settings, uint32_t* stored);

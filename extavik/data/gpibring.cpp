@@ -1,7 +1,8 @@
 // The per-channel float32 sample ring of a GPIB-IN module.
 //
 // The ring is empty when the read and write indexes meet, so a ring of n entries holds at most
-// n - 1 unread values. Pure: it touches nothing but the channel block handed to it.
+// n - 1 unread values. Pure: it touches nothing but the channel block handed to it (a module and
+// channel only name that block).
 #include "extavik/data/gpibring.h"
 #include "extavik/texts/modtexts.h"
 
@@ -34,16 +35,15 @@ uint32_t RingEntries(const GpibChannelRuntime* rt)
     return rt && rt->ring ? rt->ringCapacity : 0;
 }
 
-static GpibChannelRuntime* ChannelBlock(const ModuleRecord* module, int channel)
+GpibChannelRuntime* RingBlock(const ModuleRecord* module, int channel)
 {
     if (!module || channel < 0 || channel >= GPIB_CHANNELS)
         return nullptr;
     return module->channel[channel];
 }
 
-RingState RingStateOf(const ModuleRecord* module, int channel)
+RingState RingStateOf(const GpibChannelRuntime* rt)
 {
-    const GpibChannelRuntime* rt = ChannelBlock(module, channel);
     if (!rt || !rt->ring || rt->ringCapacity == 0)
         return RING_ABSENT;
     if (rt->ringRead >= rt->ringCapacity || rt->ringWrite >= rt->ringCapacity)
@@ -51,10 +51,10 @@ RingState RingStateOf(const ModuleRecord* module, int channel)
     return RING_USABLE;
 }
 
-// The ring of one channel, or null when it is not usable.
-static GpibChannelRuntime* RingChannel(ModuleRecord* module, int channel)
+// The block's ring, or null when it is not usable.
+static GpibChannelRuntime* UsableRing(GpibChannelRuntime* rt)
 {
-    return RingStateOf(module, channel) == RING_USABLE ? module->channel[channel] : nullptr;
+    return RingStateOf(rt) == RING_USABLE ? rt : nullptr;
 }
 
 // Free entries from the write index to the end of the memory or to the entry before ringRead.
@@ -65,22 +65,21 @@ static uint32_t SpanRoom(const GpibChannelRuntime* rt)
     return room < capacity - write ? room : capacity - write;
 }
 
-RingState RingWritableSpan(ModuleRecord* module, int channel, RingSpan* span)
+RingState RingWritableSpan(GpibChannelRuntime* rt, RingSpan* span)
 {
     span->at = nullptr;
     span->room = 0;
-    const RingState state = RingStateOf(module, channel);
+    const RingState state = RingStateOf(rt);
     if (state == RING_USABLE) {
-        GpibChannelRuntime* rt = module->channel[channel];
         span->at = rt->ring + rt->ringWrite;
         span->room = SpanRoom(rt);
     }
     return state;
 }
 
-int32_t RingCommit(ModuleRecord* module, int channel, uint32_t count)
+int32_t RingCommit(GpibChannelRuntime* block, uint32_t count)
 {
-    GpibChannelRuntime* rt = RingChannel(module, channel);
+    GpibChannelRuntime* rt = UsableRing(block);
     if (!rt || count > SpanRoom(rt))
         return 0;
     rt->ringWrite += count;
@@ -89,9 +88,9 @@ int32_t RingCommit(ModuleRecord* module, int channel, uint32_t count)
     return 1;
 }
 
-int32_t RingPush(ModuleRecord* module, int channel, float value)
+int32_t RingPush(GpibChannelRuntime* block, float value)
 {
-    GpibChannelRuntime* rt = RingChannel(module, channel);
+    GpibChannelRuntime* rt = UsableRing(block);
     if (!rt)
         return 1;   // refused: the value has nowhere to go and nothing overflows
     rt->ring[rt->ringWrite] = value;
@@ -115,10 +114,10 @@ static uint32_t RingCopy(GpibChannelRuntime* rt, uint32_t end, uint32_t max, flo
     return copied;
 }
 
-int32_t RingDrain(ModuleRecord* module, int channel, uint32_t maxCount, float* dest, int32_t* full)
+int32_t RingDrain(GpibChannelRuntime* block, uint32_t maxCount, float* dest, int32_t* full)
 {
     *full = 0;
-    GpibChannelRuntime* rt = RingChannel(module, channel);
+    GpibChannelRuntime* rt = UsableRing(block);
     if (!rt || !dest)
         return 0;
     uint32_t copied = 0;

@@ -21,7 +21,8 @@ enum RingState {
     RING_ABSENT,    // no ring this run: a channel outside the module, no block, no memory
     RING_CORRUPT,   // indexes outside the capacity: refused
 };
-RingState RingStateOf(const ModuleRecord* module, int channel);
+// Every operation works on a channel's block; a null block has no ring.
+RingState RingStateOf(const GpibChannelRuntime* rt);
 
 // Free entries from the write index on, in one piece: room values can be written at `at`
 // without reaching the unread ones.
@@ -30,12 +31,37 @@ struct RingSpan {
     uint32_t room;
 };
 // The writable span of a usable ring; an empty span with any other state.
-RingState RingWritableSpan(ModuleRecord* module, int channel, RingSpan* span);
+RingState RingWritableSpan(GpibChannelRuntime* rt, RingSpan* span);
 // Makes the first count entries of the writable span readable: 1, or 0 (nothing committed)
 // when the ring is not usable or count exceeds the span.
-int32_t RingCommit(ModuleRecord* module, int channel, uint32_t count);
+int32_t RingCommit(GpibChannelRuntime* rt, uint32_t count);
 
 // Stores one value: 1, or 0 when it overran the unread values (the ring then reads as empty and
 // they are lost). A ring that is not usable stores nothing and gives 1.
-int32_t RingPush(ModuleRecord* module, int channel, float value);
-int32_t RingDrain(ModuleRecord* module, int channel, uint32_t maxCount, float* dest, int32_t* full);
+int32_t RingPush(GpibChannelRuntime* rt, float value);
+// Copies up to maxCount unread values to dest; *full is -1 when values were left behind.
+int32_t RingDrain(GpibChannelRuntime* rt, uint32_t maxCount, float* dest, int32_t* full);
+
+// Channel channel's block of a module, null for a channel outside it; the forms below name the
+// ring by module and channel.
+GpibChannelRuntime* RingBlock(const ModuleRecord* module, int channel);
+inline RingState RingStateOf(const ModuleRecord* module, int channel)
+{
+    return RingStateOf(RingBlock(module, channel));
+}
+inline RingState RingWritableSpan(ModuleRecord* module, int channel, RingSpan* span)
+{
+    return RingWritableSpan(RingBlock(module, channel), span);
+}
+inline int32_t RingCommit(ModuleRecord* module, int channel, uint32_t count)
+{
+    return RingCommit(RingBlock(module, channel), count);
+}
+inline int32_t RingPush(ModuleRecord* module, int channel, float value)
+{
+    return RingPush(RingBlock(module, channel), value);
+}
+inline int32_t RingDrain(ModuleRecord* module, int channel, uint32_t maxCount, float* dest, int32_t* full)
+{
+    return RingDrain(RingBlock(module, channel), maxCount, dest, full);
+}

@@ -62,7 +62,7 @@ static RunResult ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
         n = int32_t(maxBytes);
     DecodeSettings settings = ChannelDecodeSettings(params, channel);
     uint32_t stored = 0;
-    if (!DecodeIntoRing(module, channel, buffer, size_t(n), &settings, &stored))
+    if (!DecodeIntoRing(c, buffer, size_t(n), &settings, &stored))
         return ReportLostValues();
     if (stored > 0)
         c->dataReady = 1;
@@ -91,7 +91,7 @@ static RunResult DeliverSamples(ModuleRecord* module, int channel)
     GpibChannelRuntime* c = module->channel[channel];
     if (c->dataReady != 1 || bExperimentIsPaused)
         return RUN_SUSPENDED;
-    if (RingStateOf(module, channel) == RING_CORRUPT)
+    if (RingStateOf(c) == RING_CORRUPT)
         return ReportLostValues();   // the stored values cannot be drained
     void* output = module->outputChannel[channel];
     SampleBlock* block = output ? HOST_CALL(GetCurrentOutputBlock)(output) : nullptr;
@@ -99,7 +99,7 @@ static RunResult DeliverSamples(ModuleRecord* module, int channel)
         return RUN_DONE;   // the values wait in the ring for the next READ
     uint32_t most = uiGlobalBlockSize < uint32_t(MAX_BLOCK_SAMPLES) ? uiGlobalBlockSize : uint32_t(MAX_BLOCK_SAMPLES);
     int32_t full = 0;
-    int32_t count = RingDrain(module, channel, most, block->samples, &full);
+    int32_t count = RingDrain(c, most, block->samples, &full);
     block->sampleCount = int16_t(count);
     block->startTime = BlockStartTime(module, channel);
     block->sampleDistance = fGlobalMilliSecondsPerSample * 0.001;
