@@ -4,7 +4,6 @@
 #include <string.h>
 
 #include "extavik/texts/dlgtexts.h"
-#include "extavik/texts/modtexts.h"
 #include "extavik/ui/resources/resource.h"
 
 // A stored choice is the id of the radio button that made it: each must stay equal to its control.
@@ -35,7 +34,7 @@ constexpr GpibFieldChoice OUT_MODES[] = {
     {"always", OUT_MODE_ALWAYS}, {"atStart", OUT_MODE_AT_START}, {"atEnd", OUT_MODE_AT_END}, {nullptr, 0}};
 
 // Where the dialog and the start differ, on purpose:
-// - a primary address of 31 is accepted by the dialog (stored settings have always allowed it),
+// - a primary address of 31 is accepted by the dialog (stored blocks hold such values),
 //   but 31 is the bus's unlisten/untalk address and has no slot in the device tables, so the
 //   start refuses it and names the channel;
 // - a request interval below 0.01 s is refused by the dialog, but a stored one starts: it is held
@@ -45,6 +44,11 @@ constexpr GpibStartRange BUS_SLOT = {1, 0, 0, GPIB_BUS_DEVICES - 1, 0};
 constexpr GpibStartRange OWN_ROW = {1, 0, 0, GPIB_BUS_ROWS - 1, 0};
 constexpr GpibStartRange RING_SIZE = {1, 1, RECV_BUFFER_KB_MIN, RECV_BUFFER_KB_MAX, 0};
 constexpr GpibStartRange PACE = {1, 1, 0.0, REQUEST_INTERVAL_MAX, 1};
+
+// What creation writes: a row's value (texts: all zero bytes), or nothing.
+constexpr GpibCreation KEPT = {0, 0};
+constexpr GpibCreation ZEROED = {1, 0};
+constexpr GpibCreation MADE(double value) { return {1, value}; }
 
 enum {
     PRIMARY_ADDRESS_DIALOG_MAX = 31,
@@ -62,50 +66,50 @@ enum {
 
 // Rows in GpibFieldId order.
 constexpr GpibField GPIB_FIELDS[GF_COUNT] = {
-    // name, kind, offset and stride, min, max, choices, control, warning, hex, start
+    // name, kind, offset and stride, min, max, choices, control, warning, hex, start, creation
     {"channelName", FIELD_TEXT, CHANNEL(channelName), 0, CHANNEL_NAME_LONGEST, nullptr,
-     IDC_CHANNEL_NAME, nullptr, 0, NOT_AT_START},
+     IDC_CHANNEL_NAME, nullptr, 0, NOT_AT_START, KEPT},
     {"commandText", FIELD_TEXT, CHANNEL(commandText), 0, GPIB_COMMAND_TEXT_SIZE - 1, nullptr,
-     0, nullptr, 0, NOT_AT_START},   // each module type has its own command control
+     0, nullptr, 0, NOT_AT_START, ZEROED},   // each module type has its own command control
     {"primaryAddress", FIELD_INT16, ADDR(primaryAddress), 0, PRIMARY_ADDRESS_DIALOG_MAX, nullptr,
-     IDC_PRIMARY, WARN_PRIMARY_ADDRESS, 0, BUS_SLOT},
+     IDC_PRIMARY, WARN_PRIMARY_ADDRESS, 0, BUS_SLOT, MADE(22)},
     {"secondaryAddress", FIELD_INT16, ADDR(secondaryAddress), INT16_MIN, INT16_MAX, nullptr,
-     IDC_SECONDARY, nullptr, 0, NOT_AT_START},   // taken without a range test
-    {"requestMode", FIELD_CHOICE, CHANNEL(requestMode), 0, 0, REQUEST_MODES, 0, nullptr, 0, NOT_AT_START},
+     IDC_SECONDARY, nullptr, 0, NOT_AT_START, MADE(0)},   // taken without a range test
+    {"requestMode", FIELD_CHOICE, CHANNEL(requestMode), 0, 0, REQUEST_MODES, 0, nullptr, 0, NOT_AT_START, KEPT},
     {"spollReadyBit", FIELD_INT32, CHANNEL(spollReadyBit), 0, 7, nullptr,
-     IDC_SPOLL_READY, WARN_READY_BIT, 0, NOT_AT_START},
+     IDC_SPOLL_READY, WARN_READY_BIT, 0, NOT_AT_START, MADE(0)},
     {"spollErrorBit", FIELD_INT32, CHANNEL(spollErrorBit), 0, 7, nullptr,
-     IDC_SPOLL_ERROR, WARN_ERROR_BIT, 0, NOT_AT_START},
+     IDC_SPOLL_ERROR, WARN_ERROR_BIT, 0, NOT_AT_START, MADE(0)},
     {"spollStopOnError", FIELD_FLAG, CHANNEL(spollStopOnError), 0, 1, nullptr,
-     IDC_SPOLL_STOP, nullptr, 0, NOT_AT_START},
+     IDC_SPOLL_STOP, nullptr, 0, NOT_AT_START, MADE(0)},
     {"spollErrorText", FIELD_TEXT, CHANNEL(spollErrorText), 0, GPIB_SPOLL_TEXT_SIZE - 1, nullptr,
-     IDC_SPOLL_TEXT, nullptr, 0, NOT_AT_START},
+     IDC_SPOLL_TEXT, nullptr, 0, NOT_AT_START, ZEROED},
     {"ppollLine", FIELD_INT16, CHANNEL(ppollLine), 0, 7, nullptr,
-     IDC_PPOLL_LINE, WARN_PPOLL_LINE, 0, NOT_AT_START},
-    {"ppollSense", FIELD_CHOICE16, CHANNEL(ppollSense), 0, 0, PPOLL_SENSES, 0, nullptr, 0, NOT_AT_START},
+     IDC_PPOLL_LINE, WARN_PPOLL_LINE, 0, NOT_AT_START, KEPT},
+    {"ppollSense", FIELD_CHOICE16, CHANNEL(ppollSense), 0, 0, PPOLL_SENSES, 0, nullptr, 0, NOT_AT_START, KEPT},
     {"headerSize", FIELD_UINT32, CHANNEL(headerSize), 0, 65535, nullptr,
-     IDC_RECV_HEADER, WARN_HEADER_SIZE, 0, NOT_AT_START},
+     IDC_RECV_HEADER, WARN_HEADER_SIZE, 0, NOT_AT_START, MADE(0)},
     {"recvBlockLength", FIELD_UINT32, CHANNEL(recvBlockLength), 1, 8192, nullptr,
-     IDC_RECV_BLOCKLEN, WARN_BLOCK_LENGTH, 0, NOT_AT_START},
-    {"dataType", FIELD_CHOICE, CHANNEL(dataType), 0, 0, DATA_TYPES, 0, nullptr, 0, NOT_AT_START},
+     IDC_RECV_BLOCKLEN, WARN_BLOCK_LENGTH, 0, NOT_AT_START, MADE(1)},
+    {"dataType", FIELD_CHOICE, CHANNEL(dataType), 0, 0, DATA_TYPES, 0, nullptr, 0, NOT_AT_START, MADE(DATA_ASCII)},
     {"invalidHead", FIELD_UINT32, INVALID(invalidHead), 0, 65535, nullptr,
-     IDC_RECV_INV_HEAD, WARN_INVALID_HEAD, 0, NOT_AT_START},
+     IDC_RECV_INV_HEAD, WARN_INVALID_HEAD, 0, NOT_AT_START, MADE(0)},
     {"invalidTail", FIELD_UINT32, INVALID(invalidTail), 0, 65535, nullptr,
-     IDC_RECV_INV_TAIL, WARN_INVALID_TAIL, 0, NOT_AT_START},
-    {"terminator", FIELD_CHOICE, CHANNEL(terminator), 0, 0, TERMINATORS, 0, nullptr, 0, NOT_AT_START},
+     IDC_RECV_INV_TAIL, WARN_INVALID_TAIL, 0, NOT_AT_START, MADE(0)},
+    {"terminator", FIELD_CHOICE, CHANNEL(terminator), 0, 0, TERMINATORS, 0, nullptr, 0, NOT_AT_START, MADE(TERM_CRLF)},
     {"maskText", FIELD_TEXT, CHANNEL(maskText), 0, GPIB_MASK_TEXT_SIZE - 1, nullptr,
-     IDC_RECV_MASK, WARN_MASK, 1, NOT_AT_START},
+     IDC_RECV_MASK, WARN_MASK, 1, NOT_AT_START, ZEROED},
     {"recvBufferKB", FIELD_UINT32, CHANNEL(recvBufferKB), RECV_BUFFER_KB_MIN, RECV_BUFFER_KB_MAX, nullptr,
-     IDC_RECV_BUFFER, WARN_BUFFER, 0, RING_SIZE},
+     IDC_RECV_BUFFER, WARN_BUFFER, 0, RING_SIZE, MADE(8)},
     {"requestInterval", FIELD_DOUBLE, CHANNEL(requestInterval), REQUEST_INTERVAL_MIN, REQUEST_INTERVAL_MAX,
-     nullptr, IDC_RECV_INTERVAL, WARN_INTERVAL, 0, PACE},
+     nullptr, IDC_RECV_INTERVAL, WARN_INTERVAL, 0, PACE, MADE(1.0)},
     {"stopOnTimeout", FIELD_FLAG, CHANNEL(stopOnTimeout), 0, 1, nullptr,
-     IDC_RECV_STOP_TIMEOUT, nullptr, 0, NOT_AT_START},
-    {"busTimeout", FIELD_INT32, MODULE(busTimeout), 0, 60, nullptr, IDC_TIMEOUT, WARN_TIMEOUT, 0, NOT_AT_START},
+     IDC_RECV_STOP_TIMEOUT, nullptr, 0, NOT_AT_START, MADE(0)},
+    {"busTimeout", FIELD_INT32, MODULE(busTimeout), 0, 60, nullptr, IDC_TIMEOUT, WARN_TIMEOUT, 0, NOT_AT_START, KEPT},
     {"myAddress", FIELD_INT16, MODULE(myAddress), 0, GPIB_BUS_ROWS - 1, nullptr,
-     IDC_MY_ADDRESS, WARN_MY_ADDRESS, 0, OWN_ROW},
-    {"outHasInputs", FIELD_FLAG, MODULE(outHasInputs), 0, 1, nullptr, IDC_OUT_HAS_INPUTS, nullptr, 0, NOT_AT_START},
-    {"outMode", FIELD_CHOICE, MODULE(outMode), 0, 0, OUT_MODES, 0, nullptr, 0, NOT_AT_START},
+     IDC_MY_ADDRESS, WARN_MY_ADDRESS, 0, OWN_ROW, KEPT},
+    {"outHasInputs", FIELD_FLAG, MODULE(outHasInputs), 0, 1, nullptr, IDC_OUT_HAS_INPUTS, nullptr, 0, NOT_AT_START, KEPT},
+    {"outMode", FIELD_CHOICE, MODULE(outMode), 0, 0, OUT_MODES, 0, nullptr, 0, NOT_AT_START, KEPT},
 };
 
 // The rows follow the block, so GpibFieldId (in block order too) names each one.
@@ -180,6 +184,15 @@ void StoreGpibFieldNumber(void* base, const GpibField& field, int ch, double val
     case FIELD_UINT32: Save<uint32_t>(at, value); break;
     case FIELD_DOUBLE: Save<double>(at, value); break;
     case FIELD_TEXT: break;
+    }
+}
+
+void WriteCreationDefaults(void* base, int ch)
+{
+    for (const GpibField& f : GPIB_FIELDS) {
+        if (!f.stride || !f.created.written) continue;
+        if (f.kind == FIELD_TEXT) memset(GpibFieldEntry(base, f, ch), 0, static_cast<size_t>(f.max) + 1);
+        else StoreGpibFieldNumber(base, f, ch, f.created.value);
     }
 }
 

@@ -1,6 +1,6 @@
 // The settable fields of the parameter block: where each lives, what kind of value it holds, the
-// range a user may enter, the control that edits it, its warning, and what an experiment start
-// accepts. The dialogs' read-back, the worksheet loader and the start checks all read this one
+// range a user may enter, the control that edits it, its warning, what an experiment start
+// accepts and what creation writes. The dialogs' read-back, the worksheet loader and the start checks all read this one
 // table. Pure: no Win32 or host call.
 #pragma once
 #include <stddef.h>
@@ -43,6 +43,12 @@ struct GpibStartRange {
     int minOpen;
 };
 
+// What creating a module writes into a per-channel field: value when written (texts get zero bytes).
+struct GpibCreation {
+    int written;
+    double value;
+};
+
 struct GpibField {
     const char* name;          // the field's name, as a worksheet spells it
     GpibFieldKind kind;
@@ -54,9 +60,21 @@ struct GpibField {
     const char* warning;       // shown when the dialog refuses it; null when it refuses nothing
     int hexDigits;             // FIELD_TEXT of hexadecimal digits only
     GpibStartRange start;
+    GpibCreation created;
 };
 
 extern const GpibField GPIB_FIELDS[GF_COUNT];
+
+// The own address creation proposes, the receive-buffer and request-interval limits (the
+// field table's ranges), and the script a new GPIB-IN channel runs.
+enum {
+    DEFAULT_MY_ADDRESS = 30,
+    RECV_BUFFER_KB_MIN = 4,
+    RECV_BUFFER_KB_MAX = 16384,
+};
+constexpr double REQUEST_INTERVAL_MIN = 0.01;      // seconds, as the receive dialog accepts
+constexpr double REQUEST_INTERVAL_MAX = 60000.0;
+constexpr char DEFAULT_IN_SCRIPT[] = "READ\r\n";
 
 // The row called name, or null.
 const GpibField* FindGpibField(const char* name);
@@ -71,6 +89,10 @@ double GpibFieldNumber(const void* base, const GpibField& field, int ch);
 void StoreGpibFieldNumber(void* base, const GpibField& field, int ch, double value);
 // Stores text, cut to the field's longest text and padded with zero bytes.
 void StoreGpibFieldText(void* base, const GpibField& field, int ch, const char* text, size_t length);
+
+// Writes the creation column of every per-channel row into channel ch of the block at base
+// (channel names are the type's to write).
+void WriteCreationDefaults(void* base, int ch);
 
 // 1 when the start accepts value for field (always when the start does not check it).
 int GpibStartAccepts(const GpibField& field, double value);

@@ -4,7 +4,7 @@
 // n - 1 unread values. Pure: it touches nothing but the channel block handed to it (a module and
 // channel only name that block).
 #include "extavik/data/gpibring.h"
-#include "extavik/texts/modtexts.h"
+#include "extavik/data/gpibfields.h"
 
 uint32_t RingEntriesForKB(uint32_t kb)
 {

@@ -186,24 +186,8 @@ void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const cha
     LoadStringA(g_hInstance, displayNameId, displayName, sizeof displayName);
     for (int ch = 0; ch < GPIB_CHANNELS; ch++) {
         snprintf(p->channelName[ch], GPIB_CHANNEL_NAME_SIZE, "%s %d", displayName, ch);
-        memset(p->commandText[ch], 0, GPIB_COMMAND_TEXT_SIZE);
+        WriteCreationDefaults(p, ch);
         strcpy(p->commandText[ch], script);
-        p->addr[ch].primaryAddress = DEFAULT_PRIMARY_ADDRESS;
-        p->addr[ch].secondaryAddress = 0;
-        p->spollReadyBit[ch] = 0;
-        p->spollErrorBit[ch] = 0;
-        p->spollStopOnError[ch] = 0;
-        memset(p->spollErrorText[ch], 0, GPIB_SPOLL_TEXT_SIZE);
-        p->headerSize[ch] = 0;
-        p->recvBlockLength[ch] = DEFAULT_BLOCK_LENGTH;
-        p->dataType[ch] = DATA_ASCII;
-        p->invalid[ch].invalidHead = 0;
-        p->invalid[ch].invalidTail = 0;
-        p->terminator[ch] = TERM_CRLF;
-        memset(p->maskText[ch], 0, GPIB_MASK_TEXT_SIZE);
-        p->recvBufferKB[ch] = DEFAULT_BUFFER_KB;
-        p->requestInterval[ch] = DEFAULT_REQUEST_INTERVAL;
-        p->stopOnTimeout[ch] = 0;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "extavik/module/gpibbus.h"
 #include "extavik/ui/gpibdlog.h"
 #include "extavik/ui/gpibindlg.h"
+#include "extavik/data/gpibfields.h"
 #include "extavik/texts/modtexts.h"
 #include "extavik/ui/resources/resource.h"
 

@@ -31,17 +31,3 @@ MODULE_TEXT_LIST(DEFINE_USER_TEXT)
 
 enum { BOARD_MESSAGE_SIZE = 64 };
 enum { START_MESSAGE_SIZE = 160 };
-
-// Per-channel defaults written at creation, and the own address the creation proposes.
-enum {
-    DEFAULT_MY_ADDRESS = 30,
-    DEFAULT_PRIMARY_ADDRESS = 22,
-    DEFAULT_BLOCK_LENGTH = 1,
-    DEFAULT_BUFFER_KB = 8,
-    RECV_BUFFER_KB_MIN = 4,
-    RECV_BUFFER_KB_MAX = 16384,
-};
-constexpr double DEFAULT_REQUEST_INTERVAL = 1.0;
-constexpr double REQUEST_INTERVAL_MIN = 0.01;      // seconds, as the receive dialog accepts
-constexpr double REQUEST_INTERVAL_MAX = 60000.0;
-constexpr char DEFAULT_IN_SCRIPT[] = "READ\r\n";

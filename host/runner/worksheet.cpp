@@ -6,6 +6,7 @@
 #include <sstream>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include "extavik/data/gpibfields.h"
 #include "extavik/texts/modtexts.h"
 
 using nlohmann::json;
@@ -15,7 +16,7 @@ namespace {
 // The module comment lives in the module record, not in the parameter block.
 const GpibField MODULE_COMMENT = {"moduleComment", FIELD_TEXT, offsetof(ModuleRecord, moduleComment), 0, 0,
                                   sizeof(((ModuleRecord*)0)->moduleComment) - 1, nullptr, 0, nullptr, 0,
-                                  {0, 0, 0, 0, 0}};
+                                  {0, 0, 0, 0, 0}, {0, 0}};
 
 // The own address is asked when a module is created, so a worksheet gives it beside the
 // module's type and name rather than as a field.

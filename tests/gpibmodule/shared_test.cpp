@@ -3,6 +3,7 @@
 #include <limits>
 #include <stdio.h>
 #include <algorithm>
+#include "extavik/data/gpibfields.h"
 #include "extavik/texts/modtexts.h"
 #include "tests/modules/pluginbench.h"
 

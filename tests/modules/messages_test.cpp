@@ -1,6 +1,7 @@
 // The module messages of GPIB-IN and GPIB-OUT as the host sends them, grouped by message.
 #include <stdio.h>
 #include "extavik/texts/cmdtexts.h"
+#include "extavik/data/gpibfields.h"
 #include "extavik/texts/modtexts.h"
 #include "extavik/ui/resources/resource.h"
 #include "tests/modules/pluginbench.h"
