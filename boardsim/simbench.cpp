@@ -5,7 +5,7 @@
 #include <set>
 #include "boardsim/simbus.h"
 #include "boards/common/drvfiles.h"
-#include "boards/common/jsonfields.h"
+#include "common/jsonfields.h"
 
 // The built-in bench, used when no file is named.
 static const char defaultBench[] = R"({

@@ -2,7 +2,7 @@
 #include "boards/adapter/adaptersettings.h"
 #include <ctype.h>
 #include <stdlib.h>
-#include "boards/common/jsonfields.h"
+#include "common/jsonfields.h"
 
 static bool AllDigits(const std::string& s, size_t from)
 {

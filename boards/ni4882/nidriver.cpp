@@ -7,7 +7,7 @@
 #include <string>
 #include "boards/common/drvcore.h"
 #include "boards/common/drvfiles.h"
-#include "boards/common/jsonfields.h"
+#include "common/jsonfields.h"
 #include "boards/ni4882/nimap.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"

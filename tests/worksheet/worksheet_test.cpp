@@ -39,7 +39,7 @@ std::string Patched(const Refusal& r)
 TEST(Worksheet, RefusalsNameFileModuleAndField)
 {
     const Refusal cases[] = {
-        {"\"dataType\": \"float32\"", "\"dataType\": \"float16\"", "sheet.json: module 'DMM-IN': field 'channels[0].dataType' has the unknown value float16"},
+        {"\"dataType\": \"float32\"", "\"dataType\": \"float16\"", "sheet.json: line 7: module 'DMM-IN': field 'channels[0].dataType' has the unknown value float16"},
         {"\"busTimeout\": 7", "\"busTimeout\": 61", "module 'DMM-IN': field 'busTimeout' is 61, outside 0..60"},
         {"\"primaryAddress\": 22", "\"primaryAddress\": 32", "module 'DMM-Q': field 'channels[0].primaryAddress' is 32, outside 0..31"},
         {"\"requestInterval\": 0.5", "\"requestInterval\": 0.005", "field 'channels[0].requestInterval' is 0.005"},
@@ -51,7 +51,7 @@ TEST(Worksheet, RefusalsNameFileModuleAndField)
         {"\"channels\": [1]", "\"channels\": [2]", "action #1: field 'channels' names a channel the module does not have"},
         {"\"module\": \"DMM-IN\"", "\"module\": \"DMM\"", "action #1: field 'module': no module is named 'DMM'"},
         {"\"cycles\": 50", "\"cycles\": 0", "experiment: field 'cycles' must be a whole number"},
-        {"\"cycles\": 50}", "\"cycles\": 50,}", "sheet.json: not a valid worksheet"},
+        {"\"cycles\": 50}", "\"cycles\": 50,}", "sheet.json: line 2, column 70: syntax error"},
         {u8"\"channelName\": \"電圧\"", u8"\"channelName\": \"チャンネル名がとても長い\"", "field 'channels[0].channelName' is longer than 19 bytes"},
     };
     for (const Refusal& r : cases) {

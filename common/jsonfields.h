@@ -1,6 +1,6 @@
 // Settings files in JSON, checked field by field: every problem names the file, the line and the
-// field ("bench.json: line 7: instruments[2].type: ..."). Shared by the simulated bench and the
-// board drivers' settings files. Pure: text in, values or a message out.
+// field ("bench.json: line 7: instruments[2].type: ..."). Shared by the simulated bench, the
+// board drivers' settings files and the worksheet runner. Pure: text in, values or a message out.
 #pragma once
 #include <stdint.h>
 #include <map>

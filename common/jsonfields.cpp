@@ -1,5 +1,5 @@
 // Parsing with the line of every value noted (declared in jsonfields.h).
-#include "boards/common/jsonfields.h"
+#include "common/jsonfields.h"
 #include <iterator>
 #include <vector>
 
@@ -84,5 +84,3 @@ bool JsonParseTracked(const std::string& text, JsonReader& reader, json& out)
     }
     return true;
 }
-
-// ---- field checks --------------------------------------------------------------------------
