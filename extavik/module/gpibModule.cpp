@@ -42,7 +42,8 @@ static int32_t OpenSettings(const GpibModuleType& type, ModuleRecord* module, in
 
 static int32_t TakeBusSettings(const GpibModuleType&, ModuleRecord* module, int32_t, intptr_t)
 {
-    return TakeSharedSettings(module->params);
+    TakeSharedSettings(module->params);
+    return 1;
 }
 
 static int32_t Prestart(const GpibModuleType& type, ModuleRecord* module, int32_t, intptr_t)
@@ -205,7 +206,7 @@ static bool StartRefuses(const GpibModuleParams* p, GpibFieldId id, int ch, bool
     return !GpibStartAccepts(f, GpibFieldNumber(p, f, ch));
 }
 
-int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
+bool CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
 {
     const GpibModuleParams* p = module->params;
     char name[sizeof module->moduleName + 1];
@@ -216,18 +217,18 @@ int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
     if (StartRefuses(p, GF_MY_ADDRESS, 0, checkBuffers)) {
         snprintf(text, sizeof text, START_TEXT_OWN_ADDRESS, name, p->myAddress);
         RefuseStart(text);
-        return 0;
+        return false;
     }
     for (int ch = 0; ch < count; ch++) {
         if (StartRefuses(p, GF_PRIMARY_ADDRESS, ch, checkBuffers)) {
             snprintf(text, sizeof text, START_TEXT_PRIMARY, name, ch, p->addr[ch].primaryAddress);
             RefuseStart(text);
-            return 0;
+            return false;
         }
         if (StartRefuses(p, GF_RECV_BUFFER_KB, ch, checkBuffers)) {
             snprintf(text, sizeof text, START_TEXT_BUFFER, name, ch, p->recvBufferKB[ch]);
             RefuseStart(text);
-            return 0;
+            return false;
         }
         // The interval paces the bus: NaN, zero, negative or huge values would mean a request
         // on every cycle or never one.
@@ -236,10 +237,10 @@ int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers)
             snprintf(value, sizeof value, "%g", p->requestInterval[ch]);
             snprintf(text, sizeof text, START_TEXT_INTERVAL, name, ch, value);
             RefuseStart(text);
-            return 0;
+            return false;
         }
     }
-    return 1;
+    return true;
 }
 
 void ResetChannelRun(GpibChannelRuntime* rt)

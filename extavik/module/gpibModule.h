@@ -61,7 +61,7 @@ void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const cha
 
 // Refuses an experiment start whose own address, channel addresses (below count) or, with
 // checkBuffers, receive buffer sizes or request intervals lie outside the start ranges of the
-// field table (gpibfields.h); shows which one and returns 0.
-int CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers);
+// field table (gpibfields.h); shows which one and gives false.
+bool CheckStartSettings(ModuleRecord* module, int count, bool checkBuffers);
 // Clears the run state of channel ch before its script is parsed again.
 void ResetChannelRun(GpibChannelRuntime* rt);

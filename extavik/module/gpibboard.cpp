@@ -12,18 +12,18 @@ GpibBoard g_board;
 static char boardMessage[BOARD_MESSAGE_SIZE];
 
 // Resolves every name, even after a miss; 1 when all were found.
-static int ResolveBoardFunctions()
+static bool ResolveBoardFunctions()
 {
-    int complete = 1;
+    bool complete = true;
 #define GPIB_RESOLVE(name) \
     g_board.name = reinterpret_cast<name##Fn>(reinterpret_cast<void*>(GetProcAddress(hTavkX, #name))); \
-    if (!g_board.name) complete = 0;
+    if (!g_board.name) complete = false;
     GPIB_BOUND_LIST(GPIB_RESOLVE)
 #undef GPIB_RESOLVE
     return complete;
 }
 
-int BindBoardLibrary()
+bool BindBoardLibrary()
 {
     bBoardReady = 0;
     if (hTavkX) {
@@ -38,21 +38,21 @@ int BindBoardLibrary()
                  (int)(intptr_t)hTavkX);
         hTavkX = nullptr;
         HOST_CALL(ShowWarning)(BOARD_TITLE_MISSING, boardMessage);
-        return 0;
+        return false;
     }
 
     ResetSharedSettings();
     if (!ResolveBoardFunctions()) {
         snprintf(boardMessage, sizeof boardMessage, BOARD_TEXT_BROKEN, TAVKX_FILE_NAME);
         HOST_CALL(ShowWarning)(BOARD_TITLE_BROKEN, boardMessage);
-        return 0;
+        return false;
     }
 
     // Address 30, mode 1: the interface is cleared after the init.
     if (g_board.GpibInit(30, 1) != GPIB_OK) {
         HOST_CALL(ShowWarning)(BOARD_TITLE_INIT, BOARD_TEXT_INIT);
-        return 0;
+        return false;
     }
     bBoardReady = 1;
-    return 1;
+    return true;
 }

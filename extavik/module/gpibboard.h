@@ -22,5 +22,5 @@ extern int bBoardReady;
 extern GpibBoard g_board;   // valid while bBoardReady is 1
 
 // Loads TavkX.dll again, resets the bus settings rows, resolves the functions and initialises
-// the bus; 1 when all of it succeeded, else 0 after a warning.
-int BindBoardLibrary();
+// the bus; true when all of it succeeded, else false after a warning.
+bool BindBoardLibrary();

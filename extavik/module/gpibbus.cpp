@@ -62,10 +62,10 @@ void ResetSharedSettings()
 }
 
 // A block whose own address has no row neither publishes nor takes: the start refuses it.
-int32_t PublishSharedSettings(GpibModuleParams* p)
+void PublishSharedSettings(GpibModuleParams* p)
 {
     if (!p || !IsBusIndex(p->myAddress))
-        return 1;
+        return;
     BusRow& row = rows[p->myAddress];
     row.timeout = p->busTimeout;
     for (int c = 0; c < GPIB_CHANNELS; c++) {
@@ -73,13 +73,12 @@ int32_t PublishSharedSettings(GpibModuleParams* p)
         row.ppollLine[c] = p->ppollLine[c];
         row.ppollSense[c] = p->ppollSense[c];
     }
-    return 1;
 }
 
-int32_t TakeSharedSettings(GpibModuleParams* p)
+void TakeSharedSettings(GpibModuleParams* p)
 {
     if (!p || !IsBusIndex(p->myAddress))
-        return 1;
+        return;
     const BusRow& row = rows[p->myAddress];
     p->busTimeout = row.timeout;
     for (int c = 0; c < GPIB_CHANNELS; c++) {
@@ -87,7 +86,6 @@ int32_t TakeSharedSettings(GpibModuleParams* p)
         p->ppollLine[c] = row.ppollLine[c];
         p->ppollSense[c] = row.ppollSense[c];
     }
-    return 1;
 }
 
 void PublishRequestInterval(const GpibModuleParams* p, int ch)

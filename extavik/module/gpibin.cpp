@@ -41,7 +41,8 @@ static int32_t CreateInput(ModuleRecord* module)
 
 static int32_t PrestartInput(ModuleRecord* module)
 {
-    return PublishSharedSettings(module->params);
+    PublishSharedSettings(module->params);
+    return 1;
 }
 
 static int32_t StartInput(ModuleRecord* module)

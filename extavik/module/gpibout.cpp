@@ -58,7 +58,8 @@ static int32_t CreateOutput(ModuleRecord* module)
 static int32_t PrestartOutput(ModuleRecord* module)
 {
     MarkRowIdle(module);
-    return PublishSharedSettings(module->params);
+    PublishSharedSettings(module->params);
+    return 1;
 }
 
 // Parallel poll answers are configured for the channels of the row that poll in parallel.

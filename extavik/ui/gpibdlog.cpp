@@ -46,27 +46,27 @@ void SetDlgItemUnsigned(HWND dialog, int id, uint32_t value)
     SetDlgItemInt(dialog, id, value, FALSE);
 }
 
-int ReadCheckedInteger(HWND dialog, int id, int32_t min, int32_t max, const char* title,
+bool ReadCheckedInteger(HWND dialog, int id, int32_t min, int32_t max, const char* title,
                        const char* text, int32_t* value)
 {
     char field[FIELD_TEXT_SIZE] = "";
     GetDlgItemTextA(dialog, id, field, sizeof field);
-    if (CheckIntegerText(field, min, max, value)) return 1;
+    if (CheckIntegerText(field, min, max, value)) return true;
     HOST_CALL(ShowWarning)(title, text);
-    return 0;
+    return false;
 }
 
 // Reads the field's control, checks it against the range the table gives the dialogs and stores
 // it into channel c of p; shows the field's warning under title when it is refused.
-int ReadBackNumberField(HWND dialog, GpibFieldId id, const char* title, GpibModuleParams* p, unsigned c)
+bool ReadBackNumberField(HWND dialog, GpibFieldId id, const char* title, GpibModuleParams* p, unsigned c)
 {
     const GpibField& f = GPIB_FIELDS[id];
     int32_t value;
     if (!ReadCheckedInteger(dialog, f.controlId, static_cast<int32_t>(f.min), static_cast<int32_t>(f.max),
                             title, f.warning, &value))
-        return 0;
+        return false;
     StoreGpibFieldNumber(p, f, static_cast<int>(c), value);
-    return 1;
+    return true;
 }
 
 // The room a text field's control is read with: its longest text and the ending zero.

@@ -27,8 +27,8 @@ void FreeWorkCopy(GpibModuleParams** copy, const char* unit, int line);
 // Field helpers.
 void SetDlgItemSigned(HWND dialog, int id, int32_t value);
 void SetDlgItemUnsigned(HWND dialog, int id, uint32_t value);
-// Reads a field into a FIELD_TEXT_SIZE buffer and checks it; on failure shows title/text.
-int ReadCheckedInteger(HWND dialog, int id, int32_t min, int32_t max, const char* title,
+// Reads a field into a FIELD_TEXT_SIZE buffer and checks it; false after showing title/text.
+bool ReadCheckedInteger(HWND dialog, int id, int32_t min, int32_t max, const char* title,
                        const char* text, int32_t* value);
 struct EditLimit {
     int id;
@@ -42,14 +42,14 @@ void SetDlgItemField(HWND dialog, int id, const char* field, size_t fieldSize);
 
 // Reads field id's control, checks it against the range the field table gives the dialogs and
 // stores it into channel c of p; shows the field's warning under title when it is refused.
-int ReadBackNumberField(HWND dialog, GpibFieldId id, const char* title, GpibModuleParams* p, unsigned c);
+bool ReadBackNumberField(HWND dialog, GpibFieldId id, const char* title, GpibModuleParams* p, unsigned c);
 // The room a text field's control is read with: its longest text and the ending zero.
 int TextRoom(GpibFieldId id);
 
 #define COUNT_OF(a) static_cast<int>(sizeof(a) / sizeof((a)[0]))
 
-// "SELECT": asks for the own bus address of the module being created; 1 after OK, 0 after Cancel.
-int SelectOwnAddress(ModuleRecord* module);
+// "SELECT": asks for the own bus address of the module being created; true after OK.
+bool SelectOwnAddress(ModuleRecord* module);
 // Sub-dialogs of the GPIB-IN settings dialog; they edit uiCurrentChannel of pWorkParams.
 void OpenRecvSettings(HWND owner);
 void OpenSPollSettings(HWND owner);

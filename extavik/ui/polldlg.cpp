@@ -17,18 +17,18 @@ static void FillSPoll(HWND dialog, const GpibModuleParams* p, unsigned c)
     SetDlgItemTextA(dialog, IDC_SPOLL_TEXT, text);
 }
 
-static int SPollClick(GpibModuleParams* p, unsigned c, int id)
+static bool SPollClick(GpibModuleParams* p, unsigned c, int id)
 {
-    return id == IDC_SPOLL_STOP ? ToggleFlag(&p->spollStopOnError[c]) : 0;
+    return id == IDC_SPOLL_STOP ? ToggleFlag(&p->spollStopOnError[c]) : false;
 }
 
-static int ReadBackSPoll(HWND dialog, GpibModuleParams* p, unsigned c)
+static bool ReadBackSPoll(HWND dialog, GpibModuleParams* p, unsigned c)
 {
-    if (!ReadBackNumberField(dialog, GF_SPOLL_READY_BIT, WARN_TITLE_SPOLL, p, c)) return 0;
-    if (!ReadBackNumberField(dialog, GF_SPOLL_ERROR_BIT, WARN_TITLE_SPOLL, p, c)) return 0;
+    if (!ReadBackNumberField(dialog, GF_SPOLL_READY_BIT, WARN_TITLE_SPOLL, p, c)) return false;
+    if (!ReadBackNumberField(dialog, GF_SPOLL_ERROR_BIT, WARN_TITLE_SPOLL, p, c)) return false;
     GetDlgItemTextA(dialog, GPIB_FIELDS[GF_SPOLL_ERROR_TEXT].controlId, p->spollErrorText[c],
                     TextRoom(GF_SPOLL_ERROR_TEXT));
-    return 1;
+    return true;
 }
 
 static const int SPOLL_DISABLED[] = {IDC_SPOLL_READY, IDC_SPOLL_ERROR, IDC_SPOLL_TEXT, IDC_SPOLL_STOP};
@@ -46,15 +46,15 @@ static void FillPPoll(HWND dialog, const GpibModuleParams* p, unsigned c)
     CheckRadioButton(dialog, IDC_PPOLL_SENSE1, IDC_PPOLL_SENSE0, p->ppollSense[c]);
 }
 
-static int PPollClick(GpibModuleParams* p, unsigned c, int id)
+static bool PPollClick(GpibModuleParams* p, unsigned c, int id)
 {
-    if (id != IDC_PPOLL_SENSE1 && id != IDC_PPOLL_SENSE0) return 0;
+    if (id != IDC_PPOLL_SENSE1 && id != IDC_PPOLL_SENSE0) return false;
     p->ppollSense[c] = static_cast<int16_t>(id);
-    return 1;
+    return true;
 }
 
 // The line and sense reach the bus tables at the main dialog's next read back.
-static int ReadBackPPoll(HWND dialog, GpibModuleParams* p, unsigned c)
+static bool ReadBackPPoll(HWND dialog, GpibModuleParams* p, unsigned c)
 {
     return ReadBackNumberField(dialog, GF_PPOLL_LINE, WARN_TITLE_PPOLL, p, c);
 }

@@ -44,12 +44,12 @@ static void FillRecv(HWND dialog, const GpibModuleParams* p, unsigned c)
     CheckDlgButton(dialog, IDC_RECV_STOP_TIMEOUT, p->stopOnTimeout[c] ? BST_CHECKED : BST_UNCHECKED);
 }
 
-static int RecvClick(GpibModuleParams* p, unsigned c, int id)
+static bool RecvClick(GpibModuleParams* p, unsigned c, int id)
 {
-    if (id >= IDC_TERM_CRLF && id <= IDC_TERM_EOI) return p->terminator[c] = id, 1;
-    if (id >= IDC_DATA_ASCII && id <= IDC_DATA_FLOAT64) return p->dataType[c] = id, 1;
+    if (id >= IDC_TERM_CRLF && id <= IDC_TERM_EOI) return p->terminator[c] = id, true;
+    if (id >= IDC_DATA_ASCII && id <= IDC_DATA_FLOAT64) return p->dataType[c] = id, true;
     if (id == IDC_RECV_STOP_TIMEOUT) return ToggleFlag(&p->stopOnTimeout[c]);
-    return 0;
+    return false;
 }
 
 // The unsigned number fields of "RECV", checked in this order.
@@ -57,7 +57,7 @@ static const GpibFieldId RECV_NUMBER_FIELDS[] = {
     GF_HEADER_SIZE, GF_RECV_BLOCK_LENGTH, GF_INVALID_HEAD, GF_INVALID_TAIL,
 };
 
-static int ReadRecvBuffer(HWND dialog, GpibModuleParams* p, unsigned c)
+static bool ReadRecvBuffer(HWND dialog, GpibModuleParams* p, unsigned c)
 {
     const GpibField& f = GPIB_FIELDS[GF_RECV_BUFFER_KB];
     char field[FIELD_TEXT_SIZE] = "";
@@ -68,10 +68,10 @@ static int ReadRecvBuffer(HWND dialog, GpibModuleParams* p, unsigned c)
     int32_t value;
     if (!CheckIntegerText(field, static_cast<int32_t>(f.min), static_cast<int32_t>(f.max), &value)) {
         HOST_CALL(ShowWarning)(WARN_TITLE_RECV, f.warning);
-        return 0;
+        return false;
     }
     StoreGpibFieldNumber(p, f, static_cast<int>(c), value);
-    return 1;
+    return true;
 }
 
 static char HostDecimalSeparator()
@@ -80,7 +80,7 @@ static char HostDecimalSeparator()
     return separator ? *separator : '.';
 }
 
-static int ReadRecvInterval(HWND dialog, GpibModuleParams* p, unsigned c)
+static bool ReadRecvInterval(HWND dialog, GpibModuleParams* p, unsigned c)
 {
     const GpibField& f = GPIB_FIELDS[GF_REQUEST_INTERVAL];
     char field[FIELD_TEXT_SIZE] = "";
@@ -88,26 +88,26 @@ static int ReadRecvInterval(HWND dialog, GpibModuleParams* p, unsigned c)
     double seconds;
     if (!CheckDecimalText(field, f.min, f.max, HostDecimalSeparator(), &seconds)) {
         HOST_CALL(ShowWarning)(WARN_TITLE_RECV, f.warning);
-        return 0;
+        return false;
     }
     StoreGpibFieldNumber(p, f, static_cast<int>(c), seconds);
     // Advice only: requests faster than the host samples are kept as entered.
     if (seconds * 1000.0 < fGlobalMilliSecondsPerSample)
         HOST_CALL(ShowWarning)(WARN_TITLE_RECV, WARN_INTERVAL_FAST);
-    return 1;
+    return true;
 }
 
-static int ReadBackRecv(HWND dialog, GpibModuleParams* p, unsigned c)
+static bool ReadBackRecv(HWND dialog, GpibModuleParams* p, unsigned c)
 {
     for (GpibFieldId id : RECV_NUMBER_FIELDS)
-        if (!ReadBackNumberField(dialog, id, WARN_TITLE_RECV, p, c)) return 0;
+        if (!ReadBackNumberField(dialog, id, WARN_TITLE_RECV, p, c)) return false;
 
     const GpibField& mask = GPIB_FIELDS[GF_MASK_TEXT];
     char field[FIELD_TEXT_SIZE] = "";
     GetDlgItemTextA(dialog, mask.controlId, field, sizeof field);
     if (!CheckHexText(field)) {
         HOST_CALL(ShowWarning)(WARN_TITLE_RECV, mask.warning);
-        return 0;
+        return false;
     }
     StoreGpibFieldText(p, mask, static_cast<int>(c), field, strlen(field));
 

@@ -45,7 +45,7 @@ static INT_PTR CALLBACK SelectDlgProc(HWND dialog, UINT message, WPARAM wParam, 
     return FALSE;
 }
 
-int SelectOwnAddress(ModuleRecord* module)
+bool SelectOwnAddress(ModuleRecord* module)
 {
     s_selectingModule = module;
     INT_PTR result = DialogBoxParamA(g_hInstance, DLG_SELECT,

@@ -27,23 +27,23 @@ static void FillSettingsChannel(HWND dialog, const SettingsDialogParts& parts, u
 }
 
 // Fields after a failing one keep their stored values and nothing is published.
-static int ReadBackSettingsChannel(HWND dialog, const SettingsDialogParts& parts, unsigned c)
+static bool ReadBackSettingsChannel(HWND dialog, const SettingsDialogParts& parts, unsigned c)
 {
     GpibModuleParams* p = pWorkParams;
-    if (!p || c >= GPIB_CHANNELS) return 0;
+    if (!p || c >= GPIB_CHANNELS) return false;
     GetDlgItemTextA(dialog, GPIB_FIELDS[GF_CHANNEL_NAME].controlId, p->channelName[c], TextRoom(GF_CHANNEL_NAME));
-    if (!ReadBackNumberField(dialog, GF_PRIMARY_ADDRESS, WARN_TITLE_GPIB, p, c)) return 0;
+    if (!ReadBackNumberField(dialog, GF_PRIMARY_ADDRESS, WARN_TITLE_GPIB, p, c)) return false;
 
     char field[FIELD_TEXT_SIZE] = "";
     GetDlgItemTextA(dialog, GPIB_FIELDS[GF_SECONDARY_ADDRESS].controlId, field, sizeof field);
     p->addr[c].secondaryAddress = static_cast<int16_t>(strtol(field, nullptr, 10));
 
-    if (!ReadBackNumberField(dialog, GF_BUS_TIMEOUT, WARN_TITLE_GPIB, p, c)) return 0;
+    if (!ReadBackNumberField(dialog, GF_BUS_TIMEOUT, WARN_TITLE_GPIB, p, c)) return false;
 
     memset(p->commandText[c], 0, GPIB_COMMAND_TEXT_SIZE);
     GetDlgItemTextA(dialog, parts.commandId, p->commandText[c], TextRoom(GF_COMMAND_TEXT));
     PublishSharedSettings(p);
-    return 1;
+    return true;
 }
 
 static INT_PTR AfterChannelBarAction(HWND dialog)

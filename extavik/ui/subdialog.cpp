@@ -73,8 +73,8 @@ void OpenSubDialog(const SubDialog& d, HWND owner)
     DialogBoxParamA(g_hInstance, d.templateName, owner, SubDialogProc, reinterpret_cast<LPARAM>(&d));
 }
 
-int ToggleFlag(int32_t* flag)
+bool ToggleFlag(int32_t* flag)
 {
     *flag = *flag == 0 ? 1 : 0;
-    return 1;
+    return true;
 }

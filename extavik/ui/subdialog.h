@@ -12,12 +12,12 @@ struct SubDialog {
     const EditLimit* limits;
     int limitCount;
     int focusId;
-    int (*click)(GpibModuleParams* p, unsigned c, int id);   // 1 when id was a click it stores
-    int (*readBack)(HWND dialog, GpibModuleParams* p, unsigned c);   // 0 after a warning
+    bool (*click)(GpibModuleParams* p, unsigned c, int id);   // true when id was a click it stores
+    bool (*readBack)(HWND dialog, GpibModuleParams* p, unsigned c);   // false after a warning
 };
 
 // Shows d modally over owner; OK stores its copy into pWorkParams.
 void OpenSubDialog(const SubDialog& d, HWND owner);
 
-// Flips a 0/1 flag of the block; 1, as a click handler gives.
-int ToggleFlag(int32_t* flag);
+// Flips a 0/1 flag of the block; true, as a click handler gives.
+bool ToggleFlag(int32_t* flag);
