@@ -5,8 +5,8 @@
 #include "interfaces/gpibapi.h"
 #include "tavkx/tavkdriver.h"
 
-static int32_t lBuffSize = 0x140000;
-static uint16_t nStatusByte;
+static int32_t s_bufferSize = 0x140000;
+static uint16_t s_statusByte;
 
 enum {
     CMD_UNLISTEN = 0x3F,
@@ -107,7 +107,7 @@ static GpibEosSetting GpibEosFor(int delim)
 static bool SetDelimiter(int delim, short* status)
 {
     GpibEosSetting eos = GpibEosFor(delim);
-    if (TavkOk(drv.TavkSetEos(hBoard, eos.mode, eos.flag))) return true;
+    if (TavkOk(g_driver.TavkSetEos(g_boardHandle, eos.mode, eos.flag))) return true;
     if (TavkLastError() != TAVK_ERR_ARGUMENT) return true;
     GpibSetStatus(status, GPIB_ERR_PARAM);
     return false;
@@ -116,7 +116,7 @@ static bool SetDelimiter(int delim, short* status)
 // Unlisten or untalk after a controller transfer; a refusal ends the call with status untouched.
 static bool GpibCloseTransfer(uint8_t command)
 {
-    return TavkNonzero(drv.TavkSendCmd(hBoard, &command, 1));
+    return TavkNonzero(g_driver.TavkSendCmd(g_boardHandle, &command, 1));
 }
 
 // How a kind of transfer maps its driver errors and closes.
@@ -184,7 +184,7 @@ extern "C" short WINAPI GetQuvRes(int board, void* record)
 {
     unsigned char block[TAVK_RESOURCE_BLOCK_SIZE] = {};
     if (!record) return 0;
-    if (!TavkNonzero(drv.TavkGetResource(Low16(board), block))) return 0;
+    if (!TavkNonzero(g_driver.TavkGetResource(Low16(board), block))) return 0;
     unsigned char* out = static_cast<unsigned char*>(record);
     uint16_t number = static_cast<uint16_t>(board);
     memcpy(out, &number, 2);
@@ -194,7 +194,7 @@ extern "C" short WINAPI GetQuvRes(int board, void* record)
 
 extern "C" short WINAPI GpibInit(int address, int mode)
 {
-    if (!TavkNonzero(drv.TavkInit(hBoard, Low16(address), Low16(mode), static_cast<uint32_t>(lBuffSize))))
+    if (!TavkNonzero(g_driver.TavkInit(g_boardHandle, Low16(address), Low16(mode), static_cast<uint32_t>(s_bufferSize))))
         return GpibMapError(INIT);
     if (static_cast<short>(mode) == 1 && GpibIfc() != GPIB_OK) return GPIB_ERR_DEVICE;
     return GPIB_OK;
@@ -202,17 +202,17 @@ extern "C" short WINAPI GpibInit(int address, int mode)
 
 extern "C" short WINAPI GpibSetTime(int time)
 {
-    return TavkOk(drv.TavkSetTime(hBoard, static_cast<uint32_t>(time))) ? GPIB_OK : GPIB_ERR_PARAM;
+    return TavkOk(g_driver.TavkSetTime(g_boardHandle, static_cast<uint32_t>(time))) ? GPIB_OK : GPIB_ERR_PARAM;
 }
 
 extern "C" short WINAPI GpibIfc(void)
 {
-    return TavkOk(drv.TavkIfc(hBoard)) ? GPIB_OK : GPIB_ERR_MODE;
+    return TavkOk(g_driver.TavkIfc(g_boardHandle)) ? GPIB_OK : GPIB_ERR_MODE;
 }
 
 extern "C" short WINAPI GpibRen(int on)
 {
-    return TavkOk(drv.TavkRen(hBoard, on != 0 ? 1 : 0)) ? GPIB_OK : GPIB_ERR_MODE;
+    return TavkOk(g_driver.TavkRen(g_boardHandle, on != 0 ? 1 : 0)) ? GPIB_OK : GPIB_ERR_MODE;
 }
 
 // Selected device clear (listen address, SDC) and device clear go to their own driver operations;
@@ -220,15 +220,15 @@ extern "C" short WINAPI GpibRen(int on)
 extern "C" short WINAPI GpibSendCmd(int length, const unsigned char* cmd)
 {
     if (length < 0 || (length > 0 && !cmd)) return GPIB_ERR_PARAM;
-    if (length >= 3 && cmd[2] == CMD_SDC) return GpibResult(drv.TavkSdc(hBoard, Low16(cmd[1] - LISTEN_BASE)), STANDARD);
-    if (length >= 1 && cmd[0] == CMD_DCL) return GpibResult(drv.TavkDcl(hBoard), STANDARD);
-    return GpibResult(drv.TavkSendCmd(hBoard, cmd, static_cast<uint32_t>(length)), STANDARD);
+    if (length >= 3 && cmd[2] == CMD_SDC) return GpibResult(g_driver.TavkSdc(g_boardHandle, Low16(cmd[1] - LISTEN_BASE)), STANDARD);
+    if (length >= 1 && cmd[0] == CMD_DCL) return GpibResult(g_driver.TavkDcl(g_boardHandle), STANDARD);
+    return GpibResult(g_driver.TavkSendCmd(g_boardHandle, cmd, static_cast<uint32_t>(length)), STANDARD);
 }
 
 extern "C" int32_t WINAPI GpibSend(int address, int length, const char* data, int delim, short* status)
 {
     const GpibTransferOutcome r = GpibTransfer(CONTROLLER_SEND, delim, status, true, [&] {
-        return drv.TavkSendDataC(hBoard, Low16(address), data, static_cast<uint32_t>(length));
+        return g_driver.TavkSendDataC(g_boardHandle, Low16(address), data, static_cast<uint32_t>(length));
     });
     return r == TRANSFER_DONE ? length : 0;
 }
@@ -237,7 +237,7 @@ extern "C" int32_t WINAPI GpibSendN(const short* list, int length, const char* d
 {
     const uint32_t count = GpibListCount(list);
     const GpibTransferOutcome r = GpibTransfer(CONTROLLER_SEND, delim, status, count != 0, [&] {
-        return drv.TavkSendDataCN(hBoard, list, count, data, static_cast<uint32_t>(length));
+        return g_driver.TavkSendDataCN(g_boardHandle, list, count, data, static_cast<uint32_t>(length));
     });
     if (r == TRANSFER_REFUSED) return GPIB_ERR_PARAM;
     return r == TRANSFER_DONE ? length : 0;
@@ -245,21 +245,21 @@ extern "C" int32_t WINAPI GpibSendN(const short* list, int length, const char* d
 
 extern "C" short WINAPI GpibSend2(int first, int second)
 {
-    return GpibResult(drv.TavkTransData(hBoard, Low16(first), Low16(second)), STANDARD);
+    return GpibResult(g_driver.TavkTransData(g_boardHandle, Low16(first), Low16(second)), STANDARD);
 }
 
 extern "C" short WINAPI GpibSend2N(int first, const short* list)
 {
     uint32_t count = GpibListCount(list);
     if (count == 0) return GPIB_ERR_PARAM;
-    return GpibResult(drv.TavkTransDataN(hBoard, Low16(first), list, count), STANDARD);
+    return GpibResult(g_driver.TavkTransDataN(g_boardHandle, Low16(first), list, count), STANDARD);
 }
 
 extern "C" int32_t WINAPI GpibRecv(int address, int maxLength, char* buffer, int delim, short* status)
 {
     uint32_t n = static_cast<uint32_t>(maxLength);
     const GpibTransferOutcome r = GpibTransfer(CONTROLLER_RECV, delim, status, true, [&] {
-        return drv.TavkRecvDataC(hBoard, Low16(address), buffer, &n);
+        return g_driver.TavkRecvDataC(g_boardHandle, Low16(address), buffer, &n);
     });
     return r == TRANSFER_DONE ? GpibReceived(n, maxLength) : 0;
 }
@@ -267,14 +267,14 @@ extern "C" int32_t WINAPI GpibRecv(int address, int maxLength, char* buffer, int
 extern "C" short WINAPI GpibChkSrq(void)
 {
     int16_t line = 0;
-    if (!TavkOk(drv.TavkGetSrqLine(hBoard, &line))) return GPIB_ERR_MODE;
+    if (!TavkOk(g_driver.TavkGetSrqLine(g_boardHandle, &line))) return GPIB_ERR_MODE;
     return line;
 }
 
 extern "C" short WINAPI GpibSPoll(int address, short* statusByte)
 {
     int16_t value = 0;
-    if (!TavkOk(drv.TavkSpoll(hBoard, Low16(address), &value))) return GpibMapError(STANDARD);
+    if (!TavkOk(g_driver.TavkSpoll(g_boardHandle, Low16(address), &value))) return GpibMapError(STANDARD);
     if (statusByte) *statusByte = value;
     return value != 0 ? 1 : 0;
 }
@@ -289,7 +289,7 @@ extern "C" short WINAPI GpibSPollN(const short* list, short* statusBytes)
         statusBytes[i] = 0;
         if (list[i] < 0 || list[i] > 30) return GPIB_ERR_PARAM;
         int16_t value = 0;
-        if (!TavkOk(drv.TavkSpoll(hBoard, Low16(list[i]), &value))) result = GpibMapError(STANDARD);
+        if (!TavkOk(g_driver.TavkSpoll(g_boardHandle, Low16(list[i]), &value))) result = GpibMapError(STANDARD);
         statusBytes[i] = static_cast<uint8_t>(value);
         i++;
     }
@@ -299,28 +299,28 @@ extern "C" short WINAPI GpibSPollN(const short* list, short* statusBytes)
 extern "C" short WINAPI GpibPPoll(void)
 {
     uint8_t response = 0;
-    if (!TavkOk(drv.TavkPpoll(hBoard, &response))) return GpibMapError(STANDARD);
+    if (!TavkOk(g_driver.TavkPpoll(g_boardHandle, &response))) return GpibMapError(STANDARD);
     return response;
 }
 
 extern "C" short WINAPI GpibPPollConfig(int address, int line, int sense)
 {
-    return GpibResult(drv.TavkPpollConfig(hBoard, Low16(address), Low8(line), Low8(sense)), STANDARD);
+    return GpibResult(g_driver.TavkPpollConfig(g_boardHandle, Low16(address), Low8(line), Low8(sense)), STANDARD);
 }
 
 extern "C" short WINAPI GpibPPollUConfig(int address)
 {
-    return GpibResult(drv.TavkPpollUnConfig(hBoard, Low16(address)), STANDARD);
+    return GpibResult(g_driver.TavkPpollUnConfig(g_boardHandle, Low16(address)), STANDARD);
 }
 
 extern "C" short WINAPI GpibPPollUConfigAll(void)
 {
-    return GpibResult(drv.TavkPpollUnConfigAll(hBoard), STANDARD);
+    return GpibResult(g_driver.TavkPpollUnConfigAll(g_boardHandle), STANDARD);
 }
 
 extern "C" short WINAPI GpibStatus(int32_t* status)
 {
-    int32_t word = drv.TavkGetStatus(hBoard);
+    int32_t word = g_driver.TavkGetStatus(g_boardHandle);
     if (status) *status = word;
     return GPIB_OK;
 }
@@ -339,7 +339,7 @@ extern "C" int32_t WINAPI GpibSendS(int length, const char* data, int delim, sho
 {
     if (!GpibBoardAddressed(TAVK_STATUS_TALKER, status)) return 0;
     const GpibTransferOutcome r = GpibTransfer(DEVICE_TRANSFER, delim, status, true, [&] {
-        return drv.TavkSendDataS(hBoard, data, static_cast<uint32_t>(length));
+        return g_driver.TavkSendDataS(g_boardHandle, data, static_cast<uint32_t>(length));
     });
     return r == TRANSFER_DONE ? length : 0;
 }
@@ -349,26 +349,26 @@ extern "C" int32_t WINAPI GpibRecvS(int maxLength, char* buffer, int delim, shor
     if (!GpibBoardAddressed(TAVK_STATUS_LISTENER, status)) return 0;
     uint32_t n = static_cast<uint32_t>(maxLength);
     const GpibTransferOutcome r = GpibTransfer(DEVICE_TRANSFER, delim, status, true, [&] {
-        return drv.TavkRecvDataS(hBoard, buffer, &n);
+        return g_driver.TavkRecvDataS(g_boardHandle, buffer, &n);
     });
     return r == TRANSFER_DONE ? GpibReceived(n, maxLength) : 0;
 }
 
 extern "C" short WINAPI GpibSetStatusByte(int statusByte)
 {
-    nStatusByte = static_cast<uint16_t>(statusByte);
+    s_statusByte = static_cast<uint16_t>(statusByte);
     return GPIB_OK;
 }
 
 // Only a refusal for the board's role is reported; other driver failures pass as success.
 extern "C" short WINAPI GpibSetSrq(void)
 {
-    return GpibResult(drv.TavkSetSrqLine(hBoard, nStatusByte & 0xFF), SET_SRQ);
+    return GpibResult(g_driver.TavkSetSrqLine(g_boardHandle, s_statusByte & 0xFF), SET_SRQ);
 }
 
 extern "C" short WINAPI GpibSetPPR(int mode)
 {
-    return GpibResult(drv.TavkPpollRespModeSet(hBoard, Low16(mode)), SET_PPR);
+    return GpibResult(g_driver.TavkPpollRespModeSet(g_boardHandle, Low16(mode)), SET_PPR);
 }
 
 extern "C" short WINAPI TQ02GetCounter(int unused)
@@ -378,6 +378,6 @@ extern "C" short WINAPI TQ02GetCounter(int unused)
 
 extern "C" int32_t WINAPI GpibSetBuffSize(int32_t size)
 {
-    lBuffSize = size;
+    s_bufferSize = size;
     return size;
 }

@@ -3,11 +3,11 @@
 #include <windows.h>
 #include "tavkx/tavkdriver.h"
 
-TavkDriver drv;
-uint16_t hBoard = 0xFFFF;
+TavkDriver g_driver;
+uint16_t g_boardHandle = 0xFFFF;
 
-static HMODULE hDriverLib;
-static bool bBoardOpen;
+static HMODULE s_driverLibrary;
+static bool s_boardOpen;
 
 struct TavkEntrySlot {
     const char* name;
@@ -16,7 +16,7 @@ struct TavkEntrySlot {
 
 // Resolution order of the entry points; the first missing one ends the binding.
 static const TavkEntrySlot entrySlots[] = {
-#define TAVK_ENTRY_ROW(name) {#name, reinterpret_cast<FARPROC*>(&drv.name)},
+#define TAVK_ENTRY_ROW(name) {#name, reinterpret_cast<FARPROC*>(&g_driver.name)},
     TAVK_ENTRY_LIST(TAVK_ENTRY_ROW)
 #undef TAVK_ENTRY_ROW
 };
@@ -24,21 +24,21 @@ static_assert(sizeof entrySlots / sizeof entrySlots[0] == 29, "tavk.dll offers 2
 
 int32_t TavkLastError(void)
 {
-    if (!hDriverLib) return -1;
-    return drv.TavkGetLastError(hBoard);
+    if (!s_driverLibrary) return -1;
+    return g_driver.TavkGetLastError(g_boardHandle);
 }
 
 // The handle is forgotten only when FreeLibrary really released the driver, so a failed release
 // leaves it for the detach to try again instead of losing the library.
 static void TavkReleaseDriver(void)
 {
-    if (hDriverLib && FreeLibrary(hDriverLib) == 1) hDriverLib = nullptr;
+    if (s_driverLibrary && FreeLibrary(s_driverLibrary) == 1) s_driverLibrary = nullptr;
 }
 
 static bool TavkResolveEntries(void)
 {
     for (const TavkEntrySlot& e : entrySlots) {
-        *e.slot = GetProcAddress(hDriverLib, e.name);
+        *e.slot = GetProcAddress(s_driverLibrary, e.name);
         if (!*e.slot) return false;
     }
     return true;
@@ -46,18 +46,18 @@ static bool TavkResolveEntries(void)
 
 static BOOL TavkAttach(void)
 {
-    hDriverLib = LoadLibraryA("tavk.dll");
-    if (!hDriverLib) return FALSE;
+    s_driverLibrary = LoadLibraryA("tavk.dll");
+    if (!s_driverLibrary) return FALSE;
     if (!TavkResolveEntries()) {
         TavkReleaseDriver();
         return FALSE;
     }
-    hBoard = 0xFFFF;
-    if (!TavkNonzero(drv.TavkCreate(&hBoard))) {
+    g_boardHandle = 0xFFFF;
+    if (!TavkNonzero(g_driver.TavkCreate(&g_boardHandle))) {
         TavkReleaseDriver();
         return FALSE;
     }
-    bBoardOpen = true;
+    s_boardOpen = true;
     return TRUE;
 }
 
@@ -65,8 +65,8 @@ static BOOL TavkAttach(void)
 // only partly resolved, and the board was never opened. So only an open board is closed.
 static void TavkDetach(void)
 {
-    if (bBoardOpen) drv.TavkClose(hBoard);
-    bBoardOpen = false;
+    if (s_boardOpen) g_driver.TavkClose(g_boardHandle);
+    s_boardOpen = false;
     TavkReleaseDriver();
 }
 

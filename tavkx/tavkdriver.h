@@ -9,8 +9,8 @@ struct TavkDriver {
 #undef TAVK_DRIVER_SLOT
 };
 
-extern TavkDriver drv;
-extern uint16_t hBoard;
+extern TavkDriver g_driver;
+extern uint16_t g_boardHandle;
 
 // The driver's last error number, read directly after a failed operation; -1 when no driver is loaded.
 int32_t TavkLastError(void);

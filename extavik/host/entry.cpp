@@ -8,10 +8,10 @@
 #include "extavik/module/gpibout.h"
 #include "extavik/ui/resources/resource.h"
 
-HINSTANCE g_hInstance;
-HWND g_hHostWindow;
+HINSTANCE g_instance;
+HWND g_hostWindow;
 uintptr_t g_hostValues[HOST_NAME_COUNT];
-HFONT hDialogFont;
+HFONT g_dialogFont;
 
 #define DLL_VARIABLE_DEFINE(name, type, size) type name;
 DLL_VARIABLE_LIST(DLL_VARIABLE_DEFINE)
@@ -37,13 +37,13 @@ struct Registration {
     ModuleClassRecord record;
 };
 
-Registration inRegistration, outRegistration;
+Registration s_inRegistration, s_outRegistration;
 
 int BindHostNames()
 {
     for (int i = 0; i < HOST_NAME_COUNT; i++) {
         const HostNameEntry& entry = HOST_NAMES[i];
-        g_hostValues[i] = (uintptr_t)SendMessageA(g_hHostWindow, entry.kind, 0, (LPARAM)entry.name);
+        g_hostValues[i] = (uintptr_t)SendMessageA(g_hostWindow, entry.kind, 0, (LPARAM)entry.name);
         if (!g_hostValues[i] && !entry.optional) return 0;
     }
     return 1;
@@ -64,7 +64,7 @@ int WINAPI SetupMenuHandler(void)
 
 void InsertMakerMenu()
 {
-    HMENU menu = LoadMenuA(g_hInstance, KORVA_MENU_RESOURCE);
+    HMENU menu = LoadMenuA(g_instance, KORVA_MENU_RESOURCE);
     HMENU popup = GetSubMenu(menu, 0);
     HMENU bar = reinterpret_cast<HMENU>(g_hostValues[HN_MainMenu]);
     InsertMenuA(bar, KORVA_MENU_POSITION, MF_BYPOSITION | MF_POPUP, (UINT_PTR)popup, KORVA_MENU_LABEL);
@@ -73,11 +73,11 @@ void InsertMakerMenu()
 
 void RegisterModuleType(const GpibModuleType& type, Registration& kept)
 {
-    LoadStringA(g_hInstance, type.displayNameId, kept.displayName, sizeof kept.displayName);
-    LoadStringA(g_hInstance, type.longNameId, kept.longName, sizeof kept.longName);
+    LoadStringA(g_instance, type.displayNameId, kept.displayName, sizeof kept.displayName);
+    LoadStringA(g_instance, type.longNameId, kept.longName, sizeof kept.longName);
     ModuleClassRecord& r = kept.record;
     memset(&r, 0, sizeof r);
-    r.instance = g_hInstance;
+    r.instance = g_instance;
     r.className = type.className;
     r.paramsSize = sizeof(GpibModuleParams);
     r.runtimeSize = sizeof(GpibModuleRuntime);
@@ -85,8 +85,8 @@ void RegisterModuleType(const GpibModuleType& type, Registration& kept)
     r.commandId = type.menuCommandId;
     r.displayName = kept.displayName;
     r.longName = kept.longName;
-    r.iconBitmap = LoadBitmapA(g_hInstance, type.iconBitmap);
-    r.symbolBitmap = LoadBitmapA(g_hInstance, type.symbolBitmap);
+    r.iconBitmap = LoadBitmapA(g_instance, type.iconBitmap);
+    r.symbolBitmap = LoadBitmapA(g_instance, type.symbolBitmap);
     r.moduleProc = type.moduleProc;
     r.processProc = type.processProc;
     HOST_CALL(RegisterModuleClass)(&r);
@@ -97,8 +97,8 @@ void RegisterModuleClasses()
     // The board binding is the first step of the GPIB-IN registration; it has shown its
     // message when it fails.
     if (!BindBoardLibrary()) return;
-    RegisterModuleType(GPIB_IN_TYPE, inRegistration);
-    if (bBoardReady) RegisterModuleType(GPIB_OUT_TYPE, outRegistration);
+    RegisterModuleType(GPIB_IN_TYPE, s_inRegistration);
+    if (g_boardReady) RegisterModuleType(GPIB_OUT_TYPE, s_outRegistration);
 }
 
 void RegisterButtonClass(const char* name, UINT style, WNDPROC proc)
@@ -107,7 +107,7 @@ void RegisterButtonClass(const char* name, UINT style, WNDPROC proc)
     wc.style = style;
     wc.lpfnWndProc = proc;
     wc.cbWndExtra = CHANNEL_BUTTON_WINDOW_EXTRA;
-    wc.hInstance = g_hInstance;
+    wc.hInstance = g_instance;
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH));
     wc.lpszClassName = name;
@@ -125,13 +125,13 @@ void ShowVersionBox(HWND owner)
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH) g_hInstance = instance;
+    if (reason == DLL_PROCESS_ATTACH) g_instance = instance;
     return TRUE;
 }
 
 extern "C" int WINAPI SetupVrelDLL(HWND hostWindow)
 {
-    g_hHostWindow = hostWindow;
+    g_hostWindow = hostWindow;
     if (!BindHostNames()) return 0;
     if (!DefineVariables()) return 0;
     InsertMakerMenu();
@@ -143,11 +143,11 @@ extern "C" int WINAPI SetupVrelDLL(HWND hostWindow)
 
 extern "C" int WINAPI FinishVrelDLL(int)
 {
-    UnregisterClassA(CLASS_CHANNEL_BUTTON, g_hInstance);
-    UnregisterClassA(CLASS_LESSMORE_BUTTON, g_hInstance);
-    if (hDialogFont) {
-        HOST_CALL(DeleteStackedObject)(hDialogFont);
-        hDialogFont = nullptr;   // a second finish must not release it again
+    UnregisterClassA(CLASS_CHANNEL_BUTTON, g_instance);
+    UnregisterClassA(CLASS_LESSMORE_BUTTON, g_instance);
+    if (g_dialogFont) {
+        HOST_CALL(DeleteStackedObject)(g_dialogFont);
+        g_dialogFont = nullptr;   // a second finish must not release it again
     }
     return 1;
 }

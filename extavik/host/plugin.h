@@ -3,8 +3,8 @@
 #pragma once
 #include "extavik/host/hostservices.h"
 
-extern HINSTANCE g_hInstance;      // from the library entry point
-extern HWND g_hHostWindow;         // argument of SetupVrelDLL
+extern HINSTANCE g_instance;      // from the library entry point
+extern HWND g_hostWindow;         // argument of SetupVrelDLL
 extern uintptr_t g_hostValues[HOST_NAME_COUNT];   // results of the 162 lookups
 
 // The seven defined variables; the host writes them through their addresses.
@@ -20,10 +20,10 @@ template <typename Fn> inline Fn HostService(HostNameIndex index) {
 #define HOST_CALL(name) HostService<name##Fn>(HN_##name)
 // Usage: HOST_CALL(ShowWarning)(caption, text);
 
-// Source unit names passed to the host's memory and block services. They name the units as the
-// host's heap records have always shown them: the settings dialogs (gpibindlg.cpp,
-// gpiboutdlg.cpp) book under gpibin and gpibout, the channel buffers (gpibbuffers.cpp) under
-// gpibModule, the units they came from.
+// Source unit names passed to the host's memory and block services, fixed whatever file the
+// call is in, because the host's heap records are read by these names: the settings dialogs'
+// working copies book under gpibin and gpibout, the sub-dialogs' under gpibdlog, the channel
+// buffers under gpibModule, READ and the output runs under gpibcmd.
 #define UNIT_GPIBIN "gpibin"
 #define UNIT_GPIBOUT "gpibout"
 #define UNIT_GPIBDLOG "gpibdlog"
@@ -34,7 +34,7 @@ template <typename Fn> inline Fn HostService(HostNameIndex index) {
 uint32_t CurrentTick();
 
 // Normal-weight font of the settings dialogs, made by the first one; released at finish.
-extern HFONT hDialogFont;
+extern HFONT g_dialogFont;
 
 // Shows the version box that the help buttons open.
 void ShowVersionBox(HWND owner);

@@ -40,9 +40,9 @@ static int32_t OpenSettings(const GpibModuleType& type, ModuleRecord* module, in
     return 1;
 }
 
-static int32_t TakeBusSettings(const GpibModuleType&, ModuleRecord* module, int32_t, intptr_t)
+static int32_t AnswerTakeBusSettings(const GpibModuleType&, ModuleRecord* module, int32_t, intptr_t)
 {
-    TakeSharedSettings(module->params);
+    TakeBusSettings(module->params);
     return 1;
 }
 
@@ -109,7 +109,7 @@ static int32_t DescribeAction(const GpibModuleType& type, ModuleRecord* module, 
     if (desc->kind != type.actionKind)
         return 0;
     MarkActionChannels(type.actionFlags(module), type.channelCount(module), wParam);
-    desc->instance = g_hInstance;
+    desc->instance = g_instance;
     memcpy(desc->actionName, type.actionName, strlen(type.actionName) + 1);   // the bytes after the zero stay
     desc->reserved = 0;
     desc->textId = type.actionTextId;
@@ -138,7 +138,7 @@ static const ModuleMessageHandler MODULE_MESSAGES[] = {
     {MM_CREATE, Create},
     {MM_NOTICE_102, AnswerOne},
     {MM_SETTINGS, OpenSettings},
-    {MM_TAKE_BUS_SETTINGS, TakeBusSettings},
+    {MM_TAKE_BUS_SETTINGS, AnswerTakeBusSettings},
     {MM_PRESTART, Prestart},
     {MM_START, Start},
     {MM_STOP, Stop},
@@ -184,7 +184,7 @@ int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module)
 void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script)
 {
     char displayName[13] = "";
-    LoadStringA(g_hInstance, displayNameId, displayName, sizeof displayName);
+    LoadStringA(g_instance, displayNameId, displayName, sizeof displayName);
     for (int ch = 0; ch < GPIB_CHANNELS; ch++) {
         snprintf(p->channelName[ch], GPIB_CHANNEL_NAME_SIZE, "%s %d", displayName, ch);
         WriteCreationDefaults(p, ch);

@@ -36,7 +36,7 @@ struct GpibModuleType {
     const SettingsDialogParts* settings;
 };
 
-// The module procedure of a type: runs the shared row for message, or passes the message on to
+// The module procedure of a type: runs the message table's row for message, or passes the message on to
 // the host's PerformDefaultAction.
 int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t message, int32_t wParam,
                    intptr_t lParam);

@@ -5,18 +5,18 @@
 #include "extavik/module/gpibbus.h"
 #include "extavik/texts/modtexts.h"
 
-HMODULE hTavkX;
-int bBoardReady;
+HMODULE g_tavkx;
+bool g_boardReady;
 GpibBoard g_board;
 
-static char boardMessage[BOARD_MESSAGE_SIZE];
+static char s_boardMessage[BOARD_MESSAGE_SIZE];
 
 // Resolves every name, even after a miss; 1 when all were found.
 static bool ResolveBoardFunctions()
 {
     bool complete = true;
 #define GPIB_RESOLVE(name) \
-    g_board.name = reinterpret_cast<name##Fn>(reinterpret_cast<void*>(GetProcAddress(hTavkX, #name))); \
+    g_board.name = reinterpret_cast<name##Fn>(reinterpret_cast<void*>(GetProcAddress(g_tavkx, #name))); \
     if (!g_board.name) complete = false;
     GPIB_BOUND_LIST(GPIB_RESOLVE)
 #undef GPIB_RESOLVE
@@ -25,26 +25,26 @@ static bool ResolveBoardFunctions()
 
 bool BindBoardLibrary()
 {
-    bBoardReady = 0;
-    if (hTavkX) {
-        FreeLibrary(hTavkX);
-        hTavkX = nullptr;
+    g_boardReady = false;
+    if (g_tavkx) {
+        FreeLibrary(g_tavkx);
+        g_tavkx = nullptr;
     }
     memset(&g_board, 0, sizeof g_board);
 
-    hTavkX = LoadLibraryA(TAVKX_FILE_NAME);
-    if ((uintptr_t)hTavkX < 32) {
-        snprintf(boardMessage, sizeof boardMessage, BOARD_TEXT_MISSING, TAVKX_FILE_NAME,
-                 (int)(intptr_t)hTavkX);
-        hTavkX = nullptr;
-        HOST_CALL(ShowWarning)(BOARD_TITLE_MISSING, boardMessage);
+    g_tavkx = LoadLibraryA(TAVKX_FILE_NAME);
+    if ((uintptr_t)g_tavkx < 32) {
+        snprintf(s_boardMessage, sizeof s_boardMessage, BOARD_TEXT_MISSING, TAVKX_FILE_NAME,
+                 (int)(intptr_t)g_tavkx);
+        g_tavkx = nullptr;
+        HOST_CALL(ShowWarning)(BOARD_TITLE_MISSING, s_boardMessage);
         return false;
     }
 
-    ResetSharedSettings();
+    ResetBusSettings();
     if (!ResolveBoardFunctions()) {
-        snprintf(boardMessage, sizeof boardMessage, BOARD_TEXT_BROKEN, TAVKX_FILE_NAME);
-        HOST_CALL(ShowWarning)(BOARD_TITLE_BROKEN, boardMessage);
+        snprintf(s_boardMessage, sizeof s_boardMessage, BOARD_TEXT_BROKEN, TAVKX_FILE_NAME);
+        HOST_CALL(ShowWarning)(BOARD_TITLE_BROKEN, s_boardMessage);
         return false;
     }
 
@@ -53,6 +53,6 @@ bool BindBoardLibrary()
         HOST_CALL(ShowWarning)(BOARD_TITLE_INIT, BOARD_TEXT_INIT);
         return false;
     }
-    bBoardReady = 1;
+    g_boardReady = true;
     return true;
 }

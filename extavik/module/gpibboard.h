@@ -17,9 +17,9 @@ struct GpibBoard {
 #undef GPIB_BOUND_FIELD
 };
 
-extern HMODULE hTavkX;
-extern int bBoardReady;
-extern GpibBoard g_board;   // valid while bBoardReady is 1
+extern HMODULE g_tavkx;
+extern bool g_boardReady;
+extern GpibBoard g_board;   // valid while g_boardReady
 
 // Loads TavkX.dll again, resets the bus settings rows, resolves the functions and initialises
 // the bus; true when all of it succeeded, else false after a warning.

@@ -1,4 +1,4 @@
-// The bus: shared settings rows, request intervals, device turns and requested-read ticks.
+// The bus: bus settings rows, request intervals, device turns and requested-read ticks.
 #include "extavik/module/gpibbus.h"
 #include <string.h>
 
@@ -15,9 +15,9 @@ struct BusRow {
     uint32_t requestTick[GPIB_BUS_DEVICES];
 };
 
-BusRow rows[GPIB_BUS_ROWS];
+BusRow s_rows[GPIB_BUS_ROWS];
 
-enum { SHARED_DEFAULT_TIMEOUT = 4, SHARED_DEFAULT_PPOLL_LINE = 0 };
+enum { BUS_DEFAULT_TIMEOUT = 4, BUS_DEFAULT_PPOLL_LINE = 0 };
 
 // The turn each output mode needs, and the one its pass leaves.
 struct OutputModeTurn {
@@ -42,31 +42,31 @@ const OutputModeTurn* FindOutputMode(int32_t outMode)
 
 void SetTurn(BusSlot slot, DeviceTurn turn)
 {
-    rows[slot.row].turn[slot.device] = turn;
+    s_rows[slot.row].turn[slot.device] = turn;
 }
 
 } // namespace
 
 // ---- bus settings rows ----
 
-void ResetSharedSettings()
+void ResetBusSettings()
 {
-    for (BusRow& row : rows) {
-        row.timeout = SHARED_DEFAULT_TIMEOUT;
+    for (BusRow& row : s_rows) {
+        row.timeout = BUS_DEFAULT_TIMEOUT;
         for (int c = 0; c < GPIB_CHANNELS; c++) {
             row.inputMode[c] = REQUEST_NORMAL;
-            row.ppollLine[c] = SHARED_DEFAULT_PPOLL_LINE;
+            row.ppollLine[c] = BUS_DEFAULT_PPOLL_LINE;
             row.ppollSense[c] = PPOLL_SENSE_1;
         }
     }
 }
 
 // A block whose own address has no row neither publishes nor takes: the start refuses it.
-void PublishSharedSettings(GpibModuleParams* p)
+void PublishBusSettings(GpibModuleParams* p)
 {
     if (!p || !IsBusIndex(p->myAddress))
         return;
-    BusRow& row = rows[p->myAddress];
+    BusRow& row = s_rows[p->myAddress];
     row.timeout = p->busTimeout;
     for (int c = 0; c < GPIB_CHANNELS; c++) {
         row.inputMode[c] = p->requestMode[c];
@@ -75,11 +75,11 @@ void PublishSharedSettings(GpibModuleParams* p)
     }
 }
 
-void TakeSharedSettings(GpibModuleParams* p)
+void TakeBusSettings(GpibModuleParams* p)
 {
     if (!p || !IsBusIndex(p->myAddress))
         return;
-    const BusRow& row = rows[p->myAddress];
+    const BusRow& row = s_rows[p->myAddress];
     p->busTimeout = row.timeout;
     for (int c = 0; c < GPIB_CHANNELS; c++) {
         p->requestMode[c] = row.inputMode[c];
@@ -91,17 +91,17 @@ void TakeSharedSettings(GpibModuleParams* p)
 void PublishRequestInterval(const GpibModuleParams* p, int ch)
 {
     if (IsBusIndex(p->myAddress))
-        rows[p->myAddress].requestInterval[ch] = p->requestInterval[ch];
+        s_rows[p->myAddress].requestInterval[ch] = p->requestInterval[ch];
 }
 
 double SharedRequestInterval(int32_t row, int ch)
 {
-    return rows[row].requestInterval[ch];
+    return s_rows[row].requestInterval[ch];
 }
 
 bool RowChannelPollsInParallel(int32_t r, int ch, int16_t* line, int* sense)
 {
-    const BusRow& row = rows[r];
+    const BusRow& row = s_rows[r];
     if (row.inputMode[ch] != REQUEST_PPOLL)
         return false;
     *line = row.ppollLine[ch];
@@ -123,7 +123,7 @@ bool FindChannelSlot(const GpibModuleParams* p, int ch, BusSlot* slot)
 
 DeviceTurn TurnOf(BusSlot slot)
 {
-    return DeviceTurn(rows[slot.row].turn[slot.device]);
+    return DeviceTurn(s_rows[slot.row].turn[slot.device]);
 }
 
 bool TurnForOutputMode(int32_t outMode, DeviceTurn* turn)
@@ -166,15 +166,15 @@ void MarkRowIdle(ModuleRecord* module)
 {
     if (!module || !module->params || !IsBusIndex(module->params->myAddress))
         return;
-    memset(rows[module->params->myAddress].turn, DEVICE_IDLE, GPIB_BUS_DEVICES);
+    memset(s_rows[module->params->myAddress].turn, DEVICE_IDLE, GPIB_BUS_DEVICES);
 }
 
 uint32_t RequestTickOf(BusSlot slot)
 {
-    return rows[slot.row].requestTick[slot.device];
+    return s_rows[slot.row].requestTick[slot.device];
 }
 
 void StampRequest(BusSlot slot, uint32_t tick)
 {
-    rows[slot.row].requestTick[slot.device] = tick;
+    s_rows[slot.row].requestTick[slot.device] = tick;
 }

@@ -18,9 +18,9 @@ inline bool IsBusIndex(int32_t address) { return address >= 0 && address < GPIB_
 
 // ---- bus settings rows ----
 
-void ResetSharedSettings();
-void PublishSharedSettings(GpibModuleParams* params);
-void TakeSharedSettings(GpibModuleParams* params);
+void ResetBusSettings();
+void PublishBusSettings(GpibModuleParams* params);
+void TakeBusSettings(GpibModuleParams* params);
 // GPIB-IN start: channel ch's interval paces the always-mode output channel of the same index.
 void PublishRequestInterval(const GpibModuleParams* params, int ch);
 // Seconds between requests on channel ch of the row; 0 before any GPIB-IN published one.

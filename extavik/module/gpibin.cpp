@@ -32,7 +32,7 @@ static int32_t CreateInput(ModuleRecord* module)
     }
     GpibModuleParams* p = module->params;
     p->initCommandMode = OUT_MODE_ALWAYS;
-    TakeSharedSettings(p);
+    TakeBusSettings(p);
     WriteChannelDefaults(p, IDS_GPIB_IN, DEFAULT_IN_SCRIPT);
     for (int ch = 0; ch < GPIB_CHANNELS; ch++)
         module->runtime->actionControlled[ch] = 0;
@@ -41,7 +41,7 @@ static int32_t CreateInput(ModuleRecord* module)
 
 static int32_t PrestartInput(ModuleRecord* module)
 {
-    PublishSharedSettings(module->params);
+    PublishBusSettings(module->params);
     return 1;
 }
 

@@ -41,7 +41,7 @@ static int32_t CreateOutput(ModuleRecord* module)
     module->outputCount = 0;
     module->inputCount = 0;
     GpibModuleParams* p = module->params;
-    TakeSharedSettings(p);
+    TakeBusSettings(p);
     p->initCommandMode = OUT_MODE_ALWAYS;
     p->outInputsWhenOff = 0;
     p->outChannelCount = 1;
@@ -58,7 +58,7 @@ static int32_t CreateOutput(ModuleRecord* module)
 static int32_t PrestartOutput(ModuleRecord* module)
 {
     MarkRowIdle(module);
-    PublishSharedSettings(module->params);
+    PublishBusSettings(module->params);
     return 1;
 }
 

@@ -41,5 +41,5 @@
 
 DIALOG_TEXT_LIST(DEFINE_USER_TEXT)
 
-// The own-address dialog has always reported under the parallel-poll title.
+// The own-address dialog's warnings come under the parallel-poll title.
 constexpr const char* WARN_TITLE_SELECT = WARN_TITLE_PPOLL;

@@ -4,7 +4,7 @@
 
 #include "extavik/ui/resources/resource.h"
 
-uint32_t uiCurrentChannel, uiChannelCount, uiChannelSlots;
+uint32_t g_currentChannel, g_barChannelCount, g_barSlots;
 
 // ---- common to both button classes ----
 
@@ -138,7 +138,7 @@ LRESULT CALLBACK LessMoreButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 static unsigned SlotCount()
 {
-    return uiChannelSlots < unsigned(GPIB_CHANNELS) ? uiChannelSlots : unsigned(GPIB_CHANNELS);
+    return g_barSlots < unsigned(GPIB_CHANNELS) ? g_barSlots : unsigned(GPIB_CHANNELS);
 }
 
 static void SetSlotState(HWND dialog, unsigned slot, WORD state)
@@ -155,37 +155,37 @@ void InitChannelBar(HWND dialog)
 {
     unsigned slots = SlotCount();
     for (unsigned i = 0; i < slots; ++i)
-        SetSlotState(dialog, i, i >= uiChannelCount ? CHANNEL_ABSENT
-                                : i == uiCurrentChannel ? CHANNEL_CURRENT : CHANNEL_PRESENT);
+        SetSlotState(dialog, i, i >= g_barChannelCount ? CHANNEL_ABSENT
+                                : i == g_currentChannel ? CHANNEL_CURRENT : CHANNEL_PRESENT);
     if (bExperimentIsRunning == 1) {
         SetEndButton(dialog, IDC_CH_REMOVE, REMOVE_DISABLED);
         SetEndButton(dialog, IDC_CH_ADD, ADD_DISABLED);
     } else {
-        SetEndButton(dialog, IDC_CH_REMOVE, uiChannelCount >= 2 ? REMOVE_UP : REMOVE_DISABLED);
-        SetEndButton(dialog, IDC_CH_ADD, uiChannelCount > slots - 1 ? ADD_DISABLED : ADD_UP);
+        SetEndButton(dialog, IDC_CH_REMOVE, g_barChannelCount >= 2 ? REMOVE_UP : REMOVE_DISABLED);
+        SetEndButton(dialog, IDC_CH_ADD, g_barChannelCount > slots - 1 ? ADD_DISABLED : ADD_UP);
     }
 }
 
 void RemoveChannel(HWND dialog)
 {
-    if (uiChannelCount < 2 || uiChannelCount > SlotCount()) return;
-    if (uiChannelCount == SlotCount()) SetEndButton(dialog, IDC_CH_ADD, ADD_UP);
-    --uiChannelCount;
-    if (uiChannelCount < 2) SetEndButton(dialog, IDC_CH_REMOVE, REMOVE_DISABLED);
-    SetSlotState(dialog, uiChannelCount, CHANNEL_ABSENT);
-    if (uiCurrentChannel >= uiChannelCount) {
-        uiCurrentChannel = uiChannelCount - 1;
-        SetSlotState(dialog, uiCurrentChannel, CHANNEL_CURRENT);
+    if (g_barChannelCount < 2 || g_barChannelCount > SlotCount()) return;
+    if (g_barChannelCount == SlotCount()) SetEndButton(dialog, IDC_CH_ADD, ADD_UP);
+    --g_barChannelCount;
+    if (g_barChannelCount < 2) SetEndButton(dialog, IDC_CH_REMOVE, REMOVE_DISABLED);
+    SetSlotState(dialog, g_barChannelCount, CHANNEL_ABSENT);
+    if (g_currentChannel >= g_barChannelCount) {
+        g_currentChannel = g_barChannelCount - 1;
+        SetSlotState(dialog, g_currentChannel, CHANNEL_CURRENT);
     }
 }
 
 void AddChannel(HWND dialog)
 {
-    if (uiChannelCount >= SlotCount()) return;
-    if (uiChannelCount == 1) SetEndButton(dialog, IDC_CH_REMOVE, REMOVE_UP);
-    ++uiChannelCount;
-    if (uiChannelCount > SlotCount() - 1) SetEndButton(dialog, IDC_CH_ADD, ADD_DISABLED);
-    SetSlotState(dialog, uiChannelCount - 1, CHANNEL_PRESENT);
+    if (g_barChannelCount >= SlotCount()) return;
+    if (g_barChannelCount == 1) SetEndButton(dialog, IDC_CH_REMOVE, REMOVE_UP);
+    ++g_barChannelCount;
+    if (g_barChannelCount > SlotCount() - 1) SetEndButton(dialog, IDC_CH_ADD, ADD_DISABLED);
+    SetSlotState(dialog, g_barChannelCount - 1, CHANNEL_PRESENT);
 }
 
 void SelectChannel(HWND dialog, HWND pressedButton)
@@ -193,7 +193,7 @@ void SelectChannel(HWND dialog, HWND pressedButton)
     int id = GetDlgCtrlID(pressedButton);
     unsigned slot = static_cast<unsigned>(id - IDC_CH_FIRST);
     if (id < IDC_CH_FIRST || slot >= SlotCount() || GetDlgItem(dialog, id) != pressedButton) return;
-    SendDlgItemMessageA(dialog, IDC_CH_FIRST + uiCurrentChannel, CTL_DESELECT, 0, 0);
-    uiCurrentChannel = slot;
+    SendDlgItemMessageA(dialog, IDC_CH_FIRST + g_currentChannel, CTL_DESELECT, 0, 0);
+    g_currentChannel = slot;
     SendMessageA(pressedButton, CTL_SETSTATE, CHANNEL_CURRENT, 0);
 }

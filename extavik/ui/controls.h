@@ -37,13 +37,13 @@ LRESULT CALLBACK ChannelButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 LRESULT CALLBACK LessMoreButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Channel-bar state shared by both settings dialogs.
-extern uint32_t uiCurrentChannel;
-extern uint32_t uiChannelCount;
-extern uint32_t uiChannelSlots;
+extern uint32_t g_currentChannel;
+extern uint32_t g_barChannelCount;
+extern uint32_t g_barSlots;
 
 // Sets every button from the controller state.
 void InitChannelBar(HWND dialog);
-// Drop the last channel / append one; nothing happens at 1 or at uiChannelSlots channels.
+// Drop the last channel / append one; nothing happens at 1 or at g_barSlots channels.
 void RemoveChannel(HWND dialog);
 void AddChannel(HWND dialog);
 // Makes the pressed channel button's channel current; a window that is no slot of the bar is ignored.

@@ -6,11 +6,11 @@ static POINT ReferencePoint()
 {
     POINT centre;
     RECT rect;
-    if (g_hHostWindow && IsWindow(g_hHostWindow)) {
-        GetClientRect(g_hHostWindow, &rect);
+    if (g_hostWindow && IsWindow(g_hostWindow)) {
+        GetClientRect(g_hostWindow, &rect);
         centre.x = rect.right / 2;
         centre.y = rect.bottom / 2;
-        ClientToScreen(g_hHostWindow, &centre);
+        ClientToScreen(g_hostWindow, &centre);
     } else {
         GetWindowRect(GetDesktopWindow(), &rect);
         centre.x = rect.left + (rect.right - rect.left) / 2;
@@ -27,12 +27,12 @@ static int ClampToScreen(int position, int size, int screen)
 
 static void MakeDialogFont(HWND dialog)
 {
-    if (hDialogFont) return;
+    if (g_dialogFont) return;
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0));
     LOGFONTA logFont;
     if (!font || !GetObjectA(font, sizeof logFont, &logFont)) return;   // the next dialog tries again
     logFont.lfWeight = FW_NORMAL;
-    hDialogFont = HOST_CALL(CreateStackedFontIndirect)(&logFont);
+    g_dialogFont = HOST_CALL(CreateStackedFontIndirect)(&logFont);
 }
 
 static int KeepsOwnFont(HWND child)
@@ -58,5 +58,5 @@ void PlaceSettingsDialog(HWND dialog)
     MakeDialogFont(dialog);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         if (!KeepsOwnFont(child))
-            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(hDialogFont), FALSE);
+            SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_dialogFont), FALSE);
 }

@@ -7,8 +7,8 @@
 #include "extavik/data/fieldcheck.h"
 #include "extavik/data/gpibfields.h"
 
-GpibModuleParams* pWorkParams;
-int32_t uiLastFocusId;
+GpibModuleParams* g_workParams;
+int32_t g_lastFocusId;
 
 ModuleRecord* CurrentModule()
 {
@@ -18,7 +18,7 @@ ModuleRecord* CurrentModule()
 
 unsigned CurrentChannelIndex()
 {
-    return uiCurrentChannel < GPIB_CHANNELS ? uiCurrentChannel : 0;
+    return g_currentChannel < GPIB_CHANNELS ? g_currentChannel : 0;
 }
 
 GpibModuleParams* AllocWorkCopy(const GpibModuleParams* from, const char* unit, int line)

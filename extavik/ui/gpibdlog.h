@@ -10,14 +10,14 @@
 #include "extavik/ui/resources/resource.h"
 
 // Working copy of the parameter block edited by the open settings dialog (null when none).
-extern GpibModuleParams* pWorkParams;
+extern GpibModuleParams* g_workParams;
 // Control that last got the focus or was clicked in the settings dialog; 0 after the dialog or
 // one of its sub-dialogs opened, IDC_CH_FIRST after a channel-bar action.
-extern int32_t uiLastFocusId;
+extern int32_t g_lastFocusId;
 
 // The module whose dialog is open: the one the host's current-module pointer designates.
 ModuleRecord* CurrentModule();
-// uiCurrentChannel as an index that is safe for the per-channel arrays.
+// g_currentChannel as an index that is safe for the per-channel arrays.
 unsigned CurrentChannelIndex();
 
 // A working copy of a parameter block from the host heap, and its release.
@@ -50,7 +50,7 @@ int TextRoom(GpibFieldId id);
 
 // "SELECT": asks for the own bus address of the module being created; true after OK.
 bool SelectOwnAddress(ModuleRecord* module);
-// Sub-dialogs of the GPIB-IN settings dialog; they edit uiCurrentChannel of pWorkParams.
+// Sub-dialogs of the GPIB-IN settings dialog; they edit g_currentChannel of g_workParams.
 void OpenRecvSettings(HWND owner);
 void OpenSPollSettings(HWND owner);
 void OpenPPollSettings(HWND owner);

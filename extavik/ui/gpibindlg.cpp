@@ -32,8 +32,8 @@ static void FillInChannel(HWND dialog, const GpibModuleParams* p, unsigned c)
 
 static void RequestModeClicked(HWND dialog, int id)
 {
-    pWorkParams->requestMode[CurrentChannelIndex()] = id;
-    uiLastFocusId = id;
+    g_workParams->requestMode[CurrentChannelIndex()] = id;
+    g_lastFocusId = id;
     FollowRequestMode(dialog, id);
 }
 
@@ -51,7 +51,7 @@ static bool InCommand(HWND dialog, int id)
 // The module's outputs are its channels.
 static void InAccepted(ModuleRecord* module)
 {
-    HOST_CALL(ChangeModuleSize)(module, 0, static_cast<int>(uiChannelCount));
+    HOST_CALL(ChangeModuleSize)(module, 0, static_cast<int>(g_barChannelCount));
 }
 
 static const int IN_DISABLED_WHILE_RUNNING[] = {

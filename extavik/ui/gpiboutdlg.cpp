@@ -21,24 +21,24 @@ static void OutInitialized(HWND dialog, const GpibModuleParams* p)
 // GPIB-OUT keeps its channel count in the block.
 static void OutChannelCountChanged(GpibModuleParams* p)
 {
-    p->outChannelCount = static_cast<int32_t>(uiChannelCount);
+    p->outChannelCount = static_cast<int32_t>(g_barChannelCount);
 }
 
 static void OutModeClicked(int id)
 {
-    pWorkParams->outMode = id;
-    uiLastFocusId = id;
+    g_workParams->outMode = id;
+    g_lastFocusId = id;
 }
 
 // The module changes its input count at once, before OK.
 static void OutHasInputsClicked(HWND dialog)
 {
-    GpibModuleParams* p = pWorkParams;
+    GpibModuleParams* p = g_workParams;
     ModuleRecord* module = CurrentModule();
     if (module) HOST_CALL(ChangeModuleSize)(module, p->outHasInputs ? p->outInputsWhenOff : p->outChannelCount, 0);
     p->outHasInputs = p->outHasInputs ? 0 : 1;
     EnableWindow(GetDlgItem(dialog, IDC_OUT_COMMAND), !p->outHasInputs);
-    uiLastFocusId = IDC_OUT_HAS_INPUTS;
+    g_lastFocusId = IDC_OUT_HAS_INPUTS;
 }
 
 static bool OutCommand(HWND dialog, int id)

@@ -8,7 +8,7 @@ static ModuleRecord* s_selectingModule;   // the module being created, when the 
 static INT_PTR SelectInit(HWND dialog)
 {
     SetDlgItemSigned(dialog, IDC_MY_ADDRESS, DEFAULT_MY_ADDRESS);   // always proposed, whatever the block holds
-    uiLastFocusId = 0;
+    g_lastFocusId = 0;
     return FALSE;
 }
 
@@ -48,7 +48,7 @@ static INT_PTR CALLBACK SelectDlgProc(HWND dialog, UINT message, WPARAM wParam, 
 bool SelectOwnAddress(ModuleRecord* module)
 {
     s_selectingModule = module;
-    INT_PTR result = DialogBoxParamA(g_hInstance, DLG_SELECT,
+    INT_PTR result = DialogBoxParamA(g_instance, DLG_SELECT,
                                      module ? static_cast<HWND>(module->ownerWindow) : nullptr,
                                      SelectDlgProc, 0);
     s_selectingModule = nullptr;

@@ -15,9 +15,9 @@
 
 static void FillSettingsChannel(HWND dialog, const SettingsDialogParts& parts, unsigned c)
 {
-    GpibModuleParams* p = pWorkParams;
+    GpibModuleParams* p = g_workParams;
     if (!p || c >= GPIB_CHANNELS) return;
-    TakeSharedSettings(p);
+    TakeBusSettings(p);
     SetDlgItemSigned(dialog, IDC_CURRENT_CHANNEL, static_cast<int32_t>(c));
     SetDlgItemField(dialog, IDC_CHANNEL_NAME, p->channelName[c], GPIB_CHANNEL_NAME_SIZE);
     SetDlgItemSigned(dialog, IDC_PRIMARY, p->addr[c].primaryAddress);
@@ -29,7 +29,7 @@ static void FillSettingsChannel(HWND dialog, const SettingsDialogParts& parts, u
 // Fields after a failing one keep their stored values and nothing is published.
 static bool ReadBackSettingsChannel(HWND dialog, const SettingsDialogParts& parts, unsigned c)
 {
-    GpibModuleParams* p = pWorkParams;
+    GpibModuleParams* p = g_workParams;
     if (!p || c >= GPIB_CHANNELS) return false;
     GetDlgItemTextA(dialog, GPIB_FIELDS[GF_CHANNEL_NAME].controlId, p->channelName[c], TextRoom(GF_CHANNEL_NAME));
     if (!ReadBackNumberField(dialog, GF_PRIMARY_ADDRESS, WARN_TITLE_GPIB, p, c)) return false;
@@ -42,13 +42,13 @@ static bool ReadBackSettingsChannel(HWND dialog, const SettingsDialogParts& part
 
     memset(p->commandText[c], 0, GPIB_COMMAND_TEXT_SIZE);
     GetDlgItemTextA(dialog, parts.commandId, p->commandText[c], TextRoom(GF_COMMAND_TEXT));
-    PublishSharedSettings(p);
+    PublishBusSettings(p);
     return true;
 }
 
 static INT_PTR AfterChannelBarAction(HWND dialog)
 {
-    uiLastFocusId = IDC_CH_FIRST;
+    g_lastFocusId = IDC_CH_FIRST;
     SetFocus(GetDlgItem(dialog, IDC_MODULE_NAME));
     return TRUE;
 }
@@ -59,7 +59,7 @@ static INT_PTR SettingsChannelBarCommand(HWND dialog, const SettingsDialogParts&
     ReadBackSettingsChannel(dialog, parts, CurrentChannelIndex());
     if (id == IDC_CH_REMOVE) RemoveChannel(dialog);
     else AddChannel(dialog);
-    if (parts.channelCountChanged && pWorkParams) parts.channelCountChanged(pWorkParams);
+    if (parts.channelCountChanged && g_workParams) parts.channelCountChanged(g_workParams);
     FillSettingsChannel(dialog, parts, CurrentChannelIndex());
     return AfterChannelBarAction(dialog);
 }
@@ -76,7 +76,7 @@ static INT_PTR SettingsChannelButtonDown(HWND dialog, const SettingsDialogParts&
 
 static unsigned CopyTargets()
 {
-    return uiChannelCount < unsigned(GPIB_CHANNELS) ? uiChannelCount : unsigned(GPIB_CHANNELS);
+    return g_barChannelCount < unsigned(GPIB_CHANNELS) ? g_barChannelCount : unsigned(GPIB_CHANNELS);
 }
 
 static INT_PTR SettingsCopyNameToAll(HWND dialog, const SettingsDialogParts& parts)
@@ -84,9 +84,9 @@ static INT_PTR SettingsCopyNameToAll(HWND dialog, const SettingsDialogParts& par
     unsigned c = CurrentChannelIndex();
     ReadBackSettingsChannel(dialog, parts, c);
     FillSettingsChannel(dialog, parts, c);
-    if (!pWorkParams || uiLastFocusId != IDC_CHANNEL_NAME) return FALSE;
+    if (!g_workParams || g_lastFocusId != IDC_CHANNEL_NAME) return FALSE;
     for (unsigned i = 0; i < CopyTargets(); ++i)
-        if (i != c) memcpy(pWorkParams->channelName[i], pWorkParams->channelName[c], GPIB_CHANNEL_NAME_SIZE);
+        if (i != c) memcpy(g_workParams->channelName[i], g_workParams->channelName[c], GPIB_CHANNEL_NAME_SIZE);
     return FALSE;
 }
 
@@ -95,7 +95,7 @@ static INT_PTR SettingsCopyChannelToAll(HWND dialog, const SettingsDialogParts& 
     unsigned c = CurrentChannelIndex();
     ReadBackSettingsChannel(dialog, parts, c);
     FillSettingsChannel(dialog, parts, c);
-    GpibModuleParams* p = pWorkParams;
+    GpibModuleParams* p = g_workParams;
     if (!p) return FALSE;
     for (unsigned i = 0; i < CopyTargets(); ++i) {
         if (i == c) continue;
@@ -129,14 +129,14 @@ static INT_PTR SettingsInit(HWND dialog)
 {
     const SettingsDialogParts& parts = OpenParts();
     ModuleRecord* module = CurrentModule();
-    pWorkParams = module ? AllocWorkCopy(module->params, parts.unit, __LINE__) : nullptr;
-    if (!pWorkParams) {
+    g_workParams = module ? AllocWorkCopy(module->params, parts.unit, __LINE__) : nullptr;
+    if (!g_workParams) {
         EndDialog(dialog, 0);
         return TRUE;
     }
-    uiChannelCount = static_cast<uint32_t>(ClampChannelCount(s_openType->channelCount(module)));
-    uiCurrentChannel = 0;
-    uiChannelSlots = GPIB_CHANNELS;
+    g_barChannelCount = static_cast<uint32_t>(ClampChannelCount(s_openType->channelCount(module)));
+    g_currentChannel = 0;
+    g_barSlots = GPIB_CHANNELS;
     InitChannelBar(dialog);
     PlaceSettingsDialog(dialog);
     FillSettingsChannel(dialog, parts, 0);
@@ -149,9 +149,9 @@ static INT_PTR SettingsInit(HWND dialog)
     };
     SetEditLimits(dialog, limits, COUNT_OF(limits));
     ShowModuleTexts(dialog, module);
-    if (parts.initialized) parts.initialized(dialog, pWorkParams);
+    if (parts.initialized) parts.initialized(dialog, g_workParams);
     SetFocus(GetDlgItem(dialog, IDC_MODULE_NAME));
-    uiLastFocusId = 0;
+    g_lastFocusId = 0;
     return FALSE;
 }
 
@@ -161,8 +161,8 @@ static INT_PTR SettingsOk(HWND dialog)
     ModuleRecord* module = CurrentModule();
     if (!module || !ReadBackSettingsChannel(dialog, parts, CurrentChannelIndex())) return FALSE;
     StoreModuleTexts(dialog, module);
-    memcpy(module->params, pWorkParams, sizeof(GpibModuleParams));
-    FreeWorkCopy(&pWorkParams, parts.unit, __LINE__);
+    memcpy(module->params, g_workParams, sizeof(GpibModuleParams));
+    FreeWorkCopy(&g_workParams, parts.unit, __LINE__);
     parts.accepted(module);
     EndDialog(dialog, 1);
     return TRUE;
@@ -171,7 +171,7 @@ static INT_PTR SettingsOk(HWND dialog)
 static INT_PTR SettingsCancel(HWND dialog)
 {
     const SettingsDialogParts& parts = OpenParts();
-    FreeWorkCopy(&pWorkParams, parts.unit, __LINE__);
+    FreeWorkCopy(&g_workParams, parts.unit, __LINE__);
     if (ModuleRecord* module = CurrentModule())
         if (parts.cancelled) parts.cancelled(module);
     EndDialog(dialog, 0);
@@ -181,7 +181,7 @@ static INT_PTR SettingsCancel(HWND dialog)
 static INT_PTR FocusTracked(const ControlIds& tracked, int id, int notification)
 {
     for (int i = 0; i < tracked.count; ++i)
-        if (tracked.ids[i] == id && notification == EN_SETFOCUS) uiLastFocusId = id;
+        if (tracked.ids[i] == id && notification == EN_SETFOCUS) g_lastFocusId = id;
     return FALSE;
 }
 
@@ -189,7 +189,7 @@ static INT_PTR SettingsCommand(HWND dialog, WPARAM wParam)
 {
     const SettingsDialogParts& parts = OpenParts();
     int id = LOWORD(wParam);
-    if (!pWorkParams && id != IDC_CANCEL) return FALSE;
+    if (!g_workParams && id != IDC_CANCEL) return FALSE;
     switch (id) {
     case IDC_OK: return SettingsOk(dialog);
     case IDC_CANCEL: return SettingsCancel(dialog);
@@ -202,7 +202,7 @@ static INT_PTR SettingsCommand(HWND dialog, WPARAM wParam)
 
 static INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message != WM_INITDIALOG && message != WM_COMMAND && !pWorkParams) return FALSE;
+    if (message != WM_INITDIALOG && message != WM_COMMAND && !g_workParams) return FALSE;
     switch (message) {
     case WM_INITDIALOG: return SettingsInit(dialog);
     case WM_COMMAND: return SettingsCommand(dialog, wParam);
@@ -217,7 +217,7 @@ void OpenSettingsDialog(const GpibModuleType& type, ModuleRecord* module)
 {
     const GpibModuleType* outer = s_openType;
     s_openType = &type;
-    DialogBoxParamA(g_hInstance, type.settings->templateName, static_cast<HWND>(module->ownerWindow),
+    DialogBoxParamA(g_instance, type.settings->templateName, static_cast<HWND>(module->ownerWindow),
                     SettingsDialogProc, 0);
     s_openType = outer;
 }

@@ -13,7 +13,7 @@ static const SubDialog* OpenedSubDialog(HWND dialog)
 
 static INT_PTR SubDialogInit(HWND dialog, const SubDialog& d)
 {
-    s_subDialogCopy = AllocWorkCopy(pWorkParams, UNIT_GPIBDLOG, __LINE__);
+    s_subDialogCopy = AllocWorkCopy(g_workParams, UNIT_GPIBDLOG, __LINE__);
     if (!s_subDialogCopy) {
         EndDialog(dialog, 0);
         return TRUE;
@@ -22,18 +22,18 @@ static INT_PTR SubDialogInit(HWND dialog, const SubDialog& d)
     if (bExperimentIsRunning) EnableControls(dialog, d.disabledWhileRunning, d.disabledCount, FALSE);
     SetEditLimits(dialog, d.limits, d.limitCount);
     SetFocus(GetDlgItem(dialog, d.focusId));
-    uiLastFocusId = 0;
+    g_lastFocusId = 0;
     return FALSE;
 }
 
 static INT_PTR SubDialogOk(HWND dialog, const SubDialog& d)
 {
     if (!d.readBack(dialog, s_subDialogCopy, CurrentChannelIndex())) return FALSE;
-    memcpy(pWorkParams, s_subDialogCopy, sizeof(GpibModuleParams));
+    memcpy(g_workParams, s_subDialogCopy, sizeof(GpibModuleParams));
     FreeWorkCopy(&s_subDialogCopy, UNIT_GPIBDLOG, __LINE__);
     // The module takes the channel count shown in the main dialog now, even if that is cancelled.
     if (ModuleRecord* module = CurrentModule())
-        HOST_CALL(ChangeModuleSize)(module, 0, static_cast<int>(uiChannelCount));
+        HOST_CALL(ChangeModuleSize)(module, 0, static_cast<int>(g_barChannelCount));
     EndDialog(dialog, 1);
     return TRUE;
 }
@@ -70,7 +70,7 @@ static INT_PTR CALLBACK SubDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 
 void OpenSubDialog(const SubDialog& d, HWND owner)
 {
-    DialogBoxParamA(g_hInstance, d.templateName, owner, SubDialogProc, reinterpret_cast<LPARAM>(&d));
+    DialogBoxParamA(g_instance, d.templateName, owner, SubDialogProc, reinterpret_cast<LPARAM>(&d));
 }
 
 bool ToggleFlag(int32_t* flag)

@@ -16,7 +16,7 @@ struct SubDialog {
     bool (*readBack)(HWND dialog, GpibModuleParams* p, unsigned c);   // false after a warning
 };
 
-// Shows d modally over owner; OK stores its copy into pWorkParams.
+// Shows d modally over owner; OK stores its copy into g_workParams.
 void OpenSubDialog(const SubDialog& d, HWND owner);
 
 // Flips a 0/1 flag of the block; true, as a click handler gives.
