@@ -7,6 +7,25 @@
 
 enum { LINK_DROPPED = -1 };
 
+// Every call the link makes to the system (closing aside: a failed close leaves nothing to do),
+// one row each in linkSites: a countdown in tests fails
+// the nth of them (TAVK_ADAPTER_LINK_FAULT=n) and a log names each call (TAVK_ADAPTER_LINK_LOG=FILE).
+enum LinkSite {
+    LINK_SITE_STARTUP, LINK_SITE_RESOLVE, LINK_SITE_SOCKET, LINK_SITE_SOCKET_MODE, LINK_SITE_CONNECT,
+    LINK_SITE_SOCKET_ERROR, LINK_SITE_SOCKET_OPTION, LINK_SITE_SELECT, LINK_SITE_SEND, LINK_SITE_RECV, LINK_SITE_PEEK,
+    LINK_SITE_FIONREAD,
+    LINK_SITE_PORT_OPEN, LINK_SITE_PORT_STATE, LINK_SITE_PORT_SETUP, LINK_SITE_PORT_PURGE, LINK_SITE_PORT_TIMEOUTS,
+    LINK_SITE_PORT_WRITE, LINK_SITE_PORT_READ, LINK_SITE_PORT_STATUS,
+    LINK_SITE_COUNT
+};
+struct LinkSiteRow {
+    const char* name;
+    bool serial;   // a call of the serial link (else of the TCP link)
+};
+extern const LinkSiteRow linkSites[LINK_SITE_COUNT];
+// The driver's link takes the countdown and the log from the environment; the simulator's does not.
+void AdapterLinkFaultsFromEnvironment();
+
 struct AdapterLinkKind;
 
 struct AdapterLink {
@@ -25,6 +44,8 @@ struct AdapterLink {
     bool Wait(uint32_t ms);
     // Bytes that arrived and were not read yet.
     uint32_t Pending();
+    // False when the far end closed or reset the link (seen without blocking, reading nothing).
+    bool Alive();
     // Takes a connected socket (the far end of an accepted connection) as a TCP link.
     void Adopt(uintptr_t socket);
 };
