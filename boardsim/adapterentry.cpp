@@ -405,12 +405,15 @@ extern "C" int32_t WINAPI AdapterSimStart(int32_t* port)
     int size = sizeof at;
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(s, 4) != 0 ||
         getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+        SimReportProblem("the adapter simulator cannot listen on 127.0.0.1 (Winsock error " + std::to_string(WSAGetLastError()) + ")");
         if (s != INVALID_SOCKET) closesocket(s);
         return 0;
     }
     A().listener = s;
     *port = ntohs(at.sin_port);
-    return StartThread() ? 1 : 0;
+    if (StartThread()) return 1;
+    SimReportProblem("the adapter simulator's thread does not start");
+    return 0;
 }
 
 extern "C" int32_t WINAPI AdapterSimStartSerial(const char* port)

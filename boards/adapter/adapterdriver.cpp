@@ -145,6 +145,7 @@ static bool AskVersion(std::string& version)
 static bool SendSettings()
 {
     uint32_t tmo = AdapterReadTimeoutMs(d.timeMs);
+    if (tmo > d.settings.readTimeoutMaxMs) tmo = d.settings.readTimeoutMaxMs;
     if (tmo != d.sentReadTimeout) {
         if (!Command("++read_tmo_ms " + std::to_string(tmo))) return false;
         d.sentReadTimeout = tmo;

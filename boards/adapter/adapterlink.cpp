@@ -18,18 +18,15 @@ struct AdapterLinkKind {
 
 // ---- the call sites and their countdown ----------------------------------------------------
 
-const LinkSiteRow linkSites[LINK_SITE_COUNT] = {
-    {"WSAStartup", false}, {"getaddrinfo", false}, {"socket", false}, {"ioctlsocket FIONBIO", false}, {"connect", false},
-    {"getsockopt", false}, {"setsockopt", false}, {"select", false}, {"send", false}, {"recv", false},
-    {"recv peek", false}, {"ioctlsocket FIONREAD", false},
-    {"CreateFile", true}, {"GetCommState", true}, {"SetCommState", true}, {"PurgeComm", true},
-    {"SetCommTimeouts", true}, {"WriteFile", true}, {"ReadFile", true}, {"ClearCommError", true},
-};
 
+// TAVK_ADAPTER_LINK_FAULT: "n" fails the nth call of all, "S:k" the kth call of site S (its row):
+// the latter stays the same call where polls in a wait vary in number from run to run.
 struct LinkFaults {
     bool on = false;
     uint32_t calls = 0, failAt = 0;
-    FILE* log = nullptr;
+    int failSite = -1;
+    uint32_t siteCalls[LINK_SITE_COUNT] = {};
+    std::string log;   // the file each call is appended to (opened per call: a test may remove it)
 };
 static LinkFaults faults;
 
@@ -38,8 +35,15 @@ void AdapterLinkFaultsFromEnvironment()
     if (faults.on) return;
     faults.on = true;
     char value[MAX_PATH];
-    if (GetEnvironmentVariableA("TAVK_ADAPTER_LINK_FAULT", value, sizeof value) > 0) faults.failAt = strtoul(value, nullptr, 10);
-    if (GetEnvironmentVariableA("TAVK_ADAPTER_LINK_LOG", value, sizeof value) > 0) faults.log = fopen(value, "ab");
+    if (GetEnvironmentVariableA("TAVK_ADAPTER_LINK_FAULT", value, sizeof value) > 0) {
+        char* rest = nullptr;
+        faults.failAt = strtoul(value, &rest, 10);
+        if (rest && *rest == ':') {
+            faults.failSite = static_cast<int>(faults.failAt);
+            faults.failAt = strtoul(rest + 1, nullptr, 10);
+        }
+    }
+    if (GetEnvironmentVariableA("TAVK_ADAPTER_LINK_LOG", value, sizeof value) > 0) faults.log = value;
 }
 
 // Before each system call: true when the countdown makes this one fail (as a broken link would).
@@ -47,11 +51,14 @@ static bool Fails(LinkSite site)
 {
     if (!faults.on) return false;
     faults.calls++;
-    if (faults.log) {
-        fprintf(faults.log, "%u %s\n", faults.calls, linkSites[site].name);
-        fflush(faults.log);
+    uint32_t nth = ++faults.siteCalls[site];
+    FILE* log = faults.log.empty() ? nullptr : fopen(faults.log.c_str(), "ab");
+    if (log) {
+        fprintf(log, "%u %d %u %s\n", faults.calls, static_cast<int>(site), nth, linkSites[site].name);
+        fclose(log);
     }
-    if (faults.calls != faults.failAt) return false;
+    if (faults.failAt == 0) return false;
+    if ((faults.failSite < 0 ? faults.calls : faults.failSite == site ? nth : 0) != faults.failAt) return false;
     WSASetLastError(WSAECONNRESET);
     SetLastError(ERROR_GEN_FAILURE);
     return true;

@@ -21,8 +21,15 @@ enum LinkSite {
 struct LinkSiteRow {
     const char* name;
     bool serial;   // a call of the serial link (else of the TCP link)
+    bool driver;   // the driver makes it (not only the simulator's end, which waits and counts)
 };
-extern const LinkSiteRow linkSites[LINK_SITE_COUNT];
+static const LinkSiteRow linkSites[LINK_SITE_COUNT] = {
+    {"WSAStartup", false, true}, {"getaddrinfo", false, true}, {"socket", false, true}, {"ioctlsocket FIONBIO", false, true}, {"connect", false, true},
+    {"getsockopt", false, true}, {"setsockopt", false, true}, {"select", false, true}, {"send", false, true}, {"recv", false, true},
+    {"recv peek", false, true}, {"ioctlsocket FIONREAD", false, false},
+    {"CreateFile", true, true}, {"GetCommState", true, true}, {"SetCommState", true, true}, {"PurgeComm", true, true},
+    {"SetCommTimeouts", true, true}, {"WriteFile", true, true}, {"ReadFile", true, true}, {"ClearCommError", true, true},
+};
 // The driver's link takes the countdown and the log from the environment; the simulator's does not.
 void AdapterLinkFaultsFromEnvironment();
 
