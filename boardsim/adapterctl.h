@@ -30,10 +30,23 @@ int32_t GPIB_CALL AdapterSimGetLine(uint32_t index, char* buffer, int32_t max);
 void GPIB_CALL AdapterSimClearLines(void);
 // Connections accepted since start.
 uint32_t GPIB_CALL AdapterSimConnections(void);
+// Power off and on: the TCP connection closes, the settings are the saved ones (the bench's
+// "adapter" savedState and what was saved since), the start-up time (bootMs) begins.
+void GPIB_CALL AdapterSimPowerCycle(void);
+// Closes the TCP connection now, as an adapter does to an idle client.
+void GPIB_CALL AdapterSimCloseLink(void);
+// Devices talk in pieces of bytes, gapMs apart (0 bytes: at once).
+void GPIB_CALL AdapterSimSetPace(uint32_t bytes, uint32_t gapMs);
+// A setting by its command name ("eot_enable", "addr", ..., "savecfg"): the one in use, or
+// (saved = 1) the EPROM's; -1 for an unknown name.
+int32_t GPIB_CALL AdapterSimSetting(const char* name, int32_t saved);
+// Writes to the EPROM since start.
+uint32_t GPIB_CALL AdapterSimEpromWrites(void);
 #ifdef __cplusplus
 }
 #endif
 
 #define ADAPTER_SIM_CONTROL_LIST(X) \
     X(AdapterSimStart) X(AdapterSimStartSerial) X(AdapterSimStop) X(AdapterSimSetDelay) X(AdapterSimDropAt) \
-    X(AdapterSimGarbleAt) X(AdapterSimLineCount) X(AdapterSimGetLine) X(AdapterSimClearLines) X(AdapterSimConnections)
+    X(AdapterSimGarbleAt) X(AdapterSimLineCount) X(AdapterSimGetLine) X(AdapterSimClearLines) X(AdapterSimConnections) \
+    X(AdapterSimPowerCycle) X(AdapterSimCloseLink) X(AdapterSimSetPace) X(AdapterSimSetting) X(AdapterSimEpromWrites)

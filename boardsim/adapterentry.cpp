@@ -1,7 +1,9 @@
 // The simulated bench's third face: a "++" protocol adapter in controller mode in front of the same
 // simulated bus and instruments, served from a thread of its own on a loopback TCP port (or a
 // serial port). Every received line is recorded and logged as a call named after its command
-// ("++read", or "data"); a script on that name makes the adapter ignore the line.
+// ("++read", or "data"); a script on that name makes the adapter ignore the line. It behaves as
+// the public manuals describe the devices (boardsim/README.md names the sections): settings kept
+// in an EPROM, an inter-character read time-out, instruments that end answers with LF and EOI.
 #include <winsock2.h>
 #include <windows.h>
 #include <string.h>
@@ -35,7 +37,11 @@ struct AdapterSimState {
     uint32_t lineTotal = 0, connections = 0;
     uint32_t delayMs = 0, dropIn = 0, garbleIn = 0;
     bool serial = false;
-    int address = 0;
+    SimAdapterSettings live;             // what the adapter works with now
+    bool saving = true;                  // Prologix: each change goes to the EPROM until ++savecfg 0
+    uint32_t epromWrites = 0;
+    DWORD bootUntil = 0;                 // input before this tick is lost: the adapter is starting
+    uint32_t paceBytes = 0, paceGapMs = 0;   // the instrument talks in pieces this far apart
     AdapterSimState() { InitializeCriticalSection(&lock); }
 };
 static AdapterSimState& A()
@@ -63,6 +69,38 @@ void SimFaceLeave() { LeaveCriticalSection(&A().lock); }
 
 static std::string Number(long n) { return std::to_string(n) + "\r\n"; }
 
+// What the adapter sends back: each piece after its wait. A piece without bytes is the adapter
+// busy (a read waiting out its time-out) before it takes the next line.
+struct ReplyPiece {
+    uint32_t waitMs;
+    std::string bytes;
+};
+static std::vector<ReplyPiece>& Out()
+{
+    static std::vector<ReplyPiece> out;   // filled and sent by the serving thread only
+    return out;
+}
+
+static bool Ar488() { return Sim().adapter.kind == ADAPTER_KIND_AR488; }
+
+// Power-on (and an AR488's reset when its port is opened): the EPROM's settings, saving on, and
+// a start-up time in which the adapter hears nothing.
+static void PowerOn()
+{
+    AdapterSimState& a = A();
+    a.live = Sim().adapter.saved;
+    a.saving = true;
+    a.inbox.clear();
+    a.bootUntil = GetTickCount() + Sim().adapter.bootMs;
+}
+static bool Booting() { return static_cast<LONG>(GetTickCount() - A().bootUntil) < 0; }
+
+static void SaveToEprom()
+{
+    Sim().adapter.saved = A().live;
+    A().epromWrites++;
+}
+
 static bool ParseAddress(const std::string& text, int& address)
 {
     long v;
@@ -71,32 +109,59 @@ static bool ParseAddress(const std::string& text, int& address)
     return true;
 }
 
-// The addressed device's answer up to the end asked for, or what came before the time-out.
+// Puts bytes the adapter did not take back in front of the device's output.
+static void GiveBack(const std::string& bytes, bool eoi)
+{
+    SimInstrument* d = SimFindInstrument(A().live.address);
+    if (!d || bytes.empty()) return;
+    std::deque<SimByte> back;
+    for (char c : bytes) back.push_back({static_cast<uint8_t>(c), false});
+    back.back().eoi = eoi;
+    d->output.insert(d->output.begin(), back.begin(), back.end());
+}
+
+// ++read [eoi|N]: the addressed device talks until the adapter ends the read: at byte N, at EOI
+// when asked for (an AR488 with ++eoi 1 at EOI in every read), or when no byte came for
+// read_tmo_ms, the time between two bytes; till then it takes no line. Instruments end their
+// answers with LF and EOI. With ++eot_enable 1 the eot_char follows a byte that came with EOI.
 static std::string Read(const std::string& argument)
 {
+    AdapterSimState& a = A();
     SimBoard& b = Sim().board;
-    long end = SIM_READ_END_EOS;
-    if (argument == "eoi") end = SIM_READ_END_EOI;
-    else if (!argument.empty() && !AdapterReplyNumber(argument, 0, 255, end)) return std::string();
+    long endByte = -1;
+    bool untilEoi = argument == "eoi";
+    if (!untilEoi && !argument.empty() && !AdapterReplyNumber(argument, 0, 255, endByte)) return std::string();
+    bool eoiEnds = untilEoi || (Ar488() && a.live.eoi);
     std::vector<char> buffer(ADAPTER_LINE_MAX);
     uint32_t length = static_cast<uint32_t>(buffer.size());
-    b.readEnd = static_cast<int>(end);
-    BusRecvDataC(static_cast<uint32_t>(A().address), buffer.data(), &length);
+    uint32_t mode = b.eosMode, flag = b.eosFlag;
+    b.eosMode = 2;
+    b.eosFlag = 0;
+    b.readEnd = endByte >= 0 ? static_cast<int>(endByte) : SIM_READ_END_EOI;
+    b.lastEoi = false;
+    BusRecvDataC(static_cast<uint32_t>(a.live.address), buffer.data(), &length);
     b.readEnd = SIM_READ_END_EOS;
-    return std::string(buffer.data(), length);
+    b.eosMode = mode;
+    b.eosFlag = flag;
+    std::string got(buffer.data(), length);
+    bool eoi = length > 0 && b.lastEoi;
+    if (a.paceBytes && a.paceGapMs >= static_cast<uint32_t>(a.live.readTmoMs) && got.size() > a.paceBytes) {
+        GiveBack(got.substr(a.paceBytes), eoi);   // the pause outlasts the time-out: the read ends
+        got.resize(a.paceBytes);
+        eoi = false;
+    }
+    bool atByte = endByte >= 0 && !got.empty() && static_cast<uint8_t>(got.back()) == endByte;
+    if (eoi && a.live.eotEnable) got += static_cast<char>(a.live.eotChar);
+    size_t step = a.paceBytes ? a.paceBytes : got.size();
+    for (size_t at = 0; at < got.size(); at += step) Out().push_back({at ? a.paceGapMs : 0u, got.substr(at, step)});
+    if (!atByte && !(eoi && eoiEnds)) Out().push_back({static_cast<uint32_t>(a.live.readTmoMs), std::string()});
+    return std::string();
 }
 
 static void BusCommand(std::initializer_list<uint8_t> bytes)
 {
     std::vector<uint8_t> cmd(bytes);
     BusSendCmd(cmd.data(), static_cast<uint32_t>(cmd.size()));
-}
-
-// ++eos N: what the adapter appends to data it writes to a device.
-static void SetEos(const std::string& argument)
-{
-    long code;
-    if (AdapterReplyNumber(argument, 0, 3, code)) BusSetEos(static_cast<uint32_t>(code), 0);
 }
 
 static std::string Trigger(const std::string& argument)
@@ -110,17 +175,49 @@ static std::string Trigger(const std::string& argument)
         if (space == std::string::npos) break;
         at = space + 1;
     }
-    if (list.empty()) list.push_back(A().address);
+    if (list.empty()) list.push_back(A().live.address);
     for (int a : list) BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + a), BUS_GET});
     return std::string();
 }
 
 static std::string Spoll(const std::string& argument)
 {
-    int a = A().address;
+    int a = A().live.address;
     if (!argument.empty() && !ParseAddress(argument, a)) return std::string();
     int16_t stb = 0;
     return BusSpoll(static_cast<uint32_t>(a), &stb) == 1 ? Number(stb) : std::string();
+}
+
+// ++savecfg: a Prologix saves every change while it is on (on at power-on; 1 saves at once);
+// an AR488 saves the settings once, whatever the argument.
+static std::string SaveConfig(const std::string& argument)
+{
+    AdapterSimState& a = A();
+    if (Ar488()) { SaveToEprom(); return std::string(); }
+    if (argument.empty()) return Number(a.saving ? 1 : 0);
+    if (argument == "0") a.saving = false;
+    else if (argument == "1") { a.saving = true; SaveToEprom(); }
+    return std::string();
+}
+
+// A setting's command: without argument its value, with one in range the new value (saved while
+// a Prologix saves), out of range ignored.
+static std::string Setting(const SimAdapterSettingRow& row, const std::string& argument)
+{
+    AdapterSimState& a = A();
+    if (argument.empty()) return Number(a.live.*(row.field));
+    long v;
+    if (!AdapterReplyNumber(argument, row.lo, row.hi, v)) return std::string();
+    a.live.*(row.field) = static_cast<int>(v);
+    if (!Ar488() && a.saving) SaveToEprom();
+    return std::string();
+}
+
+static const SimAdapterSettingRow* FindSetting(const std::string& name)
+{
+    for (size_t i = 0; i < simAdapterSettingCount; i++)
+        if (name == simAdapterSettingRows[i].name) return &simAdapterSettingRows[i];
+    return nullptr;
 }
 
 struct AdapterCommandRow {
@@ -128,22 +225,14 @@ struct AdapterCommandRow {
     std::string (*run)(const std::string& argument);   // the reply, "" for none
 };
 
-static std::string Ignore(const std::string&) { return std::string(); }
 static const AdapterCommandRow commandRows[] = {
-    {"addr", [](const std::string& arg) {
-         if (arg.empty()) return Number(A().address);
-         ParseAddress(arg, A().address);
-         return std::string();
-     }},
-    {"auto", Ignore}, {"eoi", Ignore}, {"eot_enable", Ignore}, {"eot_char", Ignore}, {"mode", Ignore},
-    {"savecfg", Ignore}, {"read_tmo_ms", Ignore},
-    {"eos", [](const std::string& arg) { SetEos(arg); return std::string(); }},
+    {"savecfg", SaveConfig},
     {"ver", [](const std::string&) { return std::string(adapterSimVersion) + "\r\n"; }},
     {"read", Read},
-    {"clr", [](const std::string&) { BusSdc(static_cast<uint32_t>(A().address)); return std::string(); }},
+    {"clr", [](const std::string&) { BusSdc(static_cast<uint32_t>(A().live.address)); return std::string(); }},
     {"trg", Trigger},
     {"loc", [](const std::string&) {
-         BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + A().address), BUS_GTL});
+         BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + A().live.address), BUS_GTL});
          return std::string();
      }},
     {"llo", [](const std::string&) { BusCommand({BUS_LLO}); return std::string(); }},
@@ -160,6 +249,18 @@ static const AdapterCommandRow* FindCommand(const std::string& name)
     return nullptr;
 }
 
+// Data for the addressed device: the adapter appends what ++eos says (EOI on the last byte);
+// with ++auto the device is read at once.
+static int32_t SendData(const std::string& line)
+{
+    std::string data = AdapterUnescape(line);
+    int16_t one[1] = {static_cast<int16_t>(A().live.address)};
+    BusSetEos(static_cast<uint32_t>(A().live.eos), 0);
+    int32_t result = BusSendDataC(one, 1, data.data(), static_cast<uint32_t>(data.size()));
+    if (result == 1 && A().live.autoRead) Read("eoi");
+    return result;
+}
+
 // One line: logged, then a command or data for the addressed device. The reply, "" for none.
 static std::string Handle(const std::string& line)
 {
@@ -167,20 +268,17 @@ static std::string Handle(const std::string& line)
     std::string name, argument;
     if (command) AdapterSplitCommand(line, name, argument);
     const AdapterCommandRow* row = command ? FindCommand(name) : nullptr;
-    std::string entry = !command ? "data" : row ? "++" + name : "++other";
+    const SimAdapterSettingRow* setting = command && !row ? FindSetting(name) : nullptr;
+    std::string entry = !command ? "data" : row || setting ? "++" + name : "++other";
     SimCall call;
-    bool scripted = SimCallBegin(call, entry.c_str(), {static_cast<uint32_t>(A().address)});
+    bool scripted = SimCallBegin(call, entry.c_str(), {static_cast<uint32_t>(A().live.address)});
     SimCallData(call, line.data(), static_cast<uint32_t>(line.size()));
     if (scripted) { SimCallEnd(call, 0); return std::string(); }
     std::string reply;
     int32_t result = 1;
-    if (!command) {
-        std::string data = AdapterUnescape(line);
-        int16_t one[1] = {static_cast<int16_t>(A().address)};
-        result = BusSendDataC(one, 1, data.data(), static_cast<uint32_t>(data.size()));
-    } else if (row) {
-        reply = row->run(argument);
-    }
+    if (!command) result = SendData(line);
+    else if (row) reply = row->run(argument);
+    else if (setting) reply = Setting(*setting, argument);
     call.rec.out = static_cast<int32_t>(reply.size());
     SimCallEnd(call, result, Sim().trace ? BusEscape(line.data(), static_cast<uint32_t>(line.size())) : std::string());
     return reply;
@@ -212,33 +310,38 @@ static std::vector<std::string> TakeLines()
 }
 
 // Reads what came, handles its lines under the lock; the replies go out after, slowly if asked.
+// While the adapter starts, what comes is lost; blank lines are ignored.
 static void Serve()
 {
     AdapterSimState& a = A();
-    std::string replies;
     bool drop = false;
     EnterCriticalSection(&a.lock);
+    Out().clear();
     std::string got;
     int n = a.client.Receive(got, 0);
     if (n == LINK_DROPPED) drop = true;
-    a.inbox += got;
+    if (!Booting()) a.inbox += got;
     if (a.inbox.size() > ADAPTER_LINE_MAX) a.inbox.erase(0, a.inbox.size() - ADAPTER_LINE_MAX);
     for (const std::string& line : TakeLines()) {
         a.lines[a.lineTotal++ % ADAPTER_SIM_LINES_KEPT] = line;
         if (a.dropIn && --a.dropIn == 0) { drop = true; break; }
+        if (line.empty() || line == "\r") continue;
         std::string reply = Handle(line);
         if (reply.empty()) continue;
         if (a.garbleIn && --a.garbleIn == 0) reply = Garbled(reply);
-        replies += reply;
+        Out().push_back({0, reply});
     }
     if (drop) {
         a.client.Close();
         a.inbox.clear();
     }
     LeaveCriticalSection(&a.lock);
-    if (replies.empty() || drop) return;
+    if (Out().empty() || drop) return;
     if (a.delayMs) Sleep(a.delayMs);
-    a.client.Send(replies);
+    for (const ReplyPiece& piece : Out()) {
+        if (piece.waitMs) Sleep(piece.waitMs);
+        if (!piece.bytes.empty()) a.client.Send(piece.bytes);
+    }
 }
 
 // A new connection takes the place of the old one; the board is controller again.
@@ -257,6 +360,7 @@ static void Accept()
     a.inbox.clear();
     a.connections++;
     BusInit(ADAPTER_SIM_BOARD_ADDRESS, 1, 0);
+    if (Ar488()) PowerOn();
     LeaveCriticalSection(&a.lock);
 }
 
@@ -278,6 +382,7 @@ static bool StartThread()
 {
     A().stop = 0;
     BusInit(ADAPTER_SIM_BOARD_ADDRESS, 1, 0);
+    PowerOn();
     HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     A().thread = CreateThread(nullptr, 0, ServeThread, started, 0, nullptr);
     if (A().thread) WaitForSingleObject(started, 5000);
@@ -300,12 +405,15 @@ extern "C" int32_t WINAPI AdapterSimStart(int32_t* port)
     int size = sizeof at;
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(s, 4) != 0 ||
         getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
+        SimReportProblem("the adapter simulator cannot listen on 127.0.0.1 (Winsock error " + std::to_string(WSAGetLastError()) + ")");
         if (s != INVALID_SOCKET) closesocket(s);
         return 0;
     }
     A().listener = s;
     *port = ntohs(at.sin_port);
-    return StartThread() ? 1 : 0;
+    if (StartThread()) return 1;
+    SimReportProblem("the adapter simulator's thread does not start");
+    return 0;
 }
 
 extern "C" int32_t WINAPI AdapterSimStartSerial(const char* port)
@@ -336,7 +444,8 @@ extern "C" void WINAPI AdapterSimStop(void)
     if (a.listener != INVALID_SOCKET) closesocket(a.listener);
     a.listener = INVALID_SOCKET;
     a.inbox.clear();
-    a.delayMs = a.dropIn = a.garbleIn = 0;
+    a.delayMs = a.dropIn = a.garbleIn = a.paceBytes = a.paceGapMs = 0;
+    a.epromWrites = 0;
     a.serial = false;
 }
 
@@ -381,4 +490,43 @@ extern "C" uint32_t WINAPI AdapterSimConnections(void)
 {
     SimFaceGuard guard;
     return A().connections;
+}
+
+// The adapter loses power and comes back: the connection is gone (a serial port stays), the
+// settings are the EPROM's again, and it starts up.
+extern "C" void WINAPI AdapterSimPowerCycle(void)
+{
+    SimFaceGuard guard;
+    if (!A().serial) A().client.Close();
+    PowerOn();
+}
+
+// The adapter closes the connection (an idle drop); a serial port cannot be closed this way.
+extern "C" void WINAPI AdapterSimCloseLink(void)
+{
+    SimFaceGuard guard;
+    if (!A().serial) A().client.Close();
+    A().inbox.clear();
+}
+
+extern "C" void WINAPI AdapterSimSetPace(uint32_t bytes, uint32_t gapMs)
+{
+    SimFaceGuard guard;
+    A().paceBytes = bytes;
+    A().paceGapMs = gapMs;
+}
+
+extern "C" int32_t WINAPI AdapterSimSetting(const char* name, int32_t saved)
+{
+    SimFaceGuard guard;
+    if (name && strcmp(name, "savecfg") == 0) return saved ? -1 : (A().saving ? 1 : 0);
+    const SimAdapterSettingRow* row = name ? FindSetting(name) : nullptr;
+    if (!row) return -1;
+    return saved ? Sim().adapter.saved.*(row->field) : A().live.*(row->field);
+}
+
+extern "C" uint32_t WINAPI AdapterSimEpromWrites(void)
+{
+    SimFaceGuard guard;
+    return A().epromWrites;
 }

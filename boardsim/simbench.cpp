@@ -20,6 +20,15 @@ static const char defaultBench[] = R"({
   ]
 })";
 
+// One row per setting the adapter keeps in its EPROM: the name of its "++" command and its range.
+const SimAdapterSettingRow simAdapterSettingRows[] = {
+    {"addr", &SimAdapterSettings::address, 0, 30},       {"auto", &SimAdapterSettings::autoRead, 0, 3},
+    {"eoi", &SimAdapterSettings::eoi, 0, 1},             {"eos", &SimAdapterSettings::eos, 0, 3},
+    {"eot_enable", &SimAdapterSettings::eotEnable, 0, 1}, {"eot_char", &SimAdapterSettings::eotChar, 0, 255},
+    {"mode", &SimAdapterSettings::mode, 0, 1},           {"read_tmo_ms", &SimAdapterSettings::readTmoMs, 1, 3000},
+};
+const size_t simAdapterSettingCount = sizeof simAdapterSettingRows / sizeof simAdapterSettingRows[0];
+
 namespace {
 
 const std::pair<const char*, SimKind> kindNames[] = {
@@ -66,12 +75,42 @@ bool ReadInstrument(JsonReader& r, const json& j, const std::string& path, SimIn
     return !f.Has("signal") || ReadSignal(r, j["signal"], f.PathOf("signal"), d.signal);
 }
 
-bool ReadBench(JsonReader& r, const json& j, std::vector<SimInstrument>& out, uint32_t& opCost, std::string& trace)
+const std::pair<const char*, SimAdapterKind> adapterKindNames[] = {{"prologix", ADAPTER_KIND_PROLOGIX}, {"ar488", ADAPTER_KIND_AR488}};
+
+bool ReadAdapter(JsonReader& r, const json& j, const std::string& path, SimAdapterBench& a)
+{
+    if (!j.is_object()) return r.Fail(path, "must be an object");
+    JsonField f{r, j, path};
+    long long boot = a.bootMs;
+    if (!f.OnlyKnown({"kind", "bootMs", "savedState"}) || !f.Choice("kind", adapterKindNames, a.kind) ||
+        !f.Int("bootMs", 0, 60000, boot))
+        return false;
+    a.bootMs = static_cast<uint32_t>(boot);
+    if (!f.Has("savedState")) return true;
+    const json& saved = j["savedState"];
+    std::string at = f.PathOf("savedState");
+    if (!saved.is_object()) return r.Fail(at, "must be an object");
+    JsonField g{r, saved, at};
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+        const SimAdapterSettingRow* row = nullptr;
+        for (const SimAdapterSettingRow& s : simAdapterSettingRows)
+            if (it.key() == s.name) row = &s;
+        if (!row) return r.Fail(at + "/" + it.key(), "is not a setting the adapter saves");
+        long long v = 0;
+        if (!g.Int(row->name, row->lo, row->hi, v)) return false;
+        a.saved.*(row->field) = static_cast<int>(v);
+    }
+    return true;
+}
+
+bool ReadBench(JsonReader& r, const json& j, std::vector<SimInstrument>& out, uint32_t& opCost, std::string& trace,
+               SimAdapterBench& adapter)
 {
     if (!j.is_object()) return r.Fail("", "the bench must be a JSON object");
     JsonField f{r, j, ""};
     long long cost = opCost;
-    if (!f.OnlyKnown({"instruments", "opCostMs", "trace"}) || !f.Int("opCostMs", 0, 60000, cost) || !f.Text("trace", trace))
+    if (!f.OnlyKnown({"instruments", "opCostMs", "trace", "adapter"}) || !f.Int("opCostMs", 0, 60000, cost) ||
+        !f.Text("trace", trace) || (f.Has("adapter") && !ReadAdapter(r, j["adapter"], f.PathOf("adapter"), adapter)))
         return false;
     opCost = static_cast<uint32_t>(cost);
     if (!j.contains("instruments")) return r.Fail("/instruments", "is missing");
@@ -107,13 +146,15 @@ bool SimLoadBenchText(const std::string& text, const std::string& sourceName)
     std::vector<SimInstrument> instruments;
     uint32_t opCost = 1;
     std::string trace;
+    SimAdapterBench adapter;
     s.instruments.clear();
     s.benchOk = false;
-    if (!JsonParseTracked(text, reader, j) || !ReadBench(reader, j, instruments, opCost, trace)) {
+    if (!JsonParseTracked(text, reader, j) || !ReadBench(reader, j, instruments, opCost, trace, adapter)) {
         SimReportProblem(reader.error);
         return false;
     }
     s.instruments = instruments;
+    s.adapter = adapter;
     s.opCostMs = opCost;
     s.benchTrace = trace;
     s.benchOk = true;

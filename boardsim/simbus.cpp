@@ -291,6 +291,7 @@ static bool TakeMessage(std::deque<SimByte>& from, std::string& to, uint32_t max
         }
         bool end = EndsMessage(b, previous, to.empty());
         to += static_cast<char>(b.value);
+        Sim().board.lastEoi = b.eoi;
         previous = b.value;
         if (end) return true;
     }

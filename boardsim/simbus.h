@@ -79,9 +79,29 @@ struct SimBoard {
     uint8_t srqStb = 0;
     uint32_t pprMode = 0;
     int readEnd = SIM_READ_END_EOS;    // what ends a message the board receives, besides EOI
+    bool lastEoi = false;              // the last byte the board received came with EOI
     int32_t lastError = SIM_NO_ERROR;
     std::deque<SimByte> deviceInput;   // the board as a device: bytes its controller sends it
     std::string deviceOutput;          // the board as a device: bytes it sent
+};
+
+// The "++" adapter in front of the bench (adapterentry.cpp): which device it behaves as, how long
+// it takes to start, and the settings its EPROM holds (the bench file's "adapter" section).
+enum SimAdapterKind { ADAPTER_KIND_PROLOGIX, ADAPTER_KIND_AR488 };
+struct SimAdapterSettings {
+    int address = 0, autoRead = 0, eoi = 1, eos = 0, eotEnable = 0, eotChar = 0, mode = 1, readTmoMs = 500;
+};
+struct SimAdapterSettingRow {
+    const char* name;                // its "++" command
+    int SimAdapterSettings::*field;
+    int lo, hi;
+};
+extern const SimAdapterSettingRow simAdapterSettingRows[];
+extern const size_t simAdapterSettingCount;
+struct SimAdapterBench {
+    SimAdapterKind kind = ADAPTER_KIND_PROLOGIX;
+    uint32_t bootMs = 0;             // after power-on or a reset the adapter hears nothing this long
+    SimAdapterSettings saved;        // the EPROM's content
 };
 
 struct SimScript {
@@ -94,6 +114,7 @@ struct SimScript {
 struct SimState {
     SimBoard board;
     std::vector<SimInstrument> instruments;
+    SimAdapterBench adapter;
     bool benchOk = false;
     std::string message;
     uint32_t clockMs = 0, opCostMs = 1;

@@ -54,6 +54,7 @@ static bool LoadSettings()
     }
     d.settings = s;
     d.configured = true;
+    AdapterLinkFaultsFromEnvironment();
     return true;
 }
 
@@ -122,7 +123,43 @@ static bool ReplyLine(std::string& line, uint32_t waitMs)
 
 static uint32_t ReplyWaitMs() { return d.sentReadTimeout + d.settings.replyMarginMs; }
 
-// Connects and puts the adapter in controller mode; false with the error set.
+// ++ver until the adapter answers, at most the connect time-out: an AR488 on an Uno or Nano is
+// reset by the opening of its port and hears nothing until it has started.
+static bool AskVersion(std::string& version)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        uint32_t spent = GetTickCount() - start;
+        if (spent >= d.settings.connectTimeoutMs) break;
+        uint32_t left = d.settings.connectTimeoutMs - spent;
+        if (!Command(adapterVersionLine)) return false;
+        if (ReplyLine(version, left < uint32_t(ADAPTER_VERSION_RETRY_MS) ? left : uint32_t(ADAPTER_VERSION_RETRY_MS))) return true;
+        if (!d.link.IsOpen() || core.lastError != TAVK_ERR_TIMEOUT) return false;
+    }
+    core.Report("the adapter at " + AdapterDescribe(d.settings) + " does not answer ++ver within " +
+                std::to_string(d.settings.connectTimeoutMs) + " ms");
+    return false;
+}
+
+// The settings that follow the driver's own (time-out, end-of-string), sent when they changed.
+static bool SendSettings()
+{
+    uint32_t tmo = AdapterReadTimeoutMs(d.timeMs);
+    if (tmo > d.settings.readTimeoutMaxMs) tmo = d.settings.readTimeoutMaxMs;
+    if (tmo != d.sentReadTimeout) {
+        if (!Command("++read_tmo_ms " + std::to_string(tmo))) return false;
+        d.sentReadTimeout = tmo;
+    }
+    int eos = AdapterEosCode(d.eosMode, d.eosFlag);
+    if (eos != d.sentEos) {
+        if (!Command("++eos " + std::to_string(eos))) return false;
+        d.sentEos = eos;
+    }
+    return true;
+}
+
+// Connects, waits until the adapter answers, then sets everything the driver relies on, saving
+// off first; nothing is taken from what the adapter kept. False with the error set.
 static bool Connect()
 {
     std::string problem;
@@ -135,13 +172,10 @@ static bool Connect()
     d.sentAddress = d.sentEos = -1;
     d.sentReadTimeout = 0;
     d.pending.clear();
-    for (const char* line : adapterCreateLines)
-        if (!Command(line)) return false;
     std::string version;
-    if (!Command(adapterVersionLine) || !ReplyLine(version, d.settings.connectTimeoutMs)) {
-        if (d.link.IsOpen())
-            core.Report("the adapter at " + AdapterDescribe(d.settings) + " does not answer ++ver within " +
-                        std::to_string(d.settings.connectTimeoutMs) + " ms");
+    bool ok = AskVersion(version);
+    for (size_t i = 0; ok && i < sizeof adapterCreateLines / sizeof adapterCreateLines[0]; i++) ok = Command(adapterCreateLines[i]);
+    if (!ok || !SendSettings()) {
         d.link.Close();
         core.lastError = ADAPTER_ERR_LINK;
         return false;
@@ -151,21 +185,16 @@ static bool Connect()
     return true;
 }
 
-// The link, connected again when it was lost; the read time-out and end-of-string in force.
+// The link, connected again when it was lost or the adapter closed it while idle (seen before
+// anything is written, so nothing is written into a link that is gone); the settings in force.
 static bool Ready()
 {
+    if (d.link.IsOpen() && !d.link.Alive()) {
+        core.Trace("    link: closed by the adapter while idle; connecting again");
+        d.link.Close();
+    }
     if (!d.link.IsOpen() && !Connect()) return false;
-    uint32_t tmo = AdapterReadTimeoutMs(d.timeMs);
-    if (tmo != d.sentReadTimeout) {
-        if (!Command("++read_tmo_ms " + std::to_string(tmo))) return false;
-        d.sentReadTimeout = tmo;
-    }
-    int eos = AdapterEosCode(d.eosMode, d.eosFlag);
-    if (eos != d.sentEos) {
-        if (!Command("++eos " + std::to_string(eos))) return false;
-        d.sentEos = eos;
-    }
-    return true;
+    return SendSettings();
 }
 
 static bool ValidAddress(uint32_t a) { return a <= ADAPTER_ADDRESS_MAX && a != d.address; }
@@ -320,10 +349,13 @@ extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
 }
 
 // The data to one device: its address, the escaped bytes; the adapter appends ++eos and EOI.
+// An empty line the adapter would ignore: an empty message sends its end-of-string as data.
 static bool Write(uint32_t address, const char* data, uint32_t length)
 {
-    return Address(address) &&
-           SendRaw(AdapterEscape(data, length), core.trace ? BusEscape(data, length) : std::string());
+    if (!Address(address)) return false;
+    if (length > 0) return SendRaw(AdapterEscape(data, length), core.trace ? BusEscape(data, length) : std::string());
+    std::string lines = AdapterEmptyMessage(d.eosMode, d.eosFlag);
+    return lines.empty() || SendRaw(lines, "(empty message) " + BusEscape(lines.data(), static_cast<uint32_t>(lines.size())));
 }
 
 static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
@@ -353,27 +385,25 @@ extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32
     return core.Entry("TavkSendDataS", board, [] { return Unsupported(); });
 }
 
-static bool EndsWith(const std::string& s, const std::string& tail)
-{
-    return !tail.empty() && s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// The answer after ++read: it ends at the end-of-string bytes in force, when the buffer is full
-// (the rest waits for the next receive), or when nothing comes for the adapter's read time-out
-// and the link's margin; an answer ended by EOI alone is complete when nothing more comes within
-// the margin. No byte at all is the time-out error.
+// The answer after ++read N or ++read eoi. The adapter ends a read at byte N, at EOI (++read eoi;
+// an AR488 in every read), or when no byte came for read_tmo_ms since the last one; which of
+// them the protocol does not say. So the answer is complete at byte N, or once nothing came for
+// the adapter's read time-out and the link's margin: never on a shorter pause, which a slow
+// device may make within one answer. A full buffer returns at once (the rest waits for the next
+// receive). No byte at all is the time-out error.
 static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
 {
     std::string got;
     got.swap(d.pending);
     std::string end = DriverEosBytes(d.eosMode, d.eosFlag);
-    bool complete = false;
-    while (!complete && got.size() < max && !EndsWith(got, end)) {
-        uint32_t wait = end.empty() && !got.empty() ? d.settings.replyMarginMs : ReplyWaitMs();
-        if (!More(got, wait)) {
+    bool atEnd = false, complete = false;
+    for (;;) {
+        atEnd = !end.empty() && !got.empty() && got.back() == end.back();
+        if (atEnd || got.size() >= max) break;
+        if (!More(got, ReplyWaitMs())) {
             if (!d.link.IsOpen()) return 0;
-            complete = end.empty() && !got.empty();
-            if (!complete) break;
+            complete = !got.empty();
+            break;
         }
     }
     uint32_t n = got.size() < max ? static_cast<uint32_t>(got.size()) : max;
@@ -381,7 +411,7 @@ static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
     *length = n;
     if (got.size() > n) d.pending = got.substr(n);
     if (core.trace) core.Trace("    < " + BusEscape(buffer, n) + (d.pending.empty() ? "" : " (more waits)"));
-    return core.Done(n > 0 && (complete || n == max || EndsWith(got, end)));
+    return core.Done(n > 0 && (complete || atEnd || n == max));
 }
 
 extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)

@@ -2,6 +2,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include "boards/adapter/adapterlink.h"
 #include "boards/adapter/adapterproto.h"
 
@@ -11,7 +13,56 @@ struct AdapterLinkKind {
     bool (*send)(uintptr_t, const std::string&);
     int (*receive)(uintptr_t, std::string&, uint32_t);
     uint32_t (*pending)(uintptr_t);
+    bool (*alive)(uintptr_t);
 };
+
+// ---- the call sites and their countdown ----------------------------------------------------
+
+
+// TAVK_ADAPTER_LINK_FAULT: "n" fails the nth call of all, "S:k" the kth call of site S (its row):
+// the latter stays the same call where polls in a wait vary in number from run to run.
+struct LinkFaults {
+    bool on = false;
+    uint32_t calls = 0, failAt = 0;
+    int failSite = -1;
+    uint32_t siteCalls[LINK_SITE_COUNT] = {};
+    std::string log;   // the file each call is appended to (opened per call: a test may remove it)
+};
+static LinkFaults faults;
+
+void AdapterLinkFaultsFromEnvironment()
+{
+    if (faults.on) return;
+    faults.on = true;
+    char value[MAX_PATH];
+    if (GetEnvironmentVariableA("TAVK_ADAPTER_LINK_FAULT", value, sizeof value) > 0) {
+        char* rest = nullptr;
+        faults.failAt = strtoul(value, &rest, 10);
+        if (rest && *rest == ':') {
+            faults.failSite = static_cast<int>(faults.failAt);
+            faults.failAt = strtoul(rest + 1, nullptr, 10);
+        }
+    }
+    if (GetEnvironmentVariableA("TAVK_ADAPTER_LINK_LOG", value, sizeof value) > 0) faults.log = value;
+}
+
+// Before each system call: true when the countdown makes this one fail (as a broken link would).
+static bool Fails(LinkSite site)
+{
+    if (!faults.on) return false;
+    faults.calls++;
+    uint32_t nth = ++faults.siteCalls[site];
+    FILE* log = faults.log.empty() ? nullptr : fopen(faults.log.c_str(), "ab");
+    if (log) {
+        fprintf(log, "%u %d %u %s\n", faults.calls, static_cast<int>(site), nth, linkSites[site].name);
+        fclose(log);
+    }
+    if (faults.failAt == 0) return false;
+    if ((faults.failSite < 0 ? faults.calls : faults.failSite == site ? nth : 0) != faults.failAt) return false;
+    WSASetLastError(WSAECONNRESET);
+    SetLastError(ERROR_GEN_FAILURE);
+    return true;
+}
 
 enum { LINK_CHUNK = 4096, LINK_SEND_TIMEOUT_MS = 5000 };
 
@@ -21,7 +72,7 @@ static bool TcpStarted()
 {
     static bool started = false;
     WSADATA data;
-    if (!started) started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    if (!started) started = !Fails(LINK_SITE_STARTUP) && WSAStartup(MAKEWORD(2, 2), &data) == 0;
     return started;
 }
 
@@ -39,6 +90,7 @@ static int TcpWait(SOCKET s, uint32_t ms, bool write)
     FD_ZERO(&failed);
     FD_SET(s, &failed);
     timeval tv = {static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    if (Fails(LINK_SITE_SELECT)) return -1;
     int n = select(0, write ? nullptr : &set, write ? &set : nullptr, &failed, &tv);
     if (n < 0 || FD_ISSET(s, &failed)) return -1;
     return n > 0 ? 1 : 0;
@@ -51,31 +103,44 @@ static bool TcpOpen(const AdapterSettings& settings, uintptr_t& handle, std::str
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    if (getaddrinfo(settings.host.c_str(), std::to_string(settings.port).c_str(), &hints, &found) != 0 || !found) {
+    if (Fails(LINK_SITE_RESOLVE) ||
+        getaddrinfo(settings.host.c_str(), std::to_string(settings.port).c_str(), &hints, &found) != 0 || !found) {
         problem = "the host " + settings.host + " is not known";
         return false;
     }
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    SOCKET s = Fails(LINK_SITE_SOCKET) ? INVALID_SOCKET : socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) { freeaddrinfo(found); problem = SocketError("socket"); return false; }
     u_long nonBlocking = 1;
-    ioctlsocket(s, FIONBIO, &nonBlocking);
-    int r = connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen));
+    if (Fails(LINK_SITE_SOCKET_MODE) || ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        closesocket(s);
+        freeaddrinfo(found);
+        problem = SocketError("ioctlsocket");
+        return false;
+    }
+    int r = Fails(LINK_SITE_CONNECT) ? SOCKET_ERROR : connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen));
     freeaddrinfo(found);
     bool ok = r == 0 || (WSAGetLastError() == WSAEWOULDBLOCK && TcpWait(s, settings.connectTimeoutMs, true) == 1);
     int error = 0, size = sizeof error;
-    if (ok) ok = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+    if (ok) ok = !Fails(LINK_SITE_SOCKET_ERROR) &&
+                 getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
     if (!ok) {
         closesocket(s);
         problem = "no connection within " + std::to_string(settings.connectTimeoutMs) + " ms" +
                   (error ? " (Winsock error " + std::to_string(error) + ")" : "");
         return false;
     }
+    // Blocking again, no delay for short lines, and a bounded send: without them the link could hang.
     nonBlocking = 0;
-    ioctlsocket(s, FIONBIO, &nonBlocking);
     BOOL noDelay = TRUE;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     DWORD sendTimeout = LINK_SEND_TIMEOUT_MS;
-    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeout), sizeof sendTimeout);
+    if (Fails(LINK_SITE_SOCKET_MODE) || ioctlsocket(s, FIONBIO, &nonBlocking) != 0 || Fails(LINK_SITE_SOCKET_OPTION) ||
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay) != 0 ||
+        Fails(LINK_SITE_SOCKET_OPTION) ||
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendTimeout), sizeof sendTimeout) != 0) {
+        problem = SocketError("setting up the socket");
+        closesocket(s);
+        return false;
+    }
     handle = static_cast<uintptr_t>(s);
     return true;
 }
@@ -86,7 +151,8 @@ static bool TcpSend(uintptr_t handle, const std::string& bytes)
 {
     size_t at = 0;
     while (at < bytes.size()) {
-        int n = send(static_cast<SOCKET>(handle), bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
+        int n = Fails(LINK_SITE_SEND) ? SOCKET_ERROR
+                                      : send(static_cast<SOCKET>(handle), bytes.data() + at, static_cast<int>(bytes.size() - at), 0);
         if (n <= 0) return false;
         at += static_cast<size_t>(n);
     }
@@ -99,7 +165,7 @@ static int TcpReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
     int ready = TcpWait(s, waitMs, false);
     if (ready <= 0) return ready < 0 ? LINK_DROPPED : 0;
     char chunk[LINK_CHUNK];
-    int n = recv(s, chunk, sizeof chunk, 0);
+    int n = Fails(LINK_SITE_RECV) ? SOCKET_ERROR : recv(s, chunk, sizeof chunk, 0);
     if (n <= 0) return LINK_DROPPED;   // closed by the adapter, or broken
     into.append(chunk, static_cast<size_t>(n));
     return n;
@@ -108,7 +174,19 @@ static int TcpReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
 static uint32_t TcpPending(uintptr_t handle)
 {
     u_long n = 0;
+    if (Fails(LINK_SITE_FIONREAD)) return 0;
     return ioctlsocket(static_cast<SOCKET>(handle), FIONREAD, &n) == 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+// A close or reset from the far end makes the socket readable with nothing to read.
+static bool TcpAlive(uintptr_t handle)
+{
+    SOCKET s = static_cast<SOCKET>(handle);
+    int ready = TcpWait(s, 0, false);
+    if (ready == 0) return true;
+    if (ready < 0) return false;
+    char byte;
+    return !Fails(LINK_SITE_PEEK) && recv(s, &byte, 1, MSG_PEEK) > 0;
 }
 
 // ---- serial --------------------------------------------------------------------------------
@@ -116,14 +194,19 @@ static uint32_t TcpPending(uintptr_t handle)
 static bool SerialOpen(const AdapterSettings& settings, uintptr_t& handle, std::string& problem)
 {
     std::string path = "\\\\.\\" + settings.serialPort;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = Fails(LINK_SITE_PORT_OPEN) ? INVALID_HANDLE_VALUE
+                                          : CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         problem = "the serial port cannot be opened (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    GetCommState(h, &dcb);
+    if (Fails(LINK_SITE_PORT_STATE) || !GetCommState(h, &dcb)) {
+        problem = "the serial port's settings cannot be read (error " + std::to_string(GetLastError()) + ")";
+        CloseHandle(h);
+        return false;
+    }
     dcb.BaudRate = ADAPTER_SERIAL_BAUD;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
@@ -136,12 +219,16 @@ static bool SerialOpen(const AdapterSettings& settings, uintptr_t& handle, std::
     dcb.fOutX = dcb.fInX = FALSE;
     dcb.fDsrSensitivity = FALSE;
     dcb.fAbortOnError = FALSE;
-    if (!SetCommState(h, &dcb)) {
+    if (Fails(LINK_SITE_PORT_SETUP) || !SetCommState(h, &dcb)) {
         problem = "the serial port does not take 115200 8N1 (error " + std::to_string(GetLastError()) + ")";
         CloseHandle(h);
         return false;
     }
-    PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    if (Fails(LINK_SITE_PORT_PURGE) || !PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR)) {
+        problem = "the serial port cannot be cleared (error " + std::to_string(GetLastError()) + ")";
+        CloseHandle(h);
+        return false;
+    }
     handle = reinterpret_cast<uintptr_t>(h);
     return true;
 }
@@ -153,16 +240,32 @@ static bool SerialSend(uintptr_t handle, const std::string& bytes)
     COMMTIMEOUTS t{};
     t.WriteTotalTimeoutConstant = LINK_SEND_TIMEOUT_MS;
     HANDLE h = reinterpret_cast<HANDLE>(handle);
-    SetCommTimeouts(h, &t);
+    if (Fails(LINK_SITE_PORT_TIMEOUTS) || !SetCommTimeouts(h, &t)) return false;
     DWORD written = 0;
-    return WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+    return !Fails(LINK_SITE_PORT_WRITE) && WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// The bytes waiting in the port; false when the port cannot tell (it is gone).
+static bool SerialStatus(uintptr_t handle, uint32_t& waiting)
+{
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (Fails(LINK_SITE_PORT_STATUS) || !ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status)) return false;
+    waiting = status.cbInQue;
+    return true;
 }
 
 static uint32_t SerialPending(uintptr_t handle)
 {
-    DWORD errors = 0;
-    COMSTAT status{};
-    return ClearCommError(reinterpret_cast<HANDLE>(handle), &errors, &status) ? status.cbInQue : 0;
+    uint32_t n = 0;
+    return SerialStatus(handle, n) ? n : 0;
+}
+
+static bool SerialAlive(uintptr_t handle)
+{
+    uint32_t n = 0;
+    return SerialStatus(handle, n);
 }
 
 // Waits (in steps of a millisecond) until a byte is there, then takes what is there without
@@ -171,24 +274,25 @@ static int SerialReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
 {
     HANDLE h = reinterpret_cast<HANDLE>(handle);
     DWORD start = GetTickCount();
-    uint32_t ready = SerialPending(handle);
+    uint32_t ready = 0;
+    if (!SerialStatus(handle, ready)) return LINK_DROPPED;
     while (!ready && GetTickCount() - start < waitMs) {
         Sleep(1);
-        ready = SerialPending(handle);
+        if (!SerialStatus(handle, ready)) return LINK_DROPPED;
     }
     if (!ready) return 0;
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;   // with no totals: return at once with what is there
-    SetCommTimeouts(h, &t);
+    if (Fails(LINK_SITE_PORT_TIMEOUTS) || !SetCommTimeouts(h, &t)) return LINK_DROPPED;
     char chunk[LINK_CHUNK];
     DWORD n = 0;
-    if (!ReadFile(h, chunk, sizeof chunk, &n, nullptr)) return LINK_DROPPED;
+    if (Fails(LINK_SITE_PORT_READ) || !ReadFile(h, chunk, sizeof chunk, &n, nullptr)) return LINK_DROPPED;
     into.append(chunk, n);
     return static_cast<int>(n);
 }
 
-static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending};
-static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialPending};
+static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending, TcpAlive};
+static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialPending, SerialAlive};
 
 // ---- the link ------------------------------------------------------------------------------
 
@@ -221,6 +325,11 @@ int AdapterLink::Receive(std::string& into, uint32_t waitMs)
 uint32_t AdapterLink::Pending()
 {
     return kind ? kind->pending(handle) : 0;
+}
+
+bool AdapterLink::Alive()
+{
+    return kind && kind->alive(handle);
 }
 
 bool AdapterLink::Wait(uint32_t ms)

@@ -14,6 +14,7 @@ enum {
     ADAPTER_READ_TMO_MAX_MS = 3000,
     ADAPTER_ADDRESS_MAX = 30,
     ADAPTER_LINE_MAX = 65536,         // longest line either side accepts
+    ADAPTER_VERSION_RETRY_MS = 250,   // ++ver is asked again this often while the adapter starts
 };
 
 // Driver error numbers of this driver beyond the ones TavkX interprets. An operation the protocol
@@ -24,8 +25,11 @@ enum {
     ADAPTER_ERR_REPLY = 31,     // the adapter's reply is not what the protocol says
 };
 
-// What the create sequence sends, in order; the ++ver reply goes to the trace.
-static const char* const adapterCreateLines[] = {"++mode 1", "++auto 0", "++eoi 1", "++savecfg 0"};
+// What a connect sends once the adapter answered ++ver (asked until it does: an AR488 hears
+// nothing while it starts), in order: saving off first, so nothing below reaches the adapter's
+// EPROM, then every setting the driver relies on (the read time-out, ++eos and the address
+// follow), none left to what the adapter kept from before.
+static const char* const adapterCreateLines[] = {"++savecfg 0", "++mode 1", "++auto 0", "++eoi 1", "++eot_enable 0"};
 static const char adapterVersionLine[] = "++ver";
 
 // Data bytes as one line: CR, LF, ESC and '+' each preceded by ESC, the line ended by LF.
@@ -64,6 +68,16 @@ inline int AdapterEosCode(uint32_t mode, uint32_t flag)
     if (bytes == "\r") return 1;
     if (bytes == "\n") return 2;
     return 3;
+}
+
+// An empty message still carries its end-of-string: the bytes go as escaped data with nothing
+// appended (++eos 3), then the adapter's ++eos is restored. "" when there is nothing to send.
+inline std::string AdapterEmptyMessage(uint32_t mode, uint32_t flag)
+{
+    std::string bytes = DriverEosBytes(mode, flag);
+    if (bytes.empty()) return std::string();
+    return "++eos 3\n" + AdapterEscape(bytes.data(), static_cast<uint32_t>(bytes.size())) + "++eos " +
+           std::to_string(AdapterEosCode(mode, flag)) + "\n";
 }
 
 // The read request for the end-of-string in force: up to its last byte, or up to EOI.

@@ -2,6 +2,7 @@
 #include "boards/adapter/adaptersettings.h"
 #include <ctype.h>
 #include <stdlib.h>
+#include "boards/adapter/adapterproto.h"
 #include "common/jsonfields.h"
 
 static bool AllDigits(const std::string& s, size_t from)
@@ -45,15 +46,17 @@ bool AdapterReadSettings(const std::string& text, const std::string& source, Ada
     if (!j.is_object()) { reader.Fail("", "the settings must be a JSON object"); error = reader.error; return false; }
     JsonField f{reader, j, ""};
     std::string address, problem;
-    long long connect = settings.connectTimeoutMs, margin = settings.replyMarginMs;
-    bool ok = f.OnlyKnown({"adapter", "connectTimeoutMs", "replyMarginMs", "renCommand"}) &&
+    long long connect = settings.connectTimeoutMs, margin = settings.replyMarginMs, readMax = settings.readTimeoutMaxMs;
+    bool ok = f.OnlyKnown({"adapter", "connectTimeoutMs", "replyMarginMs", "renCommand", "readTimeoutMaxMs"}) &&
               f.Text("adapter", address, true) &&
               (AdapterParseAddress(address, settings, problem) || reader.Fail("/adapter", problem)) &&
               f.Int("connectTimeoutMs", 1, ADAPTER_TIMEOUT_LIMIT_MS, connect) &&
-              f.Int("replyMarginMs", 0, ADAPTER_TIMEOUT_LIMIT_MS, margin) && f.Bool("renCommand", settings.renCommand);
+              f.Int("replyMarginMs", 0, ADAPTER_TIMEOUT_LIMIT_MS, margin) && f.Bool("renCommand", settings.renCommand) &&
+              f.Int("readTimeoutMaxMs", ADAPTER_READ_TMO_MIN_MS, ADAPTER_READ_TMO_MAX_MS, readMax);
     if (!ok) { error = reader.error; return false; }
     settings.connectTimeoutMs = static_cast<uint32_t>(connect);
     settings.replyMarginMs = static_cast<uint32_t>(margin);
+    settings.readTimeoutMaxMs = static_cast<uint32_t>(readMax);
     return true;
 }
 

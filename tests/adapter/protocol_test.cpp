@@ -2,95 +2,8 @@
 // the lines of each entry point, escaping, ++addr only on change, end-of-string and reads,
 // time-outs, a dropped and re-established link, a garbled reply, the refused operations and the
 // settings.
-#include <winsock2.h>
-#include <gtest/gtest.h>
-#include <stdio.h>
-#include <string.h>
-#include <string>
-#include <vector>
-#include "boards/adapter/adapterproto.h"
-#include "boards/adapter/adaptersettings.h"
-#include "interfaces/tavkdrv.h"
-#include "tests/tavkx/drvload.h"
+#include "tests/adapter/adapterbench.h"
 
-typedef std::vector<std::string> Lines;
-
-struct AdapterBench {
-    HMODULE tavk = nullptr, simlib = nullptr;
-    SimControl sim;
-    AdapterControl adapter;
-#define ADAPTER_DRV_SLOT(name) decltype(&::name) name = nullptr;
-    TAVK_ENTRY_LIST(ADAPTER_DRV_SLOT)
-#undef ADAPTER_DRV_SLOT
-    uint16_t board = 0;
-
-    // The simulator started (unless startSimulator is false), then the driver loaded.
-    bool Load(bool startSimulator = true)
-    {
-        modulefiles::UnloadPluginLibraries();
-        std::string dir = VariantDir("adapter");
-        SetDllDirectoryA(dir.c_str());
-        if (startSimulator) {
-            simlib = StartAdapterSimulator(dir, adapter);
-            if (!sim.Bind(simlib) || sim.SimReset() != 1) return false;
-        }
-        tavk = LoadLibraryA("tavk.dll");
-        if (!tavk) return false;
-#define ADAPTER_DRV_BIND(n) modulefiles::Resolve(tavk, #n, n);
-        TAVK_ENTRY_LIST(ADAPTER_DRV_BIND)
-#undef ADAPTER_DRV_BIND
-        return true;
-    }
-    ~AdapterBench()
-    {
-        if (tavk) FreeLibrary(tavk);
-        if (simlib) {
-            adapter.AdapterSimStop();
-            FreeLibrary(simlib);
-        }
-        modulefiles::UnloadPluginLibraries();
-        SetDllDirectoryA(nullptr);
-        SetEnvironmentVariableA("TAVK_ADAPTER", nullptr);
-        SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", nullptr);
-    }
-    // The lines the simulator received since the last call, cleared after.
-    Lines Take()
-    {
-        Lines l = adapter.Lines();
-        adapter.AdapterSimClearLines();
-        return l;
-    }
-    std::string Input(int address)
-    {
-        char buffer[512];
-        int32_t n = sim.SimGetDeviceInput(address, buffer, sizeof buffer);
-        sim.SimClearDeviceInput(address);
-        return std::string(buffer, n > 0 ? static_cast<size_t>(n) : 0);
-    }
-    std::string Receive(int address, int32_t& result)
-    {
-        char buffer[256];
-        uint32_t length = sizeof buffer;
-        result = TavkRecvDataC(board, static_cast<uint32_t>(address), buffer, &length);
-        return std::string(buffer, length);
-    }
-};
-
-class AdapterProtocol : public ::testing::Test {
-protected:
-    AdapterBench b;
-    void SetUp() override
-    {
-        ASSERT_TRUE(b.Load());
-        ASSERT_EQ(b.TavkCreate(&b.board), 1);
-        ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
-        ASSERT_EQ(b.TavkSetTime(b.board, 200), 1);
-        ASSERT_EQ(b.TavkSetEos(b.board, 0, 0), 1);
-        b.Take();
-    }
-};
-
-static const Lines createLines = {"++mode 1", "++auto 0", "++eoi 1", "++savecfg 0", "++ver"};
 
 TEST(AdapterCreate, ControllerSetupThenVersionThenTimeOutAndEndOfStringOnlyOnChange)
 {
@@ -102,16 +15,17 @@ TEST(AdapterCreate, ControllerSetupThenVersionThenTimeOutAndEndOfStringOnlyOnCha
     ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
     EXPECT_EQ(b.Take(), Lines());
     ASSERT_EQ(b.TavkSetTime(b.board, 500), 1);
-    EXPECT_EQ(b.Take(), (Lines{"++read_tmo_ms 500", "++eos 0"}));
+    EXPECT_EQ(b.Take(), (Lines{"++read_tmo_ms 500"}));
     ASSERT_EQ(b.TavkSetEos(b.board, 0, 0), 1);
     ASSERT_EQ(b.TavkSetTime(b.board, 500), 1);
     EXPECT_EQ(b.Take(), Lines());
     // No limit and limits beyond the adapter's are its longest read time-out.
     ASSERT_EQ(b.TavkSetTime(b.board, 0), 1);
+    ASSERT_EQ(b.TavkSetTime(b.board, 500), 1);
     ASSERT_EQ(b.TavkSetTime(b.board, 10000), 1);
     ASSERT_EQ(b.TavkSetEos(b.board, 2, 0), 1);
     ASSERT_EQ(b.TavkSetEos(b.board, 0, 1), 1);
-    EXPECT_EQ(b.Take(), (Lines{"++read_tmo_ms 3000", "++eos 2", "++eos 3"}));
+    EXPECT_EQ(b.Take(), (Lines{"++read_tmo_ms 3000", "++read_tmo_ms 500", "++read_tmo_ms 3000", "++eos 2", "++eos 3"}));
     EXPECT_EQ(b.TavkSetTime(b.board, 3600001), 0);
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
 }
@@ -122,7 +36,7 @@ TEST_F(AdapterProtocol, EachEntryPointSendsItsLines)
     EXPECT_EQ(b.Take(), (Lines{"++addr 22", "*IDN?"}));
     EXPECT_EQ(b.Input(22), "*IDN?\r\n");   // the adapter appends ++eos 0's CR+LF
     int32_t r = 0;
-    EXPECT_EQ(b.Receive(22, r), "TAVIK-SIM,DMM-22,0,1.0\r\n");
+    EXPECT_EQ(b.Receive(22, r), "TAVIK-SIM,DMM-22,0,1.0\n");   // the instrument ends with LF and EOI
     EXPECT_EQ(r, 1);
     EXPECT_EQ(b.Take(), Lines{"++read 10"});
     ASSERT_EQ(b.TavkSdc(b.board, 22), 1);
@@ -185,8 +99,9 @@ TEST_F(AdapterProtocol, AddressOnlyWhenItChanges)
 TEST_F(AdapterProtocol, EndOfStringChoosesTheReadEnd)
 {
     struct Row { uint32_t mode, flag; const char* eos; const char* read; const char* ending; };
-    const Row rows[] = {{1, 0, "++eos 1", "++read 13", "\r"}, {2, 0, "++eos 2", "++read 10", "\n"},
-                        {3, 0, "++eos 3", "++read eoi", ""}, {0, 0, "++eos 0", "++read 10", "\r\n"}};
+    // The instrument ends its answer with LF and EOI whatever the driver's end-of-string is.
+    const Row rows[] = {{1, 0, "++eos 1", "++read 13", "\n"}, {2, 0, "++eos 2", "++read 10", "\n"},
+                        {3, 0, "++eos 3", "++read eoi", "\n"}, {0, 0, "++eos 0", "++read 10", "\n"}};
     for (const Row& row : rows) {
         ASSERT_EQ(b.TavkSetEos(b.board, row.mode, row.flag), 1);
         ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1);
@@ -208,7 +123,7 @@ TEST_F(AdapterProtocol, ShortBufferKeepsTheRestForTheNextReceive)
     ASSERT_EQ(b.TavkRecvDataC(b.board, 22, part, &length), 1);
     EXPECT_EQ(std::string(part, length), "TAVIK-SIM,");
     int32_t r = 0;
-    EXPECT_EQ(b.Receive(22, r), "DMM-22,0,1.0\r\n");
+    EXPECT_EQ(b.Receive(22, r), "DMM-22,0,1.0\n");
     EXPECT_EQ(r, 1);
     EXPECT_EQ(b.Take(), (Lines{"++addr 22", "*IDN?", "++read 10"}));   // the rest needs no new ++read
 }
@@ -257,10 +172,11 @@ TEST_F(AdapterProtocol, DroppedLinkIsReportedOnceAndTheNextCallConnectsAgain)
     ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1);
     EXPECT_EQ(b.adapter.AdapterSimConnections(), 2u);
     Lines again = createLines;
-    for (const char* l : {"++read_tmo_ms 200", "++eos 0", "++addr 22", "*IDN?"}) again.push_back(l);
+    again[again.size() - 2] = "++read_tmo_ms 200";
+    for (const char* l : {"++addr 22", "*IDN?"}) again.push_back(l);
     EXPECT_EQ(b.Take(), again);   // everything the adapter held is sent again
     int32_t r = 0;
-    EXPECT_EQ(b.Receive(22, r), "TAVIK-SIM,DMM-22,0,1.0\r\n");
+    EXPECT_EQ(b.Receive(22, r), "TAVIK-SIM,DMM-22,0,1.0\n");
     EXPECT_EQ(r, 1);
 }
 

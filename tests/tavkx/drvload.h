@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <string.h>
+#include <stdio.h>
 #include <string>
 #include <vector>
 #include "boardsim/adapterctl.h"
@@ -108,6 +109,18 @@ inline HMODULE StartAdapterSimulator(const std::string& dir, AdapterControl& ada
     return lib;
 }
 
+// The bench's instruments answer at once, so the adapter's inter-character read time-out is kept
+// short: an answer ended by EOI alone is complete only after that time without a byte.
+inline void UseQuickAdapterReads()
+{
+    std::string path = TestDir() + "tavk_adapter_quick.json";
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    fputs("{\"adapter\": \"127.0.0.1\", \"readTimeoutMaxMs\": 300}", f);   // TAVK_ADAPTER names the adapter
+    fclose(f);
+    SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", path.c_str());
+}
+
 // Picks a variant dir for the loader and (optionally) loads its tavk.dll first, so that the
 // driver's state can be prepared before TavkX binds it and survives TavkX's unload.
 struct DriverVariant {
@@ -125,7 +138,10 @@ struct DriverVariant {
         bool ni = (NiConfiguration() && byDefault) || strcmp(variant, "ni4882") == 0, viaAdapter = AdapterConfiguration() && byDefault;
         std::string dir = VariantDir(ni ? "ni4882" : viaAdapter ? "adapter" : variant);
         SetDllDirectoryA(dir.c_str());
-        if (viaAdapter) adapterlib = StartAdapterSimulator(dir, adapter);
+        if (viaAdapter) {
+            adapterlib = StartAdapterSimulator(dir, adapter);
+            UseQuickAdapterReads();
+        }
         tavk = LoadLibraryA("tavk.dll");
         if (ni) nilib = LoadLibraryA("ni4882.dll");
         return sim.Bind(ni ? nilib : viaAdapter ? adapterlib : tavk);
@@ -147,6 +163,7 @@ struct DriverVariant {
         tavkx = tavk = nilib = adapterlib = nullptr;
         modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(nullptr);
+        SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", nullptr);
     }
 };
 
