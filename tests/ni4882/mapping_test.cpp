@@ -173,6 +173,21 @@ TEST_F(NiMapping, ParallelPollLinesAreDataLinesOneToEight)
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
 }
 
+// Every message ends with EOI on its last byte, so a device hears its end whatever the
+// end-of-string: with EOI alone or a CR the query would otherwise never be complete.
+TEST_F(NiMapping, MessagesEndWithEoiOnTheLastByte)
+{
+    ASSERT_EQ(b.TavkSetTime(b.board, 300), 1);
+    for (uint32_t mode : {3u, 1u, 0u}) {
+        ASSERT_EQ(b.TavkSetEos(b.board, mode, 0), 1);
+        ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1) << mode;
+        char buffer[64];
+        uint32_t length = sizeof buffer;
+        ASSERT_EQ(b.TavkRecvDataC(b.board, 22, buffer, &length), 1) << mode << " error " << b.TavkGetLastError(b.board);
+        EXPECT_EQ(std::string(buffer, length).substr(0, 22), "TAVIK-SIM,DMM-22,0,1.0") << mode;
+    }
+}
+
 TEST_F(NiMapping, ErrorsMapToDriverNumbers)
 {
     struct Row { unsigned long ibsta, iberr; int32_t error; };
@@ -279,6 +294,8 @@ TEST(NiSettings, TheFileBesideTheDriverNamesTheBoard)
         {"{\n\n  \"board\": \"COM1\"}", nullptr, NI_SETTINGS_FILE ": line 3: board: 'COM1' is not a board name"},
         {"[\"GPIB0\"]", nullptr, NI_SETTINGS_FILE ": line 1: the settings must be a JSON object"},
         {"{\"board\": \n}", nullptr, NI_SETTINGS_FILE ": line 2"},
+        {"{\"board\": \"GPIB0\",\n \"\": 1}", nullptr, NI_SETTINGS_FILE ": line 2: \"\": is not a known field"},
+        {"{\"board\":\n 1e999}", nullptr, NI_SETTINGS_FILE ": line 2: board: number overflow"},
     };
     for (const Row& r : rows) {
         FILE* f = fopen(file.c_str(), "wb");
