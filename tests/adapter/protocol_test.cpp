@@ -11,6 +11,7 @@
 #include "boards/adapter/adapterproto.h"
 #include "boards/adapter/adaptersettings.h"
 #include "interfaces/tavkdrv.h"
+#include "tests/tavkx/drvchecks.h"
 #include "tests/tavkx/drvload.h"
 
 typedef std::vector<std::string> Lines;
@@ -361,6 +362,26 @@ static std::string CreateFails(AdapterBench& b, int32_t error)
     EXPECT_EQ(b.TavkCreate(&b.board), 0);
     EXPECT_EQ(b.TavkGetLastError(0), error);
     return testing::internal::GetCapturedStderr();
+}
+
+TEST_F(AdapterProtocol, OnlyBoardZeroHasAResourceBlock)
+{
+    ExpectResourcesOfBoardZeroOnly(b);
+}
+
+TEST(AdapterTrace, EachEntryPointsLineMarksOnlyFailures)
+{
+    const std::string file = TestDir() + "adapter_trace.txt";
+    SetEnvironmentVariableA("TAVK_TRACE", file.c_str());
+    {
+        AdapterBench b;
+        ASSERT_TRUE(b.Load());
+        ASSERT_EQ(b.TavkCreate(&b.board), 1);
+        ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
+        ExpectTraceMarksOnlyFailures(b, file);
+    }
+    SetEnvironmentVariableA("TAVK_TRACE", nullptr);
+    DeleteFileA(file.c_str());
 }
 
 TEST(AdapterSettings, BadOrMissingSettingsAreRefusedWithFileLineAndField)

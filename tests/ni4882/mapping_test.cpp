@@ -7,6 +7,7 @@
 #include <vector>
 #include "boards/ni4882/nimap.h"
 #include "interfaces/tavkdrv.h"
+#include "tests/tavkx/drvchecks.h"
 #include "tests/tavkx/drvload.h"
 
 struct NiDriverBench {
@@ -214,6 +215,33 @@ TEST_F(NiMapping, ErrorsMapToDriverNumbers)
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_NO_LISTENER);
     EXPECT_EQ(b.TavkSetTime(b.board, TAVK_TIME_MAX_MS + 1), 0);
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
+}
+
+TEST_F(NiMapping, OnlyBoardZeroHasAResourceBlock)
+{
+    ExpectResourcesOfBoardZeroOnly(b);
+}
+
+TEST(NiTrace, EachEntryPointsLineMarksOnlyFailures)
+{
+    const std::string file = TestDir() + "ni_trace.txt";
+    SetEnvironmentVariableA("TAVK_TRACE", file.c_str());
+    {
+        NiDriverBench b;
+        ASSERT_TRUE(b.Load("ni4882"));
+        ASSERT_EQ(b.sim.SimReset(), 1);
+        ASSERT_EQ(b.TavkCreate(&b.board), 1);
+        ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
+        ExpectTraceMarksOnlyFailures(b, file);
+        // The board addressed as talker: a status word other than 1 is still no failure.
+        const uint8_t talk[] = {0x40 + 30};
+        ASSERT_EQ(b.TavkSendCmd(b.board, talk, 1), 1);
+        const int32_t word = b.TavkGetStatus(b.board);
+        EXPECT_EQ(word, 0x0001 | TAVK_STATUS_TALKER);
+        EXPECT_TRUE(HasTraceLine(TraceLines(file), "TavkGetStatus -> " + std::to_string(word)));
+    }
+    SetEnvironmentVariableA("TAVK_TRACE", nullptr);
+    DeleteFileA(file.c_str());
 }
 
 TEST(NiTimeout, RoundsUpToTheNextCode)
