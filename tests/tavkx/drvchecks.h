@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "interfaces/tavkdrv.h"
+#include "tests/tavkx/drvload.h"
 
 // The trace's entry lines without their "[    1234 ms] " stamps.
 inline std::vector<std::string> TraceLines(const std::string& file)
@@ -34,10 +35,15 @@ inline bool HasTraceLine(const std::vector<std::string>& lines, const std::strin
 }
 
 // A success has no error suffix, a failure has its error number; the status word is a value,
-// never an error.
+// never an error. The board is created with TAVK_TRACE naming the file.
 template <typename Bench>
 void ExpectTraceMarksOnlyFailures(Bench& b, const std::string& file)
 {
+    SetEnvironmentVariableA("TAVK_TRACE", file.c_str());
+    const int32_t created = b.TavkCreate(&b.board);
+    SetEnvironmentVariableA("TAVK_TRACE", nullptr);
+    ASSERT_EQ(created, 1);
+    ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
     ASSERT_EQ(b.TavkIfc(b.board), 1);
     ASSERT_EQ(b.TavkSetTime(b.board, TAVK_TIME_MAX_MS + 1), 0);
     ASSERT_EQ(b.TavkIfc(b.board + 7), 0);
