@@ -33,6 +33,7 @@ struct NiSimState {
     int eot = 1;                    // EOI with the last byte written
     int systemController = 1;
     std::string lastTerminator;     // end-of-string bytes that ended the last write
+    std::string unended;            // written without EOI and without a line feed: no message yet
 };
 static NiSimState ni;
 
@@ -172,7 +173,18 @@ extern "C" unsigned long WINAPI ibwrt(int ud, const void* data, size_t count)
         SimBoard& b = Sim().board;
         b.eosMode = 3;   // nothing appended
         b.eosFlag = 0;
-        int32_t r = BusSendDataS(bytes, static_cast<uint32_t>(count));
+        // The bench's devices end a message at EOI or at a line feed: bytes written without
+        // either wait at the device for the rest of their message.
+        std::string message = ni.unended + std::string(bytes ? bytes : "", bytes ? count : 0);
+        if (!ni.eot && bytes && (message.empty() || message.back() != '\n') && (BusStatusWord() & TAVK_STATUS_TALKER)) {
+            ni.unended = message;
+            Status(SIM_NO_ERROR, NI_EADR, count);
+            return;
+        }
+        bool held = !ni.unended.empty();
+        ni.unended.clear();
+        int32_t r = held ? BusSendDataS(message.data(), static_cast<uint32_t>(message.size()))
+                         : BusSendDataS(bytes, static_cast<uint32_t>(count));
         if (r == 1) ni.lastTerminator = TerminatorOf(bytes, count);
         Status(r == 1 ? SIM_NO_ERROR : b.lastError, NI_EADR, r == 1 ? count : 0);
     }, data, data ? static_cast<uint32_t>(count) : 0);

@@ -5,9 +5,12 @@
 
 namespace {
 
-// Line of every value by its JSON pointer, noted while parsing.
+// Line of every value by its JSON pointer, noted while parsing. The parser reads one character
+// past a number before it reports it, so a value's line is that of the last character it read
+// that was not white space: the lookahead is then either beside the number or blank.
 struct LineTracker {
     int line = 1;
+    int tokenLine = 1;
 };
 
 struct CountingIterator {
@@ -22,6 +25,7 @@ struct CountingIterator {
     CountingIterator& operator++()
     {
         if (*p == '\n') lines->line++;
+        else if (*p != ' ' && *p != '\t' && *p != '\r') lines->tokenLine = lines->line;
         ++p;
         return *this;
     }
@@ -54,15 +58,15 @@ bool JsonParseTracked(const std::string& text, JsonReader& reader, json& out)
         switch (event) {
         case json::parse_event_t::object_start:
         case json::parse_event_t::array_start:
-            reader.lineOf.emplace(pathNow(), lines.line);
+            reader.lineOf.emplace(pathNow(), lines.tokenLine);
             frames.push_back({event == json::parse_event_t::array_start, 0, std::string()});
             break;
         case json::parse_event_t::key:
             frames.back().key = parsed.get<std::string>();
-            reader.lineOf[pathNow()] = lines.line;
+            reader.lineOf[pathNow()] = lines.tokenLine;
             break;
         case json::parse_event_t::value:
-            if (!frames.empty() && frames.back().array) reader.lineOf.emplace(pathNow(), lines.line);
+            if (!frames.empty() && frames.back().array) reader.lineOf.emplace(pathNow(), lines.tokenLine);
             elementDone();
             break;
         case json::parse_event_t::object_end:
@@ -80,6 +84,14 @@ bool JsonParseTracked(const std::string& text, JsonReader& reader, json& out)
         std::string what = e.what();
         size_t at = what.find("line ");
         reader.error = reader.source + ": " + (at == std::string::npos ? what : what.substr(at));
+        return false;
+    } catch (const json::exception& e) {
+        // A value the parser cannot hold (a number beyond a double): refused at its field.
+        std::string what = e.what();
+        size_t at = what.find("] ");
+        std::string field = JsonReader::FieldName(pathNow());
+        reader.error = reader.source + ": line " + std::to_string(lines.tokenLine) + ": " + (field.empty() ? "" : field + ": ") +
+                       (at == std::string::npos ? what : what.substr(at + 2));
         return false;
     }
     return true;

@@ -35,6 +35,7 @@ struct JsonReader {
             size_t next = path.find('/', at);
             std::string part = path.substr(at, next == std::string::npos ? std::string::npos : next - at);
             bool index = !part.empty() && part.find_first_not_of("0123456789") == std::string::npos;
+            if (part.empty()) part = "\"\"";  // an empty key is still a field the user can find
             name += index ? "[" + part + "]" : (name.empty() ? part : "." + part);
             if (next == std::string::npos) break;
             at = next + 1;

@@ -6,13 +6,16 @@
 # minimised with -merge=1, and prints the executions per target. A crash leaves its input in
 # $FUZZ_BUILD/artifacts/ and makes the script fail.
 #   FUZZ_SECONDS  time per target (default 180); FUZZ_SECONDS_<target> overrides it for one
+#   FUZZ_RUNS     when set, each target runs until this many executions instead (the time is
+#                 then only a bound, a day unless FUZZ_SECONDS is given)
 #   FUZZ_TARGETS  targets to run (default all)
 #   FUZZ_JOBS     targets run at the same time (default 2)
 #   FUZZ_BUILD    where binaries and scratch corpora go (default build/fuzz)
 set -e
 here=$(cd "$(dirname "$0")/.." && pwd)
+if [ -n "$FUZZ_RUNS" ]; then : "${FUZZ_SECONDS:=86400}"; fi
 : "${FUZZ_SECONDS:=180}"
-: "${FUZZ_TARGETS:=parse number decode ring fieldcheck}"
+: "${FUZZ_TARGETS:=parse number decode ring fieldcheck adapterproto jsonfields}"
 : "${FUZZ_JOBS:=2}"
 : "${FUZZ_BUILD:=$here/build/fuzz}"
 CXX=${FUZZ_CXX:-clang++-14}
@@ -34,6 +37,8 @@ sources_of() {
     decode) echo extavik/data/gpibconvert.cpp extavik/data/numbertext.cpp extavik/data/gpibring.cpp ;;
     ring) echo extavik/data/gpibring.cpp ;;
     fieldcheck) echo extavik/data/fieldcheck.cpp extavik/data/gpibfields.cpp ;;
+    adapterproto) echo "" ;;
+    jsonfields) echo common/jsonfields.cpp boards/adapter/adaptersettings.cpp ;;
     *) echo "fuzz: unknown target $1" >&2; exit 2 ;;
   esac
 }
@@ -44,6 +49,8 @@ max_len_of() {
     fieldcheck) echo 40 ;;
     ring) echo 256 ;;
     decode) echo 512 ;;
+    adapterproto) echo 256 ;;
+    jsonfields) echo 512 ;;
     *) echo 2048 ;;
   esac
 }
@@ -64,9 +71,11 @@ run_one() {
   mkdir -p "$corpus" "$fresh"
   seconds=$(eval echo "\${FUZZ_SECONDS_$t:-$FUZZ_SECONDS}")
   seeds="$corpus"
+  runs=""
+  [ -n "$FUZZ_RUNS" ] && runs="-runs=$FUZZ_RUNS"
   [ -d "$findings" ] && seeds="$seeds $findings"
   rc=0
-  ( cd "$FUZZ_BUILD" && nice -n 10 ./fuzz_$t -max_total_time="$seconds" -max_len="$(max_len_of "$t")" \
+  ( cd "$FUZZ_BUILD" && nice -n 10 ./fuzz_$t -max_total_time="$seconds" $runs -max_len="$(max_len_of "$t")" \
       -print_final_stats=1 -artifact_prefix="$FUZZ_BUILD/artifacts/$t-" "$fresh" $seeds ) \
       >"$FUZZ_BUILD/$t.log" 2>&1 || rc=$?
   # Keep only the inputs that add coverage.

@@ -240,7 +240,7 @@ extern "C" int32_t WINAPI TavkGetVersion(uint32_t) { return 0x0100; }
 // The adapter is controller in charge; it tells nothing about being addressed.
 extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
 {
-    return core.Entry("TavkGetStatus", board, [] { return 0x0001; });
+    return core.StatusEntry("TavkGetStatus", board, [] { return 0x0001; });
 }
 
 // An adapter has no board resources to report.

@@ -23,11 +23,11 @@ void DriverCore::Report(const std::string& message)
     Trace(message);
 }
 
-void DriverCore::TraceEntry(const char* entry, const std::string& detail, int32_t result)
+void DriverCore::TraceEntry(const char* entry, const std::string& detail, int32_t result, bool failed)
 {
     if (!trace) return;
     std::string line = std::string(entry) + (detail.empty() ? "" : " " + detail) + " -> " + std::to_string(result);
-    if (result != 1) line += " error " + std::to_string(lastError);
+    if (failed) line += " error " + std::to_string(lastError);
     Trace(line);
 }
 

@@ -22,7 +22,9 @@ struct DriverCore {
     void Trace(const std::string& line);
     // A problem the user must see: standard error and the trace.
     void Report(const std::string& message);
-    void TraceEntry(const char* entry, const std::string& detail, int32_t result);
+    // One line per entry point: "ENTRY DETAIL -> RESULT", with " error N" when it failed.
+    void TraceEntry(const char* entry, const std::string& detail, int32_t result, bool failed);
+    void TraceEntry(const char* entry, const std::string& detail, int32_t result) { TraceEntry(entry, detail, result, result != 1); }
 
     int32_t Fail(int32_t error)
     {
@@ -55,6 +57,16 @@ struct DriverCore {
     int32_t Entry(const char* entry, uint32_t board, Op op)
     {
         return Entry(entry, board, op, [] { return std::string(); });
+    }
+    // TavkGetStatus gives the status word, not a result: any word is a success; only a board
+    // that is not open fails (0, with its error).
+    template <typename Op>
+    int32_t StatusEntry(const char* entry, uint32_t board, Op op)
+    {
+        bool ok = BoardOk(board);
+        int32_t word = ok ? op() : 0;
+        if (trace) TraceEntry(entry, std::string(), word, !ok);
+        return word;
     }
     // TavkSendDataCN and TavkSendDataC over the driver's send to an address list.
     template <typename SendTo>

@@ -185,7 +185,7 @@ extern "C" int32_t WINAPI TavkGetVersion(uint32_t) { return 0x0100; }
 
 extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
 {
-    return core.Entry("TavkGetStatus", board, [] {
+    return core.StatusEntry("TavkGetStatus", board, [] {
         int pad = 0;
         d.ni.ibask(d.ud, NI_IBC_PAD, &pad);
         Check([&] { return std::string("ibask(PAD)"); });

@@ -3,6 +3,7 @@
 // time-outs, a dropped and re-established link, a garbled reply, the refused operations and the
 // settings.
 #include "tests/adapter/adapterbench.h"
+#include "tests/tavkx/drvchecks.h"
 
 
 TEST(AdapterCreate, ControllerSetupThenVersionThenTimeOutAndEndOfStringOnlyOnChange)
@@ -277,6 +278,22 @@ static std::string CreateFails(AdapterBench& b, int32_t error)
     EXPECT_EQ(b.TavkCreate(&b.board), 0);
     EXPECT_EQ(b.TavkGetLastError(0), error);
     return testing::internal::GetCapturedStderr();
+}
+
+TEST_F(AdapterProtocol, OnlyBoardZeroHasAResourceBlock)
+{
+    ExpectResourcesOfBoardZeroOnly(b);
+}
+
+TEST(AdapterTrace, EachEntryPointsLineMarksOnlyFailures)
+{
+    const std::string file = TestDir() + "adapter_trace.txt";
+    {
+        AdapterBench b;
+        ASSERT_TRUE(b.Load());
+        ExpectTraceMarksOnlyFailures(b, file);
+    }
+    DeleteFileA(file.c_str());
 }
 
 TEST(AdapterSettings, BadOrMissingSettingsAreRefusedWithFileLineAndField)

@@ -13,6 +13,7 @@
 #include "extavik/module/gpibboard.h"
 #include "extavik/module/gpibbuffers.h"
 #include "extavik/module/gpibbus.h"
+#include "interfaces/tavkdrv.h"
 
 // ---- plug-in globals normally set up by SetupVrelDLL ----
 
@@ -568,6 +569,64 @@ TEST_F(CommandRun, SerialPollGate)
             EXPECT_EQ(g_sim.SimCountCalls("TavkSpoll"), uint32_t(SPOLL_MAX_POLLS));
         }
     }
+}
+
+short WINAPI ChkSrqTimesOut() { return GPIB_ERR_TIMEOUT; }
+
+// A bus failure inside the serial-poll gate: a time-out of the poll or of the service-request
+// check fails the pass with its message when the channel stops on time-outs; otherwise the poll's
+// time-out counts as an answer (the gate opens) and the check's leaves the device not ready (the
+// gate stays closed). Other failures always fail the pass.
+TEST_F(CommandRun, SerialPollGateBusFailures)
+{
+    struct {
+        const char* name;
+        const char* failing;    // TavkSpoll, TavkGetSrqLine, or the board library's GpibChkSrq
+        int32_t error;
+        int32_t stopOnTimeout;
+        int result;
+        uint32_t ifcCalls;
+        const char* shown;
+    } cases[] = {
+        { "poll times out, stop", "TavkSpoll", TAVK_ERR_TIMEOUT, 1, RUN_FAILED, 0, CMD_TEXT_BUS_TIMEOUT },
+        { "poll times out, go on", "TavkSpoll", TAVK_ERR_TIMEOUT, 0, RUN_DONE, 1, nullptr },
+        { "srq check times out, stop", "GpibChkSrq", 0, 1, RUN_FAILED, 0, CMD_TEXT_BUS_TIMEOUT },
+        { "srq check times out, go on", "GpibChkSrq", 0, 0, RUN_DONE, 0, nullptr },
+        { "srq line unreadable", "TavkGetSrqLine", TAVK_ERR_ARGUMENT, 0, RUN_FAILED, 0, CMD_TEXT_BUS_MODE },
+    };
+    Script("IFC");
+    params.addr[0].primaryAddress = kSrqDev;
+    params.requestMode[0] = REQUEST_SPOLL;
+    params.spollReadyBit[0] = 4;
+    params.spollErrorBit[0] = 3;
+    const auto chkSrq = g_board.GpibChkSrq;
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_sim.SimReset();
+        g_sim.SimClearScripts();
+        g_shown.clear();
+        g_sim.SimSetStatusByte(kSrqDev, 0);   // not ready: the gate goes on to the request line
+        params.stopOnTimeout[0] = c.stopOnTimeout;
+        if (strcmp(c.failing, "GpibChkSrq") == 0)
+            g_board.GpibChkSrq = &ChkSrqTimesOut;
+        else
+            ASSERT_EQ(g_sim.SimScriptCall(c.failing, 1, 0, c.error, 0), 1);
+        SetTurn(DEVICE_INPUT_TURN, kSrqDev);
+        g_sim.SimClearCalls();
+        EXPECT_EQ(RunInputChannel(&module, 0), c.result);
+        g_board.GpibChkSrq = chkSrq;
+        EXPECT_EQ(Turn(kSrqDev), DEVICE_OUTPUT_TURN);
+        EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
+        if (c.shown) {
+            EXPECT_EQ(g_shown.size(), 1u);
+            if (!g_shown.empty())
+                EXPECT_EQ(g_shown[0], (Shown{ CMD_TITLE_SPOLL, c.shown }));
+        } else {
+            EXPECT_TRUE(g_shown.empty());
+        }
+    }
+    g_sim.SimClearScripts();
+    params.stopOnTimeout[0] = 0;
 }
 
 TEST_F(CommandRun, ParallelPollGate)

@@ -7,6 +7,7 @@
 #include <vector>
 #include "boards/ni4882/nimap.h"
 #include "interfaces/tavkdrv.h"
+#include "tests/tavkx/drvchecks.h"
 #include "tests/tavkx/drvload.h"
 
 struct NiDriverBench {
@@ -173,6 +174,21 @@ TEST_F(NiMapping, ParallelPollLinesAreDataLinesOneToEight)
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
 }
 
+// Every message ends with EOI on its last byte, so a device hears its end whatever the
+// end-of-string: with EOI alone or a CR the query would otherwise never be complete.
+TEST_F(NiMapping, MessagesEndWithEoiOnTheLastByte)
+{
+    ASSERT_EQ(b.TavkSetTime(b.board, 300), 1);
+    for (uint32_t mode : {3u, 1u, 0u}) {
+        ASSERT_EQ(b.TavkSetEos(b.board, mode, 0), 1);
+        ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1) << mode;
+        char buffer[64];
+        uint32_t length = sizeof buffer;
+        ASSERT_EQ(b.TavkRecvDataC(b.board, 22, buffer, &length), 1) << mode << " error " << b.TavkGetLastError(b.board);
+        EXPECT_EQ(std::string(buffer, length).substr(0, 22), "TAVIK-SIM,DMM-22,0,1.0") << mode;
+    }
+}
+
 TEST_F(NiMapping, ErrorsMapToDriverNumbers)
 {
     struct Row { unsigned long ibsta, iberr; int32_t error; };
@@ -199,6 +215,29 @@ TEST_F(NiMapping, ErrorsMapToDriverNumbers)
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_NO_LISTENER);
     EXPECT_EQ(b.TavkSetTime(b.board, TAVK_TIME_MAX_MS + 1), 0);
     EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
+}
+
+TEST_F(NiMapping, OnlyBoardZeroHasAResourceBlock)
+{
+    ExpectResourcesOfBoardZeroOnly(b);
+}
+
+TEST(NiTrace, EachEntryPointsLineMarksOnlyFailures)
+{
+    const std::string file = TestDir() + "ni_trace.txt";
+    {
+        NiDriverBench b;
+        ASSERT_TRUE(b.Load("ni4882"));
+        ASSERT_EQ(b.sim.SimReset(), 1);
+        ExpectTraceMarksOnlyFailures(b, file);
+        // The board addressed as talker: a status word other than 1 is still no failure.
+        const uint8_t talk[] = {0x40 + 30};
+        ASSERT_EQ(b.TavkSendCmd(b.board, talk, 1), 1);
+        const int32_t word = b.TavkGetStatus(b.board);
+        EXPECT_EQ(word, 0x0001 | TAVK_STATUS_TALKER);
+        EXPECT_TRUE(HasTraceLine(TraceLines(file), "TavkGetStatus -> " + std::to_string(word)));
+    }
+    DeleteFileA(file.c_str());
 }
 
 TEST(NiTimeout, RoundsUpToTheNextCode)
@@ -279,6 +318,8 @@ TEST(NiSettings, TheFileBesideTheDriverNamesTheBoard)
         {"{\n\n  \"board\": \"COM1\"}", nullptr, NI_SETTINGS_FILE ": line 3: board: 'COM1' is not a board name"},
         {"[\"GPIB0\"]", nullptr, NI_SETTINGS_FILE ": line 1: the settings must be a JSON object"},
         {"{\"board\": \n}", nullptr, NI_SETTINGS_FILE ": line 2"},
+        {"{\"board\": \"GPIB0\",\n \"\": 1}", nullptr, NI_SETTINGS_FILE ": line 2: \"\": is not a known field"},
+        {"{\"board\":\n 1e999}", nullptr, NI_SETTINGS_FILE ": line 2: board: number overflow"},
     };
     for (const Row& r : rows) {
         FILE* f = fopen(file.c_str(), "wb");

@@ -226,6 +226,12 @@ const BadBench badBenches[] = {
      "(text): line 3: instruments[0].signal.shape: has the unknown value 'square'"},
     {"{\"instruments\": [\n {\"address\": 3,, \"type\": \"silent\"}]}", "(text): line 2, column 16: syntax error"},
     {"{\"instrument\": []}", "(text): line 1: instrument: is not a known field"},
+    // A number ending its line: the parser has read the line feed after it when it hands it over.
+    {"{\"instruments\": [\n {\"address\": 3, \"type\": \"silent\"},\n 7\n]}",
+     "(text): line 3: instruments[1]: must be an object"},
+    // A number no double holds is refused at its field, not thrown at the host.
+    {"{\"instruments\": [],\n \"opCostMs\":\n 1e999}", "(text): line 3: opCostMs: number overflow parsing '1e999'"},
+    {"{\"instruments\": [],\n \"\": 1}", "(text): line 2: \"\": is not a known field"},
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 // land at the right place of the parameter block.
 #include <gtest/gtest.h>
 #include <cstring>
+#include <vector>
+#include "extavik/data/gpibconvert.h"
 #include "host/runner/worksheet.h"
 
 namespace {
@@ -92,4 +94,42 @@ TEST(Worksheet, AssignmentsLandInTheBlock)
     EXPECT_EQ(params.outMode, OUT_MODE_ALWAYS);
     EXPECT_EQ(params.addr[0].primaryAddress, 22);
     EXPECT_STREQ(params.commandText[0], "SEND \"READ?\"");
+}
+
+// Each data-type name stores the type that decodes as that name says: the same answer bytes are
+// -1 as a signed and 65535 as an unsigned 16-bit value, and so on.
+TEST(Worksheet, DataTypeNamesDecodeAsTheySay)
+{
+    struct Row { const char* name; std::vector<uint8_t> answer; float value; };
+    static const Row rows[] = {
+        {"int16", {0xFF, 0xFF}, -1.0f},
+        {"uint16", {0xFF, 0xFF}, 65535.0f},
+        {"int32", {0xFF, 0xFF, 0xFF, 0xFF}, -1.0f},
+        {"uint32", {0xFF, 0xFF, 0xFF, 0xFF}, 4294967295.0f},
+        {"float32", {0x00, 0x00, 0xC0, 0x3F}, 1.5f},
+        {"float64", {0, 0, 0, 0, 0, 0, 0xF0, 0x3F}, 1.0f},
+        {"ascii", {'2', '.', '5', '\n'}, 2.5f},
+    };
+    for (const Row& r : rows) {
+        std::string text = BASE;
+        const std::string from = "\"dataType\": \"float32\"";
+        text.replace(text.find(from), from.size(), std::string("\"dataType\": \"") + r.name + "\"");
+        Worksheet sheet;
+        std::string error;
+        ASSERT_TRUE(ParseWorksheetText(text, "sheet.json", sheet, error)) << error;
+        static GpibModuleParams params;
+        static ModuleRecord record;
+        memset(&params, 0, sizeof params);
+        record.params = &params;
+        ApplyAssignments(sheet.modules[1], &record);
+        DecodeSettings s = {};
+        s.dataType = params.dataType[0];
+        s.valueCount = 1;
+        s.mask = ParseMaskText("", 1);
+        DecodeCursor cursor;
+        StartDecoding(&s, &cursor);
+        float out[2] = {-999.0f, -999.0f};
+        ASSERT_EQ(DecodeValues(r.answer.data(), r.answer.size(), &s, &cursor, out, 2), 1u) << r.name;
+        EXPECT_EQ(out[0], r.value) << r.name;
+    }
 }
