@@ -11,7 +11,7 @@ uint32_t LivePacer::Next(uint64_t nowMs)
     double now = double(nowMs);
     cycles++;
     if (now <= dueMs) {
-        double wait = ceil(dueMs - now);
+        double wait = ceil(dueMs - now - 1e-6);   // a sum of fractional periods is a hair off
         dueMs += periodMs;
         return uint32_t(wait);
     }

@@ -87,8 +87,9 @@ LiveResult RunLive(standin::RunOptions run, const LiveOptions& live, CsvLog& csv
     LiveResult result;
     g_stop = false;
     g_stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(nullptr, FALSE);   // a parent that ignores Ctrl+C passes that on; a live run needs it
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-    timeBeginPeriod(1);
+    timeBeginPeriod(1);   // waits to the millisecond, not the scheduler's tick
 
     if (live.durationMs > 0) run.cycles = UINT32_MAX;
     uint64_t start = NowMs();
