@@ -384,8 +384,9 @@ standin::RunResult RunSheet(const Options& o, const Worksheet& sheet, const std:
         run.messages.push_back({a.cycle, records[a.module], ActionMessage(a.verb), static_cast<int32_t>(a.mask),
                                 in ? ACTION_KIND_RECV_COMMAND : ACTION_KIND_REQUEST_COMMAND});
     }
-    printf("running %s: %u cycles of %u samples at %.3f ms per sample, %u modules\n", o.worksheet.c_str(),
-           sheet.cycles, sheet.blockSize, sheet.samplePeriodMs, static_cast<unsigned>(records.size()));
+    std::string length = o.live && o.durationS > 0 ? "cycles" : std::to_string(sheet.cycles) + " cycles";
+    printf("running %s: %s of %u samples at %.3f ms per sample, %u modules\n", o.worksheet.c_str(), length.c_str(),
+           sheet.blockSize, sheet.samplePeriodMs, static_cast<unsigned>(records.size()));
     standin::RunResult result;
     if (o.live) {
         result = RunLiveSheet(o, sheet, run, csv);

@@ -23,13 +23,15 @@ BOOL WINAPI OnConsoleControl(DWORD event)
     return TRUE;
 }
 
-uint64_t NowMs()
+// The clock the plug-in reads (GetTickCount), so that the cycles it sees are a period apart.
+uint64_t NowMs() { return GetTickCount64(); }
+
+// Waits until the tick count reaches dueMs; false when Ctrl+C came first.
+bool WaitUntil(uint64_t dueMs)
 {
-    static LARGE_INTEGER frequency;
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<uint64_t>(now.QuadPart / (frequency.QuadPart / 1000));
+    uint64_t now = NowMs();
+    if (now < dueMs && WaitForSingleObject(g_stopEvent, static_cast<DWORD>(dueMs - now)) == WAIT_OBJECT_0) return false;
+    return !g_stop;
 }
 
 bool StderrIsTerminal()
@@ -51,9 +53,12 @@ std::string LastWarning()
 struct ProgressOutput {
     bool quiet, terminal;
     size_t width = 0;   // of the line drawn in place
+    uint32_t drawnCycles = UINT32_MAX;
 
     void Draw(const LiveProgress& p)
     {
+        if (!terminal && p.cycles == drawnCycles) return;   // the last line already says it
+        drawnCycles = p.cycles;
         std::string line = ProgressLine(p);
         if (terminal) {
             size_t shown = line.size();
@@ -103,8 +108,9 @@ LiveResult RunLive(standin::RunOptions run, const LiveOptions& live, CsvLog& csv
     run.waitFor = [&](uint32_t) {
         if (g_stop) return false;
         if (live.durationMs > 0 && pacer.Past(live.durationMs)) return false;
-        uint32_t wait = pacer.Next(NowMs());
-        return !(wait && WaitForSingleObject(g_stopEvent, wait) == WAIT_OBJECT_0);
+        uint64_t now = NowMs();
+        uint32_t wait = pacer.Next(now);
+        return WaitUntil(now + wait);
     };
     DWORD lastTick = GetTickCount();
     run.beforeCycle = [&](uint32_t cycle) {
