@@ -51,7 +51,7 @@ std::string LastWarning()
 }
 
 struct ProgressOutput {
-    bool quiet, terminal;
+    bool terminal;
     size_t width = 0;   // of the line drawn in place
     uint32_t drawnCycles = UINT32_MAX;
 
@@ -100,13 +100,17 @@ LiveResult RunLive(standin::RunOptions run, const LiveOptions& live, CsvLog& csv
     uint64_t start = NowMs();
     LivePacer pacer(live.periodMs, start);
     ProgressSchedule schedule(StderrIsTerminal(), live.periodMs);
-    ProgressOutput out{live.quiet, schedule.terminal};
+    ProgressOutput out{schedule.terminal};
     LiveProgress progress;
     progress.totalCycles = live.durationMs > 0 ? 0 : run.cycles;
     size_t warningsSeen = standin::Warnings().size();
 
-    run.waitFor = [&](uint32_t) {
+    run.waitFor = [&](uint32_t cycle) {
         if (g_stop) return false;
+        if (cycle == 0) {   // the clock starts with the first cycle, after the at-start pass
+            start = NowMs();
+            pacer = LivePacer(live.periodMs, start);
+        }
         if (live.durationMs > 0 && pacer.Past(live.durationMs)) return false;
         uint64_t now = NowMs();
         uint32_t wait = pacer.Next(now);
