@@ -3,6 +3,7 @@
 // unpacked folder, through the simulated board and through the packaged NI-backed driver.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string>
 #include <vector>
 #include "extavik_version.h"
@@ -75,6 +76,17 @@ VersionResource ReadVersion(const std::string& path)
     return v;
 }
 
+std::string FirstLine(const std::string& path)
+{
+    std::string line;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return line;
+    for (int c; (c = fgetc(f)) != EOF && c != '\n';)
+        if (c != '\r') line += char(c);
+    fclose(f);
+    return line;
+}
+
 std::string BaseName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 
 TEST(Package, EveryDllAndProgramCarriesTheProjectVersion)
@@ -99,8 +111,9 @@ TEST(Package, GpibrunRunsFromTheUnpackedFolder)
     const std::string gpibrun = "\"" + PACKAGE + "\\gpibrun.exe\" ";
     std::vector<ChildCommand> commands = {
         {gpibrun + "--version", PACKAGE, true},
-        {gpibrun + "examples\\dmm_query.json --quiet --csv dmm-sim.csv --plot dmm-sim.png", PACKAGE, true},
-        {gpibrun + "examples\\dmm_query.json --quiet --driver ni4882 --csv dmm-ni.csv --plot dmm-ni.png", PACKAGE, true},
+        {gpibrun + "examples\\dmm_query.json --quiet --csv dmm-sim.csv --plot dmm-sim.png --trace sim.trace", PACKAGE, true},
+        {gpibrun + "examples\\dmm_query.json --quiet --driver ni4882 --csv dmm-ni.csv --plot dmm-ni.png --trace ni.trace", PACKAGE, true},
+        {gpibrun + "examples\\dmm_query.json --quiet --driver adapter --csv dmm-ad.csv --plot dmm-ad.png --trace adapter.trace", PACKAGE, true},
     };
     std::vector<ChildRun> runs = RunChildren(commands, RUN_LIMIT_MS);
     for (size_t i = 0; i < runs.size(); ++i) {
@@ -114,6 +127,14 @@ TEST(Package, GpibrunRunsFromTheUnpackedFolder)
     for (size_t i = 1; i < runs.size(); ++i) {
         EXPECT_NE(runs[i].output.find(" 60  0.000: 1 0.100: 1.06267"), std::string::npos) << commands[i].command << "\n" << runs[i].output;
         EXPECT_EQ(runs[i].output.find("warning"), std::string::npos) << runs[i].output;
+    }
+    // Each driver's trace names the driver and its version first.
+    const char* traces[][2] = {{"sim.trace", "simulated bench"}, {"ni.trace", "NI-488.2"}, {"adapter.trace", "adapter"}};
+    for (const auto& t : traces) {
+        std::string first = FirstLine(PACKAGE + "\\" + t[0]);
+        std::string expected = std::string("] tavk.dll (") + t[1] + ") version " + EXTAVIK_VERSION;
+        EXPECT_TRUE(first.size() > expected.size() && first.compare(first.size() - expected.size(), expected.size(), expected) == 0)
+            << t[0] << " begins '" << first << "'";
     }
 }
 
