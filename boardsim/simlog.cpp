@@ -1,6 +1,7 @@
 // Call log, scripted results and the bus trace of the simulated driver.
 #include <string.h>
 #include "boardsim/simbus.h"
+#include "extavik_version.h"
 
 SimState& Sim()
 {
@@ -18,6 +19,7 @@ void SimOpenTrace(const std::string& path)
     SimState& s = Sim();
     if (s.trace) fclose(s.trace);
     s.trace = path.empty() ? nullptr : fopen(path.c_str(), "w");
+    SimTraceLine(std::string("tavk.dll (simulated bench) version ") + EXTAVIK_VERSION);
 }
 
 void SimTraceLine(const std::string& line)

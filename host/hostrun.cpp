@@ -107,6 +107,7 @@ RunResult RunExperiment(const RunOptions& options)
     uint32_t cycles = g_host.stopRequested ? 0 : CyclesFor(options);
     result.stoppedByPlugin = g_host.stopRequested;
     for (uint32_t cycle = 0; cycle < cycles; cycle++) {
+        if (options.waitFor && !options.waitFor(cycle)) break;
         if (options.beforeCycle) options.beforeCycle(cycle);
         SendScheduledFor(options, cycle, &result);
         bool paused = options.pausedAt && options.pausedAt(cycle);

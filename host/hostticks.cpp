@@ -9,6 +9,7 @@ namespace {
 uint32_t g_ticks = 0;
 uint32_t g_tickStep = 0;
 bool g_patched = false;
+bool g_real = false;   // a live run: the host's ticks are the system's
 
 template <typename T> T* At(HMODULE module, DWORD rva)
 {
@@ -62,6 +63,7 @@ void ResetTicks()
     g_ticks = 0;
     g_tickStep = 0;
     g_patched = false;
+    g_real = false;
 }
 
 void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement)
@@ -83,7 +85,8 @@ bool EnableSimulatedTicks(HMODULE module)
 bool SimulatedTicksEnabled() { return g_patched; }
 void SetTicks(uint32_t ticks) { g_ticks = ticks; }
 void AdvanceTicks(uint32_t ms) { g_ticks += ms; }
-uint32_t Ticks() { return g_ticks; }
+uint32_t Ticks() { return g_real ? GetTickCount() : g_ticks; }
+void UseRealTicks() { g_real = true; }
 void SetTickStep(uint32_t ms) { g_tickStep = ms; }
 
 }  // namespace standin

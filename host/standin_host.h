@@ -217,6 +217,9 @@ struct RunOptions {
     std::function<void(uint32_t cycle)> progress;        // after every progressEvery cycles
     uint32_t progressEvery = 0;
     std::function<bool(uint32_t cycle)> pausedAt;        // cycle runs paused when true
+    // Before each cycle: waits until the cycle may start (a live run's wall clock); false ends the
+    // run there as the host's stop does.
+    std::function<bool(uint32_t cycle)> waitFor;
 };
 struct RunResult {
     bool started = false;                // every module accepted 105 and 106
@@ -240,6 +243,7 @@ bool SimulatedTicksEnabled();
 void SetTicks(uint32_t ticks);
 void AdvanceTicks(uint32_t ms);
 uint32_t Ticks();
+void UseRealTicks();                // a live run: Ticks() is the system's GetTickCount
 void SetTickStep(uint32_t ms);      // every read of the counter advances it by ms (busy waits end)
 // Patches the named import of any loaded module; returns the old pointer or 0.
 void* PatchImport(HMODULE module, const char* dll, const char* function, void* replacement);

@@ -2,11 +2,19 @@
 #include <windows.h>
 #include <string.h>
 #include "boards/common/drvcore.h"
+#include "extavik_version.h"
 
 void DriverCore::OpenTrace()
 {
     char path[MAX_PATH];
-    if (!trace && GetEnvironmentVariableA("TAVK_TRACE", path, sizeof path) > 0) trace = fopen(path, "w");
+    if (GetEnvironmentVariableA("TAVK_TRACE", path, sizeof path) > 0) OpenTraceFile(path);
+}
+
+void DriverCore::OpenTraceFile(const char* path)
+{
+    if (trace) return;
+    trace = fopen(path, "w");
+    Trace(std::string("tavk.dll (") + name + ") version " + EXTAVIK_VERSION);
 }
 
 void DriverCore::Trace(const std::string& line)

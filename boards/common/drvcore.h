@@ -18,7 +18,8 @@ struct DriverCore {
 
     explicit DriverCore(const char* driverName) : name(driverName) {}
 
-    void OpenTrace();
+    void OpenTrace();                       // TAVK_TRACE, when set
+    void OpenTraceFile(const char* path);   // first line: the driver and its version
     void Trace(const std::string& line);
     // A problem the user must see: standard error and the trace.
     void Report(const std::string& message);

@@ -138,7 +138,7 @@ static bool ReadSettingsFile(NiSettings& s)
 static bool ChooseBoard(NiSettings& s)
 {
     if (!ReadSettingsFile(s)) return false;
-    if (!core.trace && !s.trace.empty()) core.trace = fopen(s.trace.c_str(), "w");
+    if (!s.trace.empty()) core.OpenTraceFile(s.trace.c_str());
     char name[64];
     DWORD n = GetEnvironmentVariableA("TAVK_NI_BOARD", name, sizeof name);
     if (n == 0) return true;

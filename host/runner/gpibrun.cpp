@@ -1,12 +1,14 @@
 // gpibrun: runs a worksheet in the stand-in host against the simulated bench.
 //
-//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--quiet]
+//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--live [--duration S]] [--quiet]
+//   gpibrun --version
 //
 // The worksheet is checked completely before anything runs. The plug-in is loaded from the
 // program's own directory, each module is created as the host creates it (the own-address dialog
 // answered with the worksheet's address), the worksheet's settings are written into its parameter
-// block, and the experiment runs on the host's simulated clock. Every warning the plug-in shows is
-// printed; the delivered samples go to a CSV file (time, output, value) and a plot picture.
+// block, and the experiment runs on the host's simulated clock, as fast as it goes (--live: on the
+// wall clock, see liverun.h). Every warning the plug-in shows is printed; the delivered samples go
+// to a CSV file (time, output, value) and a plot picture.
 #include "boardsim/adapterctl.h"
 #include <windows.h>
 #include <algorithm>
@@ -17,8 +19,12 @@
 #include <vector>
 
 #include "extavik/host/entry.h"
+#include "extavik_version.h"
 #include "host/dialogdriver.h"
 #include "host/modulefiles.h"
+#include "host/runner/csvlog.h"
+#include "host/runner/fileversion.h"
+#include "host/runner/liverun.h"
 #include "host/runner/plot.h"
 #include "host/runner/worksheet.h"
 #include "host/standin_host.h"
@@ -33,12 +39,16 @@ struct Options {
     std::string busRecord;        // what went over the simulated bus, line by line, whichever driver
     std::string driver = "sim";   // sim: the simulated tavk.dll; ni4882: the NI-backed one over the simulated ni4882.dll; adapter: the adapter-backed one over the adapter simulator
     uint32_t cycles = 0;
+    bool live = false;            // on the wall clock, with the system's tick count
+    double durationS = 0;         // a live run's length; 0 = the cycle count
     bool quiet = false;
+    bool version = false;
 };
 
 void Usage()
 {
-    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--quiet]\n");
+    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--live [--duration S]] [--quiet]\n"
+                    "       gpibrun --version\n");
 }
 
 bool ParseArgs(int argc, char** argv, Options& o)
@@ -50,7 +60,7 @@ bool ParseArgs(int argc, char** argv, Options& o)
             out = argv[++i];
             return true;
         };
-        std::string cycles;
+        std::string cycles, duration;
         if (a == "--csv") { if (!value(o.csv)) return false; }
         else if (a == "--plot") { if (!value(o.plot)) return false; }
         else if (a == "--bench") { if (!value(o.bench)) return false; }
@@ -58,12 +68,57 @@ bool ParseArgs(int argc, char** argv, Options& o)
         else if (a == "--bus-record") { if (!value(o.busRecord)) return false; }
         else if (a == "--cycles") { if (!value(cycles)) return false; o.cycles = strtoul(cycles.c_str(), nullptr, 10); }
         else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882" && o.driver != "adapter")) return false; }
+        else if (a == "--live") o.live = true;
+        else if (a == "--duration") {
+            char* end = nullptr;
+            if (!value(duration)) return false;
+            o.durationS = strtod(duration.c_str(), &end);
+            if (end == duration.c_str() || *end || !(o.durationS > 0) || o.durationS > 1e7) return false;
+        }
         else if (a == "--quiet") o.quiet = true;
+        else if (a == "--version") o.version = true;
         else if (!a.empty() && a[0] == '-') return false;
         else if (o.worksheet.empty()) o.worksheet = a;
         else return false;
     }
-    return !o.worksheet.empty();
+    if (o.version) return o.worksheet.empty();
+    return !o.worksheet.empty() && (o.live || o.durationS == 0);
+}
+
+// Where the files of a driver choice lie beside gpibrun: the build tree's folders first, then the
+// release package's.
+struct PlacedFile {
+    const char* name;            // as --version prints it
+    const char* places[2];
+};
+const PlacedFile NI_DRIVER = {"NI-backed tavk.dll", {"ni4882\\tavk.dll", "drivers\\ni4882\\tavk.dll"}};
+const PlacedFile NI_SIMULATOR = {"simulated ni4882.dll", {"nisim\\ni4882.dll", "simulators\\ni4882.dll"}};
+const PlacedFile ADAPTER_DRIVER = {"adapter-backed tavk.dll", {"adapter\\tavk.dll", "drivers\\adapter\\tavk.dll"}};
+const PlacedFile ADAPTER_SIMULATOR = {"adapter simulator", {"adaptersim\\adaptersim.dll", "simulators\\adaptersim.dll"}};
+const PlacedFile HOST_FOLDER[] = {{"EXTAVIK.dll", {"EXTAVIK.dll"}}, {"TavkX.dll", {"TavkX.dll"}}, {"tavk.dll", {"tavk.dll"}}};
+
+std::string Locate(const PlacedFile& f)
+{
+    std::string bin = modulefiles::ProgramDirectory();
+    for (const char* place : f.places)
+        if (place && GetFileAttributesA((bin + place).c_str()) != INVALID_FILE_ATTRIBUTES) return bin + place;
+    return bin + f.places[0];
+}
+
+// gpibrun's version, and the version resource of every library it would load.
+int PrintVersion()
+{
+    printf("gpibrun %s\n", EXTAVIK_VERSION);
+    std::vector<const PlacedFile*> files;
+    for (const PlacedFile& f : HOST_FOLDER) files.push_back(&f);
+    for (const PlacedFile* f : {&NI_DRIVER, &NI_SIMULATOR, &ADAPTER_DRIVER, &ADAPTER_SIMULATOR}) files.push_back(f);
+    std::string bin = modulefiles::ProgramDirectory();
+    for (const PlacedFile* f : files) {
+        std::string path = Locate(*f), version = FileVersionOf(path);
+        printf("  %-24s %-10s %s\n", f->name, version.empty() ? "-" : version.c_str(),
+               GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? "(not found)" : path.substr(bin.size()).c_str());
+    }
+    return 0;
 }
 
 std::string WithoutExtension(const std::string& path)
@@ -72,6 +127,8 @@ std::string WithoutExtension(const std::string& path)
     size_t slash = path.find_last_of("/\\");
     return (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
 }
+
+std::string CsvPath(const Options& o) { return o.csv.empty() ? WithoutExtension(o.worksheet) + ".csv" : o.csv; }
 
 size_t g_warningsShown = 0;
 
@@ -126,9 +183,9 @@ SimAdvanceTimeFn BoardClock()
 }
 
 // The adapter simulator on a loopback port of its own, and the adapter-backed driver told to use it.
-bool StartAdapter(const std::string& bin)
+bool StartAdapter()
 {
-    HMODULE sim = LoadLibraryA((bin + "adaptersim\\adaptersim.dll").c_str());
+    HMODULE sim = LoadLibraryA(Locate(ADAPTER_SIMULATOR).c_str());
     decltype(&AdapterSimStart) start;
     modulefiles::Resolve(sim, "AdapterSimStart", start);
     int32_t port = 0;
@@ -137,7 +194,7 @@ bool StartAdapter(const std::string& bin)
         return false;
     }
     SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
-    if (!LoadLibraryA((bin + "adapter\\tavk.dll").c_str())) {
+    if (!LoadLibraryA(Locate(ADAPTER_DRIVER).c_str())) {
         fprintf(stderr, "gpibrun: the adapter-backed driver cannot be loaded (error %lu)\n", GetLastError());
         return false;
     }
@@ -175,16 +232,14 @@ std::vector<OutputTrace> CollectOutputs(const Worksheet& sheet, const std::vecto
     return outputs;
 }
 
-bool WriteCsv(const std::string& path, const std::vector<OutputTrace>& outputs)
+// Every GPIB-IN output of the worksheet, in the order of the table and the plot.
+void AddOutputs(CsvLog& csv, const Worksheet& sheet, const std::vector<ModuleRecord*>& records)
 {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    fprintf(f, "time,output,value\n");
-    for (const OutputTrace& t : outputs)
-        for (const auto& b : t.blocks)
-            for (int k = 0; k < b.sampleCount && k < static_cast<int>(b.samples.size()); ++k)
-                fprintf(f, "%.6f,%s,%.9g\n", b.startTime + k * b.sampleDistance, t.label.c_str(), b.samples[k]);
-    return fclose(f) == 0;
+    for (size_t i = 0; i < sheet.modules.size(); ++i) {
+        if (sheet.modules[i].type != ModuleType::In) continue;
+        for (int ch = 0; ch < records[i]->outputCount && ch < GPIB_CHANNELS; ++ch)
+            csv.AddOutput(records[i], ch, sheet.modules[i].name + "/" + standin::ToUtf8(records[i]->params->channelName[ch]));
+    }
 }
 
 std::vector<PlotSeries> ToSeries(const std::vector<OutputTrace>& outputs)
@@ -237,17 +292,16 @@ bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
     bool ni = o.driver == "ni4882", adapter = o.driver == "adapter";
     if (!trace.empty()) SetEnvironmentVariableA(ni || adapter ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
     // Loaded first by their paths, so that TavkX's and the driver's loads by name find them.
-    std::string bin = modulefiles::ProgramDirectory();
-    if (ni && (!LoadLibraryA((bin + "nisim\\ni4882.dll").c_str()) || !LoadLibraryA((bin + "ni4882\\tavk.dll").c_str()))) {
+    if (ni && (!LoadLibraryA(Locate(NI_SIMULATOR).c_str()) || !LoadLibraryA(Locate(NI_DRIVER).c_str()))) {
         fprintf(stderr, "gpibrun: the NI-backed driver or the simulated ni4882.dll cannot be loaded (error %lu)\n", GetLastError());
         return false;
     }
-    return !adapter || StartAdapter(bin);
+    return !adapter || StartAdapter();
 }
 
 // Create: the host window, the plug-in with its module classes, and every module of the worksheet
 // as the host creates it. False after the reason was printed.
-bool CreateRun(const Worksheet& sheet, std::vector<ModuleRecord*>& records)
+bool CreateRun(const Options& o, const Worksheet& sheet, std::vector<ModuleRecord*>& records)
 {
     if (!standin::Start()) { fprintf(stderr, "gpibrun: the host window could not be created\n"); return false; }
     dialogdriver::Install();
@@ -256,8 +310,12 @@ bool CreateRun(const Worksheet& sheet, std::vector<ModuleRecord*>& records)
         fprintf(stderr, "gpibrun: cannot load %s (error %lu)\n", plugin.c_str(), GetLastError());
         return false;
     }
-    standin::EnableSimulatedTicks();
-    if (sheet.startTicks) standin::SetTicks(sheet.startTicks);
+    if (o.live) {
+        standin::UseRealTicks();
+    } else {
+        standin::EnableSimulatedTicks();
+        if (sheet.startTicks) standin::SetTicks(sheet.startTicks);
+    }
     int setup = standin::SetupPlugin();
     PrintNewWarnings();
     if (setup != 1 || !standin::FindClass(CLASS_IN) || !standin::FindClass(CLASS_OUT)) {
@@ -279,16 +337,9 @@ bool CreateRun(const Worksheet& sheet, std::vector<ModuleRecord*>& records)
     return true;
 }
 
-// Run: the experiment with the worksheet's host actions, the board's clock moved with the host's.
-standin::RunResult RunSheet(const Options& o, const Worksheet& sheet, const std::vector<ModuleRecord*>& records)
+// An offline run: the board's clock moved with the host's simulated one, cycle by cycle.
+void RunOffline(const Options& o, const Worksheet& sheet, standin::RunOptions& run)
 {
-    standin::RunOptions run;
-    run.cycles = sheet.cycles;
-    for (const WorksheetAction& a : sheet.actions) {
-        bool in = sheet.modules[a.module].type == ModuleType::In;
-        run.messages.push_back({a.cycle, records[a.module], ActionMessage(a.verb), static_cast<int32_t>(a.mask),
-                                in ? ACTION_KIND_RECV_COMMAND : ACTION_KIND_REQUEST_COMMAND});
-    }
     if (SimAdvanceTimeFn advance = BoardClock()) {
         uint32_t cycleMs = static_cast<uint32_t>(sheet.samplePeriodMs * sheet.blockSize + 0.5);
         run.beforeCycle = [advance, cycleMs](uint32_t cycle) { if (cycle) advance(cycleMs); };
@@ -299,9 +350,50 @@ standin::RunResult RunSheet(const Options& o, const Worksheet& sheet, const std:
             fprintf(stderr, "  %3u%%  cycle %u of %u\n", static_cast<unsigned>(100ull * cycle / sheet.cycles), cycle, sheet.cycles);
         };
     }
-    printf("running %s: %u cycles of %u samples at %.3f ms per sample, %u modules\n", o.worksheet.c_str(),
-           sheet.cycles, sheet.blockSize, sheet.samplePeriodMs, static_cast<unsigned>(records.size()));
-    standin::RunResult result = standin::RunExperiment(run);
+}
+
+// A live run on the wall clock; the CSV is written as it goes.
+standin::RunResult RunLiveSheet(const Options& o, const Worksheet& sheet, standin::RunOptions run, CsvLog& csv)
+{
+    LiveOptions live;
+    live.periodMs = sheet.samplePeriodMs * sheet.blockSize;
+    live.durationMs = o.durationS * 1000;
+    live.quiet = o.quiet;
+    live.printWarnings = PrintNewWarnings;
+    if (SimAdvanceTimeFn advance = BoardClock()) live.advanceBoardClock = advance;
+    if (o.durationS > 0)
+        printf("live: until %.1f s have passed or Ctrl+C, one cycle every %.3f ms\n", o.durationS, live.periodMs);
+    else
+        printf("live: %u cycles, one every %.3f ms (Ctrl+C stops)\n", run.cycles, live.periodMs);
+    fflush(stdout);
+    LiveResult r = RunLive(run, live, csv);
+    printf("live: %u cycles in %.2f s, %u late", r.run.cycles, r.elapsedMs / 1000.0, r.late);
+    if (r.late) printf(" (worst %u ms after its time)", r.worstLateMs);
+    printf("%s\n", r.interrupted ? "; stopped by Ctrl+C (at-end pass done, modules stopped)" : "");
+    if (!r.csvWritten) fprintf(stderr, "gpibrun: the CSV file could not be written completely\n");
+    return r.run;
+}
+
+// Run: the experiment with the worksheet's host actions, the board's clock moved with the host's.
+standin::RunResult RunSheet(const Options& o, const Worksheet& sheet, const std::vector<ModuleRecord*>& records, CsvLog& csv)
+{
+    standin::RunOptions run;
+    run.cycles = sheet.cycles;
+    for (const WorksheetAction& a : sheet.actions) {
+        bool in = sheet.modules[a.module].type == ModuleType::In;
+        run.messages.push_back({a.cycle, records[a.module], ActionMessage(a.verb), static_cast<int32_t>(a.mask),
+                                in ? ACTION_KIND_RECV_COMMAND : ACTION_KIND_REQUEST_COMMAND});
+    }
+    std::string length = o.live && o.durationS > 0 ? "cycles" : std::to_string(sheet.cycles) + " cycles";
+    printf("running %s: %s of %u samples at %.3f ms per sample, %u modules\n", o.worksheet.c_str(), length.c_str(),
+           sheet.blockSize, sheet.samplePeriodMs, static_cast<unsigned>(records.size()));
+    standin::RunResult result;
+    if (o.live) {
+        result = RunLiveSheet(o, sheet, run, csv);
+    } else {
+        RunOffline(o, sheet, run);
+        result = standin::RunExperiment(run);
+    }
     PrintNewWarnings();
     if (!result.started) {
         fprintf(stderr, "gpibrun: the experiment did not start: a module answered 0 to message %u\n", result.refusedMessage);
@@ -314,15 +406,15 @@ standin::RunResult RunSheet(const Options& o, const Worksheet& sheet, const std:
 }
 
 // Report: the table of values read, the CSV file, the plot and where the trace went.
-void Report(const Options& o, const Worksheet& sheet, const std::vector<ModuleRecord*>& records, const std::string& trace)
+void Report(const Options& o, const Worksheet& sheet, const std::vector<ModuleRecord*>& records, const std::string& trace,
+            CsvLog& csv)
 {
     std::vector<OutputTrace> outputs = CollectOutputs(sheet, records);
     PrintTable(outputs);
-    std::string base = WithoutExtension(o.worksheet);
-    std::string csv = o.csv.empty() ? base + ".csv" : o.csv;
-    std::string picture = o.plot.empty() ? base + ".png" : o.plot;
-    if (WriteCsv(csv, outputs)) printf("samples: %s\n", csv.c_str());
-    else fprintf(stderr, "gpibrun: cannot write %s\n", csv.c_str());
+    std::string picture = o.plot.empty() ? WithoutExtension(o.worksheet) + ".png" : o.plot;
+    bool written = csv.Append();
+    if (csv.Close() && written) printf("samples: %s\n", CsvPath(o).c_str());
+    else fprintf(stderr, "gpibrun: cannot write %s\n", CsvPath(o).c_str());
     if (WritePlotPng(picture, o.worksheet, ToSeries(outputs))) printf("plot:    %s\n", picture.c_str());
     else fprintf(stderr, "gpibrun: cannot write %s\n", picture.c_str());
     if (!trace.empty()) printf("trace:   %s\n", trace.c_str());
@@ -344,9 +436,18 @@ int Run(const Options& o)
     std::string trace;
     if (!LoadRun(o, sheet, trace)) return 2;
     std::vector<ModuleRecord*> records;
-    if (!CreateRun(sheet, records)) return 1;
-    standin::RunResult result = RunSheet(o, sheet, records);
-    Report(o, sheet, records, trace);
+    if (!CreateRun(o, sheet, records)) return 1;
+    // Opened before the run: a live run writes it as it goes, and a file that cannot be written
+    // stops the run before it starts.
+    CsvLog csv;
+    if (!csv.Open(CsvPath(o))) {
+        fprintf(stderr, "gpibrun: cannot write %s\nnothing was run.\n", CsvPath(o).c_str());
+        Finish(records);
+        return 2;
+    }
+    AddOutputs(csv, sheet, records);
+    standin::RunResult result = RunSheet(o, sheet, records, csv);
+    Report(o, sheet, records, trace, csv);
     Finish(records);
     return result.started ? 0 : 1;
 }
@@ -360,7 +461,7 @@ int main(int argc, char** argv)
         Usage();
         return 2;
     }
-    int status = Run(o);
+    int status = o.version ? PrintVersion() : Run(o);
     fflush(stdout);
     return status;
 }
