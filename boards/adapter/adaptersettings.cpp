@@ -2,7 +2,6 @@
 #include "boards/adapter/adaptersettings.h"
 #include <ctype.h>
 #include <stdlib.h>
-#include "boards/adapter/adapterproto.h"
 #include "common/jsonfields.h"
 
 static bool AllDigits(const std::string& s, size_t from)

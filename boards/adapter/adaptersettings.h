@@ -4,6 +4,7 @@
 #pragma once
 #include <stdint.h>
 #include <string>
+#include "boards/adapter/adapterproto.h"
 
 enum {
     ADAPTER_DEFAULT_PORT = 1234,     // the adapters' own TCP port
@@ -20,10 +21,10 @@ struct AdapterSettings {
     uint32_t connectTimeoutMs = ADAPTER_CONNECT_TIMEOUT_MS;
     uint32_t replyMarginMs = ADAPTER_REPLY_MARGIN_MS;
     bool renCommand = false;         // the adapter knows ++ren (AR488 does, others do not)
-    // The longest ++read_tmo_ms the driver asks for (1..3000). An answer ended by EOI alone is
+    // The longest ++read_tmo_ms the driver asks for (the adapters' own range). An answer ended by EOI alone is
     // complete only once no byte came for this long: a lower value makes such reads faster, as
     // long as the instruments answer and pause within it.
-    uint32_t readTimeoutMaxMs = 3000;
+    uint32_t readTimeoutMaxMs = ADAPTER_READ_TMO_MAX_MS;
 };
 
 // "HOST", "HOST:PORT" or "COMn": false with the problem when it is neither.
