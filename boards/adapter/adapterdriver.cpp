@@ -26,6 +26,7 @@ struct AdapterDriver {
     uint32_t eosMode = 0, eosFlag = 0, timeMs = 10000;
     uint32_t address = 0, mode = 0;
     std::string pending;           // answer bytes beyond the last receive's buffer
+    bool answerOpen = false;       // the last receive filled its buffer before the answer ended
 };
 static AdapterDriver d;
 static DriverCore core("adapter");
@@ -60,10 +61,17 @@ static bool LoadSettings()
 
 // ---- the link ----------------------------------------------------------------------------------
 
+// The rest of an answer read in pieces is given up: bytes of it that still come are stale.
+static void ForgetAnswer()
+{
+    d.pending.clear();
+    d.answerOpen = false;
+}
+
 static int32_t LinkLost(const std::string& why)
 {
     d.link.Close();
-    d.pending.clear();
+    ForgetAnswer();
     if (!d.downReported) core.Report("the link to the adapter at " + AdapterDescribe(d.settings) + " " + why + "; the next call connects again");
     else core.Trace("    link: " + why);
     d.downReported = true;
@@ -81,16 +89,19 @@ static bool SendRaw(const std::string& bytes, const std::string& shown)
 static bool Command(const std::string& line) { return SendRaw(line + "\n", line); }
 
 // What arrived unasked (a reply that came too late) is dropped before a request, and traced.
+// False when the adapter closed the link meanwhile: a close or reset makes the socket readable
+// with nothing to read, so the one look that finds stale bytes also finds an idle drop.
 static bool DropStale()
 {
     std::string stale;
-    for (int i = 0; i < 64; i++) {
+    bool open = true;
+    for (int i = 0; i < 64 && open; i++) {
         int n = d.link.Receive(stale, 0);
-        if (n == LINK_DROPPED) { LinkLost("was closed by the adapter"); return false; }
-        if (n == 0) break;
+        if (n == LINK_DROPPED) open = false;
+        if (n <= 0) break;
     }
     if (!stale.empty()) core.Trace("    stale bytes dropped: " + BusEscape(stale.data(), static_cast<uint32_t>(stale.size())));
-    return true;
+    return open;
 }
 
 // Waits at most waitMs for more bytes: false (and the error set) when none came or the link broke.
@@ -171,7 +182,7 @@ static bool Connect()
     }
     d.sentAddress = d.sentEos = -1;
     d.sentReadTimeout = 0;
-    d.pending.clear();
+    ForgetAnswer();
     std::string version;
     bool ok = AskVersion(version);
     for (size_t i = 0; ok && i < sizeof adapterCreateLines / sizeof adapterCreateLines[0]; i++) ok = Command(adapterCreateLines[i]);
@@ -187,9 +198,10 @@ static bool Connect()
 
 // The link, connected again when it was lost or the adapter closed it while idle (seen before
 // anything is written, so nothing is written into a link that is gone); the settings in force.
+// While an answer is read in pieces, what arrives is its rest, not stale bytes.
 static bool Ready()
 {
-    if (d.link.IsOpen() && !d.link.Alive()) {
+    if (d.link.IsOpen() && !d.answerOpen && !DropStale()) {
         core.Trace("    link: closed by the adapter while idle; connecting again");
         d.link.Close();
     }
@@ -410,7 +422,8 @@ static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
     memcpy(buffer, got.data(), n);
     *length = n;
     if (got.size() > n) d.pending = got.substr(n);
-    if (core.trace) core.Trace("    < " + BusEscape(buffer, n) + (d.pending.empty() ? "" : " (more waits)"));
+    d.answerOpen = !d.pending.empty() || (n == max && !atEnd && !complete);
+    if (core.trace) core.Trace("    < " + BusEscape(buffer, n) + (d.answerOpen ? " (more waits)" : ""));
     return core.Done(n > 0 && (complete || atEnd || n == max));
 }
 
@@ -421,11 +434,9 @@ extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* 
         uint32_t max = *length;
         *length = 0;
         if (!buffer || max == 0 || !ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
+        if (static_cast<int>(address) != d.sentAddress) ForgetAnswer();
         if (!Ready()) return 0;
-        if (d.pending.empty() || static_cast<int>(address) != d.sentAddress) {
-            d.pending.clear();
-            if (!DropStale() || !Address(address) || !Command(AdapterReadLine(d.eosMode, d.eosFlag))) return 0;
-        }
+        if (!d.answerOpen && (!Address(address) || !Command(AdapterReadLine(d.eosMode, d.eosFlag)))) return 0;
         int32_t r = TakeAnswer(buffer, max, length);
         if (!r && core.lastError == 0) core.lastError = TAVK_ERR_TIMEOUT;
         return r;
@@ -459,7 +470,7 @@ extern "C" int32_t WINAPI TavkSetSrqLine(uint32_t board, uint32_t statusByte)
 static bool Ask(const std::string& line, long lo, long hi, long& value)
 {
     std::string reply;
-    if (!Ready() || !DropStale() || !Command(line) || !ReplyLine(reply, ReplyWaitMs())) return false;
+    if (!Ready() || !Command(line) || !ReplyLine(reply, ReplyWaitMs())) return false;
     if (AdapterReplyNumber(reply, lo, hi, value)) return true;
     core.Report("the adapter answered " + line + " with " + BusEscape(reply.data(), static_cast<uint32_t>(reply.size())) +
                 ", not a number " + std::to_string(lo) + ".." + std::to_string(hi));

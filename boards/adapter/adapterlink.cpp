@@ -13,11 +13,9 @@ struct AdapterLinkKind {
     bool (*send)(uintptr_t, const std::string&);
     int (*receive)(uintptr_t, std::string&, uint32_t);
     uint32_t (*pending)(uintptr_t);
-    bool (*alive)(uintptr_t);
 };
 
 // ---- the call sites and their countdown ----------------------------------------------------
-
 
 // TAVK_ADAPTER_LINK_FAULT: "n" fails the nth call of all, "S:k" the kth call of site S (its row):
 // the latter stays the same call where polls in a wait vary in number from run to run.
@@ -178,17 +176,6 @@ static uint32_t TcpPending(uintptr_t handle)
     return ioctlsocket(static_cast<SOCKET>(handle), FIONREAD, &n) == 0 ? static_cast<uint32_t>(n) : 0;
 }
 
-// A close or reset from the far end makes the socket readable with nothing to read.
-static bool TcpAlive(uintptr_t handle)
-{
-    SOCKET s = static_cast<SOCKET>(handle);
-    int ready = TcpWait(s, 0, false);
-    if (ready == 0) return true;
-    if (ready < 0) return false;
-    char byte;
-    return !Fails(LINK_SITE_PEEK) && recv(s, &byte, 1, MSG_PEEK) > 0;
-}
-
 // ---- serial --------------------------------------------------------------------------------
 
 static bool SerialOpen(const AdapterSettings& settings, uintptr_t& handle, std::string& problem)
@@ -262,12 +249,6 @@ static uint32_t SerialPending(uintptr_t handle)
     return SerialStatus(handle, n) ? n : 0;
 }
 
-static bool SerialAlive(uintptr_t handle)
-{
-    uint32_t n = 0;
-    return SerialStatus(handle, n);
-}
-
 // Waits (in steps of a millisecond) until a byte is there, then takes what is there without
 // waiting: the port's own "return at the first byte" time-outs are not kept by every system.
 static int SerialReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
@@ -291,8 +272,8 @@ static int SerialReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
     return static_cast<int>(n);
 }
 
-static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending, TcpAlive};
-static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialPending, SerialAlive};
+static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending};
+static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialPending};
 
 // ---- the link ------------------------------------------------------------------------------
 
@@ -325,11 +306,6 @@ int AdapterLink::Receive(std::string& into, uint32_t waitMs)
 uint32_t AdapterLink::Pending()
 {
     return kind ? kind->pending(handle) : 0;
-}
-
-bool AdapterLink::Alive()
-{
-    return kind && kind->alive(handle);
 }
 
 bool AdapterLink::Wait(uint32_t ms)

@@ -12,7 +12,7 @@ enum { LINK_DROPPED = -1 };
 // the nth of them (TAVK_ADAPTER_LINK_FAULT=n) and a log names each call (TAVK_ADAPTER_LINK_LOG=FILE).
 enum LinkSite {
     LINK_SITE_STARTUP, LINK_SITE_RESOLVE, LINK_SITE_SOCKET, LINK_SITE_SOCKET_MODE, LINK_SITE_CONNECT,
-    LINK_SITE_SOCKET_ERROR, LINK_SITE_SOCKET_OPTION, LINK_SITE_SELECT, LINK_SITE_SEND, LINK_SITE_RECV, LINK_SITE_PEEK,
+    LINK_SITE_SOCKET_ERROR, LINK_SITE_SOCKET_OPTION, LINK_SITE_SELECT, LINK_SITE_SEND, LINK_SITE_RECV,
     LINK_SITE_FIONREAD,
     LINK_SITE_PORT_OPEN, LINK_SITE_PORT_STATE, LINK_SITE_PORT_SETUP, LINK_SITE_PORT_PURGE, LINK_SITE_PORT_TIMEOUTS,
     LINK_SITE_PORT_WRITE, LINK_SITE_PORT_READ, LINK_SITE_PORT_STATUS,
@@ -26,7 +26,7 @@ struct LinkSiteRow {
 static const LinkSiteRow linkSites[LINK_SITE_COUNT] = {
     {"WSAStartup", false, true}, {"getaddrinfo", false, true}, {"socket", false, true}, {"ioctlsocket FIONBIO", false, true}, {"connect", false, true},
     {"getsockopt", false, true}, {"setsockopt", false, true}, {"select", false, true}, {"send", false, true}, {"recv", false, true},
-    {"recv peek", false, true}, {"ioctlsocket FIONREAD", false, false},
+    {"ioctlsocket FIONREAD", false, false},
     {"CreateFile", true, true}, {"GetCommState", true, true}, {"SetCommState", true, true}, {"PurgeComm", true, true},
     {"SetCommTimeouts", true, true}, {"WriteFile", true, true}, {"ReadFile", true, true}, {"ClearCommError", true, true},
 };
@@ -51,8 +51,6 @@ struct AdapterLink {
     bool Wait(uint32_t ms);
     // Bytes that arrived and were not read yet.
     uint32_t Pending();
-    // False when the far end closed or reset the link (seen without blocking, reading nothing).
-    bool Alive();
     // Takes a connected socket (the far end of an accepted connection) as a TCP link.
     void Adopt(uintptr_t socket);
 };

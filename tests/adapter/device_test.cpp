@@ -87,6 +87,26 @@ TEST_F(AdapterDevice, SlowEoiAnswerIsWaitedForUntilTheAdapterEndsTheRead)
     EXPECT_EQ(r, 1);
 }
 
+// A buffer that fills exactly while the device is still talking: the rest of the answer, still
+// on its way, is the next receive's, as on a bus (not stale bytes to drop before a new read).
+TEST_F(AdapterDevice, AnswerLongerThanTheBufferGoesOnInTheNextReceive)
+{
+    Open();
+    ASSERT_EQ(b.TavkSetTime(b.board, 1500), 1);
+    ASSERT_EQ(b.TavkSetEos(b.board, 3, 0), 1);
+    std::string block;
+    for (int i = 0; i < 48; i++) block += static_cast<char>('A' + i % 26);
+    ASSERT_EQ(b.sim.SimQueueAnswer(22, block.data(), static_cast<int32_t>(block.size()), 1), 1);
+    b.adapter.AdapterSimSetPace(16, 100);
+    int32_t r = 0;
+    EXPECT_EQ(Receive(22, r, 16), block.substr(0, 16));
+    EXPECT_EQ(r, 1);
+    Sleep(500);   // the rest has arrived by now
+    EXPECT_EQ(Receive(22, r), block.substr(16));
+    EXPECT_EQ(r, 1);
+    b.adapter.AdapterSimSetPace(0, 0);
+}
+
 // An adapter whose EPROM holds another program's settings: the driver sets every one it relies
 // on and writes none of them to the EPROM.
 TEST_F(AdapterDevice, SavedSettingsAreNeitherTrustedNorOverwritten)
