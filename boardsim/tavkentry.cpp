@@ -3,7 +3,7 @@
 // Built once per driver variant: TAVK_CREATE_FAILS makes a driver whose board never opens.
 #include <windows.h>
 #include <string.h>
-#include "boardsim/simbus.h"
+#include "boardsim/simcall.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
@@ -13,13 +13,16 @@ static const char* const entryNames[] = {
 #undef SIM_ENTRY_NAME
 };
 
-bool SimKnownEntry(const char* name) { return SimNameIn(entryNames, sizeof entryNames / sizeof entryNames[0], name); }
+static bool FreeEntry(const char* name) { return strcmp(name, "TavkGetLastError") == 0; }
 
 // Calls come on the caller's thread: nothing to hold.
-void SimFaceEnter() {}
-void SimFaceLeave() {}
+static const SimFace tavkFace = {entryNames, sizeof entryNames / sizeof entryNames[0], FreeEntry, nullptr, nullptr};
 
-bool SimFreeEntry(const char* name) { return strcmp(name, "TavkGetLastError") == 0; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) SimAttach(tavkFace);
+    return TRUE;
+}
 
 static uint32_t Ptr(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
