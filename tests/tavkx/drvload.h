@@ -78,10 +78,15 @@ struct DriverVariant {
     }
     bool SelectAndLoadDriver(const char* variant)
     {
+        const driverconfig::Configuration* c = ConfigurationOf(variant);
+        return LoadConfiguration(c ? *c : driverconfig::Default(), c ? c->testDir : variant);
+    }
+    // One configuration, from its own test folder or (dir) a variant of its driver.
+    bool LoadConfiguration(const driverconfig::Configuration& c, const char* dirName = nullptr)
+    {
         modulefiles::UnloadPluginLibraries();
-        config = ConfigurationOf(variant);
-        std::string dir = VariantDir(config ? config->testDir : variant);
-        if (!config) config = &driverconfig::Default();
+        config = &c;
+        std::string dir = VariantDir(dirName ? dirName : c.testDir);
         SetDllDirectoryA(dir.c_str());
         UseTestSettings(*config);
         driverconfig::Loaded libs;
