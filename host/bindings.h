@@ -10,20 +10,23 @@
 #include "host/modulefiles.h"
 #include "interfaces/gpibapi.h"
 
+// One typed slot per function of an X-list, and Bind(lib), which resolves them all: false when lib
+// is null or lacks one of them.
+#define HOST_BINDING_SLOT(name) decltype(&::name) name = nullptr;
+#define HOST_BINDING_RESOLVE(name) all = modulefiles::Resolve(lib, #name, name) && all;
+#define HOST_BINDINGS(LIST)          \
+    LIST(HOST_BINDING_SLOT)          \
+    bool Bind(HMODULE lib)           \
+    {                                \
+        bool all = lib != nullptr;   \
+        LIST(HOST_BINDING_RESOLVE)   \
+        return all;                  \
+    }
+
 // The Sim* control functions of a loaded simulated library (the simulated tavk.dll, ni4882.dll or
 // adaptersim.dll).
 struct SimControl {
-#define SIM_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
-    SIM_CONTROL_LIST(SIM_CONTROL_SLOT)
-#undef SIM_CONTROL_SLOT
-    bool Bind(HMODULE lib)
-    {
-        bool all = lib != nullptr;
-#define SIM_CONTROL_BIND(n) all = modulefiles::Resolve(lib, #n, n) && all;
-        SIM_CONTROL_LIST(SIM_CONTROL_BIND)
-#undef SIM_CONTROL_BIND
-        return all;
-    }
+    HOST_BINDINGS(SIM_CONTROL_LIST)
     // The calls logged since the last clear (the kept ones).
     std::vector<SimCallRecord> Log()
     {
@@ -38,17 +41,7 @@ struct SimControl {
 
 // The control functions of the adapter simulator.
 struct AdapterControl {
-#define ADAPTER_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
-    ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_SLOT)
-#undef ADAPTER_CONTROL_SLOT
-    bool Bind(HMODULE lib)
-    {
-        bool all = lib != nullptr;
-#define ADAPTER_CONTROL_BIND(n) all = modulefiles::Resolve(lib, #n, n) && all;
-        ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_BIND)
-#undef ADAPTER_CONTROL_BIND
-        return all;
-    }
+    HOST_BINDINGS(ADAPTER_SIM_CONTROL_LIST)
     // The lines received since the last clear.
     std::vector<std::string> Lines()
     {
@@ -71,15 +64,5 @@ struct AdapterControl {
     X(GpibSetBuffSize)
 
 struct GpibExports {
-#define GPIB_EXPORT_SLOT(name) decltype(&::name) name = nullptr;
-    GPIB_EXPORT_LIST(GPIB_EXPORT_SLOT)
-#undef GPIB_EXPORT_SLOT
-    bool Bind(HMODULE tavkx)
-    {
-        bool all = tavkx != nullptr;
-#define GPIB_EXPORT_BIND(n) all = modulefiles::Resolve(tavkx, #n, n) && all;
-        GPIB_EXPORT_LIST(GPIB_EXPORT_BIND)
-#undef GPIB_EXPORT_BIND
-        return all;
-    }
+    HOST_BINDINGS(GPIB_EXPORT_LIST)
 };
