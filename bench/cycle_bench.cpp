@@ -20,11 +20,12 @@
 #include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
 #include "host/dialogdriver.h"
+#include "host/driverconfig.h"
 #include "host/modulefiles.h"
 #include "host/pluginstart.h"
+#include "host/bindings.h"
 #include "extavik/host/entry.h"
 #include "host/standin_host.h"
-#include "tests/tavkx/drvload.h"
 
 namespace {
 
@@ -79,12 +80,12 @@ struct Driver {
 #define DRIVER_BIND(n) all = modulefiles::Resolve(tavk, #n, n) && all;
         TAVK_ENTRY_LIST(DRIVER_BIND)
 #undef DRIVER_BIND
-        if (!nilib) return all && (viaAdapter || sim.Bind(tavk));   // the adapter's bench is in its simulator
+        if (!nilib) return all;
 #define NI_BIND(n) all = modulefiles::Resolve(nilib, #n, n) && all;
         NI_FUNCTION_LIST(NI_BIND)
 #undef NI_BIND
         ni = true;
-        return all && sim.Bind(nilib);
+        return all;
     }
 };
 Driver drv;
@@ -164,27 +165,24 @@ std::vector<Step> LoggedCalls()
     return steps;
 }
 
-// The NI-backed driver and the simulated library are loaded by path first, so that the loads by
-// name of TavkX and of the driver find them.
-bool LoadHost(bool ni, bool viaAdapter)
+// The configuration's libraries from the build tree's bin folder (the simulator first, started),
+// the driver's entry points and the bench's control functions bound, the plug-in started.
+driverconfig::Loaded g_libs;
+
+bool LoadHost(const driverconfig::Configuration& config)
 {
     std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
-    if (viaAdapter) {
-        HMODULE simlib = StartAdapterSimulator(bin + "adaptersim", drv.adapter);
-        HMODULE tavk = LoadLibraryA((bin + "adapter\\tavk.dll").c_str());
-        drv.viaAdapter = true;
-        if (!drv.Bind(tavk, nullptr) || !drv.sim.Bind(simlib) || !drv.adapter.AdapterSimStop) {
-            fprintf(stderr, "cycle_bench: no adapter simulator or adapter-backed tavk.dll in %s\n", bin.c_str());
-            return false;
-        }
-        drv.sim.SimReset();
-        return pluginstart::StartPlugin("cycle_bench", bin);
+    std::string problem;
+    drv.viaAdapter = strcmp(config.name, "adapter") == 0;
+    bool ni = strcmp(config.name, "ni4882") == 0;
+    if (!driverconfig::LoadFromBin(config, bin, g_libs, problem)) {
+        fprintf(stderr, "cycle_bench: %s\n", problem.c_str());
+        return false;
     }
-    HMODULE nilib = ni ? LoadLibraryA((bin + "nisim\\ni4882.dll").c_str()) : nullptr;
-    HMODULE tavk = LoadLibraryA(ni ? (bin + "ni4882\\tavk.dll").c_str() : "tavk.dll");
-    if (!drv.Bind(tavk, nilib) || (ni && !nilib)) {
-        fprintf(stderr, "cycle_bench: no simulated tavk.dll in %s\n", bin.c_str());
+    if (!drv.Bind(g_libs.driver, ni ? g_libs.simulator : nullptr) || !drv.sim.Bind(g_libs.Control()) ||
+        (drv.viaAdapter && !drv.adapter.Bind(g_libs.simulator))) {
+        fprintf(stderr, "cycle_bench: the %s configuration's libraries in %s lack functions\n", config.name, bin.c_str());
         return false;
     }
     drv.sim.SimReset();
@@ -213,6 +211,13 @@ struct Row {
     Pair times;
 };
 
+// Ratio names through another driver than the default get its configuration's name.
+std::string Suffix()
+{
+    const driverconfig::Configuration* c = g_libs.config;
+    return !c || c == &driverconfig::Default() ? std::string() : "_" + std::string(c->name);
+}
+
 void PrintTable(const std::vector<Row>& rows)
 {
     printf("%-10s %-46s %12s %-34s %12s %7s\n", "name", "measured", "ns", "baseline", "ns", "ratio");
@@ -220,7 +225,7 @@ void PrintTable(const std::vector<Row>& rows)
         printf("%-10s %-46s %12.0f %-34s %12.0f %7.2f\n", r.name, r.what, r.times.subject * 1e9, r.baseline,
                r.times.baseline * 1e9, r.times.baseline / r.times.subject);
     for (const Row& r : rows)
-        printf("ratio %s%s %.3f\n", r.name, drv.ni ? "_ni4882" : drv.viaAdapter ? "_adapter" : "", r.times.baseline / r.times.subject);
+        printf("ratio %s%s %.3f\n", r.name, Suffix().c_str(), r.times.baseline / r.times.subject);
 }
 
 // A GPIB-IN module of 16 channels on devices 1..16 that nothing gives an input turn.
@@ -414,18 +419,19 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
 int main(int argc, char** argv)
 {
     bool named = argc == 3 && strcmp(argv[1], "--driver") == 0;
-    bool ni = named && strcmp(argv[2], "ni4882") == 0, viaAdapter = named && strcmp(argv[2], "adapter") == 0;
-    if (argc > 1 && !ni && !viaAdapter) {
-        fprintf(stderr, "usage: cycle_bench [--driver ni4882|adapter]\n");
+    const driverconfig::Configuration* config = named ? driverconfig::Find(argv[2]) : &driverconfig::Default();
+    if ((argc > 1 && !named) || !config || config->testsOnly) {
+        fprintf(stderr, "usage: cycle_bench [--driver %s]\n", driverconfig::OfferedNames().c_str());
         return 2;
     }
-    if (!LoadHost(ni, viaAdapter)) return 1;
+    if (!LoadHost(*config)) return 1;
+    bool viaAdapter = drv.viaAdapter;
     std::vector<Row> rows;
     // The idle cycle calls no driver; through the adapter its baseline would be a call that sends nothing.
     bool ok = (viaAdapter || MeasureIdle(rows)) && MeasureRoundTrip(rows);
     PrintTable(rows);
     printf("targets: idle16 above 1, roundtrip at least 0.8\n");
-    if (viaAdapter) drv.adapter.AdapterSimStop();
+    driverconfig::Unload(g_libs);
     dialogdriver::Uninstall();
     standin::RemoveAllModules();
     standin::FinishPlugin();

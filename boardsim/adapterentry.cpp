@@ -11,7 +11,7 @@
 #include "boards/adapter/adapterlink.h"
 #include "boards/adapter/adapterproto.h"
 #include "boardsim/adapterctl.h"
-#include "boardsim/simbus.h"
+#include "boardsim/simcall.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
@@ -23,8 +23,6 @@ static const char* const entryNames[] = {
     "++loc", "++mode", "++read", "++read_tmo_ms", "++ren", "++savecfg", "++spoll", "++srq", "++trg", "++ver", "++other",
 };
 
-bool SimKnownEntry(const char* name) { return SimNameIn(entryNames, sizeof entryNames / sizeof entryNames[0], name); }
-bool SimFreeEntry(const char*) { return false; }
 
 struct AdapterSimState {
     CRITICAL_SECTION lock;
@@ -52,7 +50,7 @@ static AdapterSimState& A()
 
 // A control call waits until every byte that reached the adapter is handled, then holds the bus.
 // Over a serial port pair bytes may still be on their way: they get a moment to arrive first.
-void SimFaceEnter()
+static void HoldBus()
 {
     if (A().serial) Sleep(ADAPTER_SIM_SERIAL_SETTLE_MS);
     for (int i = 0; i < ADAPTER_SIM_SYNC_TRIES; i++) {
@@ -63,7 +61,15 @@ void SimFaceEnter()
     }
     EnterCriticalSection(&A().lock);
 }
-void SimFaceLeave() { LeaveCriticalSection(&A().lock); }
+static void ReleaseBus() { LeaveCriticalSection(&A().lock); }
+
+static const SimFace adapterFace = {entryNames, sizeof entryNames / sizeof entryNames[0], nullptr, HoldBus, ReleaseBus};
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) SimAttach(adapterFace);
+    return TRUE;
+}
 
 // ---- commands ----------------------------------------------------------------------------------
 

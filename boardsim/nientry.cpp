@@ -4,7 +4,7 @@
 // numbers become ibsta and iberr as the library defines them.
 #include <windows.h>
 #include <string.h>
-#include "boardsim/simbus.h"
+#include "boardsim/simcall.h"
 #include "interfaces/bustext.h"
 #include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
@@ -17,14 +17,15 @@ static const char* const entryNames[] = {
 #undef NI_ENTRY_NAME
 };
 
-bool SimKnownEntry(const char* name) { return SimNameIn(entryNames, sizeof entryNames / sizeof entryNames[0], name); }
+// Calls come on the caller's thread: nothing to hold. The thread status reads are not logged, so
+// every logged call costs its time.
+static const SimFace niFace = {entryNames, sizeof entryNames / sizeof entryNames[0], nullptr, nullptr, nullptr};
 
-// Calls come on the caller's thread: nothing to hold.
-void SimFaceEnter() {}
-void SimFaceLeave() {}
-
-// The thread status reads are not logged, so every logged call costs its time.
-bool SimFreeEntry(const char*) { return false; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) SimAttach(niFace);
+    return TRUE;
+}
 
 // The library's state beside the bus: the thread status and the settings the bus does not hold.
 struct NiSimState {

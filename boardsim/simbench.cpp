@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <map>
 #include <set>
+#include "boardsim/simbench.h"
 #include "boardsim/simbus.h"
+#include "boardsim/simlog.h"
 #include "boards/common/drvfiles.h"
 #include "common/jsonfields.h"
 

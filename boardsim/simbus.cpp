@@ -1,6 +1,7 @@
 // The simulated bus: addressing, bus commands, data transfers with end-of-string handling, polls.
 #include <string.h>
 #include "boardsim/simbus.h"
+#include "boardsim/siminstr.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
@@ -61,8 +62,7 @@ static bool ValidAddress(uint32_t a) { return a <= SIM_ADDRESS_MAX && static_cas
 // A device that does not answer: the board waits out its time-out.
 static int32_t TimeOut()
 {
-    Sim().clockMs += Sim().board.timeoutMs;
-    SimInstrumentsUpdate();
+    SimTimePasses(Sim().board.timeoutMs);
     return Fail(TAVK_ERR_TIMEOUT);
 }
 

@@ -1,16 +1,9 @@
 // The control interface of the simulated driver (declared and described in simctl.h).
 #include <windows.h>
 #include <string.h>
-#include "boardsim/simbus.h"
+#include "boardsim/simcall.h"
 #include "boardsim/simctl.h"
 #include "interfaces/tavkdrv.h"
-
-bool SimNameIn(const char* const* names, size_t count, const char* name)
-{
-    for (size_t i = 0; i < count; i++)
-        if (strcmp(names[i], name) == 0) return true;
-    return false;
-}
 
 static void ClearCalls()
 {
@@ -192,14 +185,13 @@ extern "C" int32_t WINAPI SimGetBoard(SimBoardInfo* info)
 extern "C" void WINAPI SimAdvanceTime(uint32_t ms)
 {
     SimFaceGuard guard;
-    Sim().clockMs += ms;
-    SimInstrumentsUpdate();
+    SimTimePasses(ms);
 }
 
 extern "C" uint32_t WINAPI SimTime(void)
 {
     SimFaceGuard guard;
-    return Sim().clockMs;
+    return SimNow();
 }
 
 extern "C" void WINAPI SimSetOpCost(uint32_t ms)

@@ -3,7 +3,7 @@
 #include <ctype.h>
 #include <math.h>
 #include <string.h>
-#include "boardsim/simbus.h"
+#include "boardsim/siminstr.h"
 
 SimInstrument* SimFindInstrument(int address)
 {
@@ -177,7 +177,7 @@ void SimInstrumentTrigger(SimInstrument& d)
     d.triggers++;
     if (d.kind == KIND_SRQ) {
         d.triggerPending = true;
-        d.readyAt = Sim().clockMs + d.delayMs;
+        d.readyAt = SimNow() + d.delayMs;
     } else if (d.kind == KIND_MULTIMETER || d.kind == KIND_BINARY) {
         AnswerReading(d);
     }
@@ -187,9 +187,15 @@ void SimInstrumentTrigger(SimInstrument& d)
 void SimInstrumentsUpdate()
 {
     for (SimInstrument& d : Sim().instruments) {
-        if (!d.triggerPending || static_cast<int32_t>(Sim().clockMs - d.readyAt) < 0) continue;
+        if (!d.triggerPending || static_cast<int32_t>(SimNow() - d.readyAt) < 0) continue;
         d.triggerPending = false;
         AnswerReading(d);
         d.stb |= static_cast<uint8_t>(STB_RQS | (1u << d.readyBit));
     }
+}
+
+void SimTimePasses(uint32_t ms)
+{
+    Sim().clockMs += ms;
+    SimInstrumentsUpdate();
 }

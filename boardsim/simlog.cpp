@@ -1,18 +1,17 @@
-// Call log, scripted results and the bus trace of the simulated driver.
+// Call log, scripted results and the trace of the bench's face (declared in simlog.h).
 #include <string.h>
-#include "boardsim/simbus.h"
+#include "boardsim/simlog.h"
 #include "extavik_version.h"
 
-SimState& Sim()
+bool SimKnownEntry(const char* name)
 {
-    // Never destroyed: the driver may still be called while the process detaches its libraries.
-    static SimState* state;
-    if (!state) {
-        state = new SimState;
-        SimLoadConfiguredBench();
-    }
-    return *state;
+    const SimFace& face = *Sim().face;
+    for (size_t i = 0; i < face.entryCount; i++)
+        if (strcmp(face.entries[i], name) == 0) return true;
+    return false;
 }
+
+bool SimFreeEntry(const char* name) { return Sim().face->freeEntry && Sim().face->freeEntry(name); }
 
 void SimOpenTrace(const std::string& path)
 {
@@ -26,7 +25,7 @@ void SimTraceLine(const std::string& line)
 {
     FILE* f = Sim().trace;
     if (!f) return;
-    fprintf(f, "[%8u ms] %s\n", Sim().clockMs, line.c_str());
+    fprintf(f, "[%8u ms] %s\n", SimNow(), line.c_str());
     fflush(f);
 }
 
@@ -53,14 +52,12 @@ static const SimScript* ScriptFor(const char* entry)
     return hit;
 }
 
-bool SimCallBegin(SimCall& call, const char* entry, std::initializer_list<uint32_t> args)
+bool SimLogBegin(SimCall& call, const char* entry, std::initializer_list<uint32_t> args)
 {
     SimState& s = Sim();
     strncpy(call.rec.entry, entry, sizeof call.rec.entry - 1);
     for (uint32_t a : args)
         if (call.rec.argCount < 6) call.rec.args[call.rec.argCount++] = a;
-    if (!SimFreeEntry(entry)) s.clockMs += s.opCostMs;
-    SimInstrumentsUpdate();
     CountCall(entry);
     if (const SimScript* sc = ScriptFor(entry)) {
         call.scripted = true;
@@ -99,7 +96,7 @@ int32_t SimCallEnd(SimCall& call, int32_t result, const std::string& detail)
     SimState& s = Sim();
     if (!call.scripted) call.rec.result = result;
     call.rec.lastError = s.board.lastError;
-    call.rec.timeMs = s.clockMs;
+    call.rec.timeMs = SimNow();
     if (s.trace) SimTraceLine(TraceText(call.rec, detail));
     s.log[s.logTotal % SIM_LOG_KEPT] = call.rec;
     s.logTotal++;

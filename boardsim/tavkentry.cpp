@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <string.h>
 #include "boardsim/simbus.h"
+#include "boardsim/simcall.h"
 #include "boards/common/tavkops.h"
+#include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
 static const char* const entryNames[] = {
@@ -13,13 +15,16 @@ static const char* const entryNames[] = {
 #undef SIM_ENTRY_NAME
 };
 
-bool SimKnownEntry(const char* name) { return SimNameIn(entryNames, sizeof entryNames / sizeof entryNames[0], name); }
+static bool FreeEntry(const char* name) { return strcmp(name, "TavkGetLastError") == 0; }
 
 // Calls come on the caller's thread: nothing to hold.
-void SimFaceEnter() {}
-void SimFaceLeave() {}
+static const SimFace tavkFace = {entryNames, sizeof entryNames / sizeof entryNames[0], FreeEntry, nullptr, nullptr};
 
-bool SimFreeEntry(const char* name) { return strcmp(name, "TavkGetLastError") == 0; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) SimAttach(tavkFace);
+    return TRUE;
+}
 
 // ---- the envelope: log, scripts, trace ---------------------------------------------------------
 

@@ -11,23 +11,29 @@
 #include <string>
 #include <vector>
 #include "host/dialogdriver.h"
+#include "host/driverconfig.h"
 #include "host/modulefiles.h"
 #include "host/pluginstart.h"
 #include "extavik/host/entry.h"
 #include "host/standin_host.h"
-#include "tests/faults/labbench.h"
+#include "host/labbench.h"
 
 namespace {
 
-DriverVariant g_driver;
+struct {
+    driverconfig::Loaded libs;
+    SimControl sim;
+} g_driver;
 
+// The soak runs on the simulated tavk.dll.
 bool LoadHost()
 {
     std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
-    g_driver.tavk = LoadLibraryA("tavk.dll");
-    if (!g_driver.sim.Bind(g_driver.tavk) || !labbench::ResetBench(g_driver.sim, GPIB_CHANNELS)) {
-        fprintf(stderr, "gpib_soak: no simulated bench from %s\n", bin.c_str());
+    std::string problem;
+    if (!driverconfig::LoadFromBin(driverconfig::Default(), bin, g_driver.libs, problem) ||
+        !g_driver.sim.Bind(g_driver.libs.Control()) || !labbench::ResetBench(g_driver.sim, GPIB_CHANNELS)) {
+        fprintf(stderr, "gpib_soak: no simulated bench from %s%s%s\n", bin.c_str(), problem.empty() ? "" : ": ", problem.c_str());
         return false;
     }
     return pluginstart::StartPlugin("gpib_soak", bin);

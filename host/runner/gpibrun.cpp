@@ -9,7 +9,6 @@
 // block, and the experiment runs on the host's simulated clock, as fast as it goes (--live: on the
 // wall clock, see liverun.h). Every warning the plug-in shows is printed; the delivered samples go
 // to a CSV file (time, output, value) and a plot picture.
-#include "boardsim/adapterctl.h"
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "extavik/host/entry.h"
 #include "extavik_version.h"
 #include "host/dialogdriver.h"
+#include "host/driverconfig.h"
 #include "host/modulefiles.h"
 #include "host/runner/csvlog.h"
 #include "host/runner/fileversion.h"
@@ -37,7 +37,7 @@ const char* const CLASS_OUT = CLASS_GPIB_OUT;
 struct Options {
     std::string worksheet, csv, plot, bench, trace;
     std::string busRecord;        // what went over the simulated bus, line by line, whichever driver
-    std::string driver = "sim";   // sim: the simulated tavk.dll; ni4882: the NI-backed one over the simulated ni4882.dll; adapter: the adapter-backed one over the adapter simulator
+    const driverconfig::Configuration* driver = &driverconfig::Default();   // host/driverconfig.h
     uint32_t cycles = 0;
     bool live = false;            // on the wall clock, with the system's tick count
     double durationS = 0;         // a live run's length; 0 = the cycle count
@@ -47,8 +47,8 @@ struct Options {
 
 void Usage()
 {
-    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--live [--duration S]] [--quiet]\n"
-                    "       gpibrun --version\n");
+    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver %s] [--live [--duration S]] [--quiet]\n"
+                    "       gpibrun --version\n", driverconfig::OfferedNames().c_str());
 }
 
 bool ParseArgs(int argc, char** argv, Options& o)
@@ -60,14 +60,16 @@ bool ParseArgs(int argc, char** argv, Options& o)
             out = argv[++i];
             return true;
         };
-        std::string cycles, duration;
+        std::string cycles, duration, driver;
         if (a == "--csv") { if (!value(o.csv)) return false; }
         else if (a == "--plot") { if (!value(o.plot)) return false; }
         else if (a == "--bench") { if (!value(o.bench)) return false; }
         else if (a == "--trace") { if (!value(o.trace)) return false; }
         else if (a == "--bus-record") { if (!value(o.busRecord)) return false; }
         else if (a == "--cycles") { if (!value(cycles)) return false; o.cycles = strtoul(cycles.c_str(), nullptr, 10); }
-        else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882" && o.driver != "adapter")) return false; }
+        else if (a == "--driver") {
+            if (!value(driver) || !(o.driver = driverconfig::Find(driver)) || o.driver->testsOnly) return false;
+        }
         else if (a == "--live") o.live = true;
         else if (a == "--duration") {
             char* end = nullptr;
@@ -85,35 +87,29 @@ bool ParseArgs(int argc, char** argv, Options& o)
     return !o.worksheet.empty() && (o.live || o.durationS == 0);
 }
 
-// Where the files of a driver choice lie beside gpibrun: the build tree's folders first, then the
-// release package's.
-struct PlacedFile {
-    const char* name;            // as --version prints it
-    const char* places[2];
-};
-const PlacedFile NI_DRIVER = {"NI-backed tavk.dll", {"ni4882\\tavk.dll", "drivers\\ni4882\\tavk.dll"}};
-const PlacedFile NI_SIMULATOR = {"simulated ni4882.dll", {"nisim\\ni4882.dll", "simulators\\ni4882.dll"}};
-const PlacedFile ADAPTER_DRIVER = {"adapter-backed tavk.dll", {"adapter\\tavk.dll", "drivers\\adapter\\tavk.dll"}};
-const PlacedFile ADAPTER_SIMULATOR = {"adapter simulator", {"adaptersim\\adaptersim.dll", "simulators\\adaptersim.dll"}};
-const PlacedFile HOST_FOLDER[] = {{"EXTAVIK.dll", {"EXTAVIK.dll"}}, {"TavkX.dll", {"TavkX.dll"}}, {"tavk.dll", {"tavk.dll"}}};
+// The host's own folder: the plug-in and TavkX beside gpibrun; the driver files of every
+// configuration follow them in --version.
+const driverconfig::PlacedFile HOST_FOLDER[] = {{"EXTAVIK.dll", {"EXTAVIK.dll", nullptr}}, {"TavkX.dll", {"TavkX.dll", nullptr}}};
 
-std::string Locate(const PlacedFile& f)
-{
-    std::string bin = modulefiles::ProgramDirectory();
-    for (const char* place : f.places)
-        if (place && GetFileAttributesA((bin + place).c_str()) != INVALID_FILE_ATTRIBUTES) return bin + place;
-    return bin + f.places[0];
-}
+std::string Locate(const driverconfig::PlacedFile& f) { return driverconfig::Locate(f, modulefiles::ProgramDirectory()); }
 
 // gpibrun's version, and the version resource of every library it would load.
 int PrintVersion()
 {
     printf("gpibrun %s\n", EXTAVIK_VERSION);
-    std::vector<const PlacedFile*> files;
-    for (const PlacedFile& f : HOST_FOLDER) files.push_back(&f);
-    for (const PlacedFile* f : {&NI_DRIVER, &NI_SIMULATOR, &ADAPTER_DRIVER, &ADAPTER_SIMULATOR}) files.push_back(f);
+    std::vector<const driverconfig::PlacedFile*> files;
+    for (const driverconfig::PlacedFile& f : HOST_FOLDER) files.push_back(&f);
+    auto add = [&](const driverconfig::PlacedFile& f) {
+        for (const driverconfig::PlacedFile* known : files)
+            if (!f.name || strcmp(known->name, f.name) == 0) return;
+        files.push_back(&f);
+    };
+    for (const driverconfig::Configuration& c : driverconfig::CONFIGURATIONS) {
+        add(c.driver);
+        add(c.simulator);
+    }
     std::string bin = modulefiles::ProgramDirectory();
-    for (const PlacedFile* f : files) {
+    for (const driverconfig::PlacedFile* f : files) {
         std::string path = Locate(*f), version = FileVersionOf(path);
         printf("  %-24s %-10s %s\n", f->name, version.empty() ? "-" : version.c_str(),
                GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? "(not found)" : path.substr(bin.size()).c_str());
@@ -169,36 +165,18 @@ ModuleRecord* CreateWorksheetModule(const WorksheetModule& m)
 typedef void (GPIB_CALL *SimAdvanceTimeFn)(uint32_t ms);
 typedef void (GPIB_CALL *SimSetOpCostFn)(uint32_t ms);
 
+// The run's driver configuration, loaded by LoadRun.
+driverconfig::Loaded g_driver;
+
 SimAdvanceTimeFn BoardClock()
 {
-    HMODULE driver = GetModuleHandleA("ni4882.dll");
-    if (!driver) driver = GetModuleHandleA("adaptersim.dll");
-    if (!driver) driver = GetModuleHandleA("tavk.dll");
-    if (!driver) return nullptr;
+    HMODULE bench = g_driver.Control();
+    if (!bench) return nullptr;
     SimSetOpCostFn cost;
-    if (modulefiles::Resolve(driver, "SimSetOpCost", cost)) cost(0);
+    if (modulefiles::Resolve(bench, "SimSetOpCost", cost)) cost(0);
     SimAdvanceTimeFn advance;
-    modulefiles::Resolve(driver, "SimAdvanceTime", advance);
+    modulefiles::Resolve(bench, "SimAdvanceTime", advance);
     return advance;
-}
-
-// The adapter simulator on a loopback port of its own, and the adapter-backed driver told to use it.
-bool StartAdapter()
-{
-    HMODULE sim = LoadLibraryA(Locate(ADAPTER_SIMULATOR).c_str());
-    decltype(&AdapterSimStart) start;
-    modulefiles::Resolve(sim, "AdapterSimStart", start);
-    int32_t port = 0;
-    if (!start || !start(&port)) {
-        fprintf(stderr, "gpibrun: the adapter simulator cannot be started (error %lu)\n", GetLastError());
-        return false;
-    }
-    SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
-    if (!LoadLibraryA(Locate(ADAPTER_DRIVER).c_str())) {
-        fprintf(stderr, "gpibrun: the adapter-backed driver cannot be loaded (error %lu)\n", GetLastError());
-        return false;
-    }
-    return true;
 }
 
 uint32_t ActionMessage(ActionVerb verb)
@@ -289,14 +267,13 @@ bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
     trace = o.trace.empty() ? sheet.traceFile : o.trace;
     if (!bench.empty()) SetEnvironmentVariableA("TAVK_SIM_BENCH", bench.c_str());
     if (!o.busRecord.empty()) SetEnvironmentVariableA("TAVK_SIM_BUS_RECORD", o.busRecord.c_str());
-    bool ni = o.driver == "ni4882", adapter = o.driver == "adapter";
-    if (!trace.empty()) SetEnvironmentVariableA(ni || adapter ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
-    // Loaded first by their paths, so that TavkX's and the driver's loads by name find them.
-    if (ni && (!LoadLibraryA(Locate(NI_SIMULATOR).c_str()) || !LoadLibraryA(Locate(NI_DRIVER).c_str()))) {
-        fprintf(stderr, "gpibrun: the NI-backed driver or the simulated ni4882.dll cannot be loaded (error %lu)\n", GetLastError());
+    if (!trace.empty()) SetEnvironmentVariableA(o.driver->traceVariable, trace.c_str());
+    std::string problem;
+    if (!driverconfig::LoadFromBin(*o.driver, modulefiles::ProgramDirectory(), g_driver, problem)) {
+        fprintf(stderr, "gpibrun: %s\n", problem.c_str());
         return false;
     }
-    return !adapter || StartAdapter();
+    return true;
 }
 
 // Create: the host window, the plug-in with its module classes, and every module of the worksheet

@@ -6,7 +6,7 @@
 #include <set>
 #include "extavik/texts/cmdtexts.h"
 #include "extavik/ui/resources/resource.h"
-#include "tests/faults/labbench.h"
+#include "host/labbench.h"
 #include "tests/modules/pluginbench.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "extavik/texts/dlgtexts.h"
 #include "extavik/texts/modtexts.h"
 #include "extavik/ui/resources/resource.h"
-#include "tests/faults/labbench.h"
+#include "host/labbench.h"
 #include "tests/modules/pluginbench.h"
 
 namespace {

@@ -1,16 +1,16 @@
-// Loads TavkX.dll and the simulated tavk.dll of one driver variant dir (tests\drv\<variant>),
-// after unloading whatever an earlier test left loaded: a loaded module name is reused by the
-// loader, so switching variants needs the old modules gone first.
+// Loads TavkX.dll and the tavk.dll of one driver variant dir (tests\drv\<variant>), with the
+// simulator of the test configuration (host/driverconfig.h), after unloading whatever an earlier
+// test left loaded: a loaded module name is reused by the loader, so switching variants needs the
+// old modules gone first.
 #pragma once
 #include <windows.h>
 #include <string.h>
 #include <stdio.h>
 #include <string>
 #include <vector>
-#include "boardsim/adapterctl.h"
-#include "boardsim/simctl.h"
+#include "host/driverconfig.h"
 #include "host/modulefiles.h"
-#include "interfaces/gpibapi.h"
+#include "host/bindings.h"
 
 inline std::string TestDir()
 {
@@ -22,129 +22,81 @@ inline std::string VariantDir(const char* variant)
     return TestDir() + "drv\\" + variant;
 }
 
-// The control functions of the loaded tavk.dll.
-struct SimControl {
-#define SIM_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
-    SIM_CONTROL_LIST(SIM_CONTROL_SLOT)
-#undef SIM_CONTROL_SLOT
-    bool Bind(HMODULE tavk)
-    {
-        bool all = tavk != nullptr;
-#define SIM_CONTROL_BIND(n) all = modulefiles::Resolve(tavk, #n, n) && all;
-        SIM_CONTROL_LIST(SIM_CONTROL_BIND)
-#undef SIM_CONTROL_BIND
-        return all;
-    }
-    // The calls logged since the last clear (the kept ones).
-    std::vector<SimCallRecord> Log()
-    {
-        std::vector<SimCallRecord> calls;
-        for (uint32_t i = 0; i < SimCallCount(); i++) {
-            SimCallRecord r;
-            if (SimGetCall(i, &r)) calls.push_back(r);
-        }
-        return calls;
-    }
-};
-
-// The second test configuration runs with EXTAVIK_DRIVER=ni4882: the default variant is then the
-// NI-backed tavk.dll over the simulated ni4882.dll, whose control functions the test binds.
-inline bool DriverConfiguration(const char* name)
-{
-    char value[32];
-    DWORD n = GetEnvironmentVariableA("EXTAVIK_DRIVER", value, sizeof value);
-    return n > 0 && n < sizeof value && strcmp(value, name) == 0;
-}
+// The test configuration is the driver configuration EXTAVIK_DRIVER names (tests/CMakeLists.txt's
+// driver_configuration); without it the simulated tavk.dll.
+inline bool DriverConfiguration(const char* name) { return strcmp(driverconfig::FromEnvironment().name, name) == 0; }
+// ni4882: the default variant is the NI-backed tavk.dll over the simulated ni4882.dll, whose
+// control functions the test binds.
 inline bool NiConfiguration() { return DriverConfiguration("ni4882"); }
-// The third runs with EXTAVIK_DRIVER=adapter: the adapter-backed tavk.dll over loopback TCP to the
-// adapter simulator in this process, whose bench the test controls.
-// EXTAVIK_DRIVER=adapter_serial: the same over a serial port pair (scripts/with-serial.sh).
+// adapter: the adapter-backed tavk.dll over loopback TCP to the adapter simulator in this process,
+// whose bench the test controls; adapter_serial: the same over a serial port pair.
 inline bool SerialConfiguration() { return DriverConfiguration("adapter_serial"); }
 inline bool AdapterConfiguration() { return DriverConfiguration("adapter") || SerialConfiguration(); }
 
-// The control functions of the adapter simulator.
-struct AdapterControl {
-#define ADAPTER_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
-    ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_SLOT)
-#undef ADAPTER_CONTROL_SLOT
-    bool Bind(HMODULE lib)
-    {
-        bool all = lib != nullptr;
-#define ADAPTER_CONTROL_BIND(n) all = modulefiles::Resolve(lib, #n, n) && all;
-        ADAPTER_SIM_CONTROL_LIST(ADAPTER_CONTROL_BIND)
-#undef ADAPTER_CONTROL_BIND
-        return all;
-    }
-    // The lines received since the last clear.
-    std::vector<std::string> Lines()
-    {
-        std::vector<std::string> lines;
-        for (uint32_t i = 0; i < AdapterSimLineCount(); i++) {
-            char text[1024];
-            int32_t n = AdapterSimGetLine(i, text, sizeof text);
-            if (n >= 0) lines.emplace_back(text, n < (int32_t)sizeof text ? n : (int32_t)sizeof text);
-        }
-        return lines;
-    }
-};
-
-// Loads the adapter simulator from dir and starts it on a loopback port (in the serial
-// configuration: on the second of EXTAVIK_SERIAL_PORTS) that TAVK_ADAPTER names (the first
-// serial port) for the adapter-backed driver loaded after it.
+// Loads the adapter simulator from dir and starts it as the adapter configuration in use does (on
+// a loopback port, or serving a serial port), so that TAVK_ADAPTER leads the adapter-backed
+// driver loaded after it there.
 inline HMODULE StartAdapterSimulator(const std::string& dir, AdapterControl& adapter)
 {
-    HMODULE lib = LoadLibraryA((dir + "\\adaptersim.dll").c_str());
-    if (!adapter.Bind(lib)) return lib;
-    char ports[64] = "";
-    if (SerialConfiguration() && GetEnvironmentVariableA("EXTAVIK_SERIAL_PORTS", ports, sizeof ports) > 0) {
-        std::string both = ports;
-        size_t space = both.find(' ');
-        if (space != std::string::npos && adapter.AdapterSimStartSerial(both.substr(space + 1).c_str()))
-            SetEnvironmentVariableA("TAVK_ADAPTER", both.substr(0, space).c_str());
-        return lib;
-    }
-    int32_t port = 0;
-    if (adapter.AdapterSimStart(&port))
-        SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
+    const driverconfig::Configuration& c = AdapterConfiguration() ? driverconfig::FromEnvironment() : *driverconfig::Find("adapter");
+    HMODULE lib = LoadLibraryA((dir + "\\" + driverconfig::BaseName(c.simulator)).c_str());
+    std::string problem;
+    if (adapter.Bind(lib) && !c.start(lib, problem)) fprintf(stderr, "%s\n", problem.c_str());
     return lib;
 }
 
-// The bench's instruments answer at once, so the adapter's inter-character read time-out is kept
-// short: an answer ended by EOI alone is complete only after that time without a byte.
-inline void UseQuickAdapterReads()
+// The settings a configuration's driver gets in the tests, in a file beside them.
+inline void UseTestSettings(const driverconfig::Configuration& c)
 {
-    std::string path = TestDir() + "tavk_adapter_quick.json";
+    if (!c.settingsVariable) return;
+    std::string path = TestDir() + "tavk_" + c.testDir + "_quick.json";
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return;
-    fputs("{\"adapter\": \"127.0.0.1\", \"readTimeoutMaxMs\": 300}", f);   // TAVK_ADAPTER names the adapter
+    fputs(c.testSettings, f);
     fclose(f);
-    SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", path.c_str());
+    SetEnvironmentVariableA(c.settingsVariable, path.c_str());
 }
 
-// Picks a variant dir for the loader and (optionally) loads its tavk.dll first, so that the
-// driver's state can be prepared before TavkX binds it and survives TavkX's unload.
+// Picks a variant dir for the loader and loads its tavk.dll first (with the simulator under it),
+// so that the driver's state can be prepared before TavkX binds it and survives TavkX's unload.
+// "default" is the test configuration's folder, a configuration's folder ("ni4882") that
+// configuration, any other a variant of the simulated driver.
 struct DriverVariant {
     HMODULE tavk = nullptr;
     HMODULE tavkx = nullptr;
-    HMODULE nilib = nullptr;
-    HMODULE adapterlib = nullptr;
+    HMODULE simulator = nullptr;
     SimControl sim;
     AdapterControl adapter;
+    const driverconfig::Configuration* config = nullptr;
 
+    static const driverconfig::Configuration* ConfigurationOf(const char* variant)
+    {
+        if (strcmp(variant, "default") == 0) return &driverconfig::FromEnvironment();
+        for (const driverconfig::Configuration& c : driverconfig::CONFIGURATIONS)
+            if (strcmp(c.testDir, variant) == 0) return &c;
+        return nullptr;
+    }
     bool SelectAndLoadDriver(const char* variant)
     {
+        const driverconfig::Configuration* c = ConfigurationOf(variant);
+        return LoadConfiguration(c ? *c : driverconfig::Default(), c ? c->testDir : variant);
+    }
+    // One configuration, from its own test folder or (dir) a variant of its driver.
+    bool LoadConfiguration(const driverconfig::Configuration& c, const char* dirName = nullptr)
+    {
         modulefiles::UnloadPluginLibraries();
-        bool byDefault = strcmp(variant, "default") == 0;
-        bool ni = (NiConfiguration() && byDefault) || strcmp(variant, "ni4882") == 0, viaAdapter = AdapterConfiguration() && byDefault;
-        std::string dir = VariantDir(ni ? "ni4882" : viaAdapter ? "adapter" : variant);
+        config = &c;
+        std::string dir = VariantDir(dirName ? dirName : c.testDir);
         SetDllDirectoryA(dir.c_str());
-        if (viaAdapter) {
-            adapterlib = StartAdapterSimulator(dir, adapter);
-            UseQuickAdapterReads();
-        }
-        tavk = LoadLibraryA("tavk.dll");
-        if (ni) nilib = LoadLibraryA("ni4882.dll");
-        return sim.Bind(ni ? nilib : viaAdapter ? adapterlib : tavk);
+        UseTestSettings(*config);
+        driverconfig::Loaded libs;
+        std::string problem;
+        bool loaded = driverconfig::LoadFromDir(*config, dir, libs, problem);
+        if (!loaded) fprintf(stderr, "%s\n", problem.c_str());
+        tavk = libs.driver;
+        simulator = libs.simulator;
+        if (simulator) adapter.Bind(simulator);
+        return loaded && sim.Bind(libs.Control());
     }
     HMODULE LoadTavkX()
     {
@@ -154,37 +106,14 @@ struct DriverVariant {
     void Release()
     {
         if (tavkx) FreeLibrary(tavkx);
-        if (tavk) FreeLibrary(tavk);
-        if (nilib) FreeLibrary(nilib);
-        if (adapterlib) {
-            if (adapter.AdapterSimStop) adapter.AdapterSimStop();
-            FreeLibrary(adapterlib);
-        }
-        tavkx = tavk = nilib = adapterlib = nullptr;
+        driverconfig::Loaded libs;
+        libs.config = config;
+        libs.driver = tavk;
+        libs.simulator = simulator;
+        driverconfig::Unload(libs);
+        tavkx = tavk = simulator = nullptr;
         modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(nullptr);
-        SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", nullptr);
-    }
-};
-
-// The Gpib* exports of a loaded TavkX, by name.
-#define GPIB_EXPORT_LIST(X) \
-    X(GetQuvRes) X(GpibInit) X(GpibSetTime) X(GpibIfc) X(GpibRen) X(GpibSendCmd) X(GpibSend) \
-    X(GpibSendN) X(GpibSend2) X(GpibSend2N) X(GpibRecv) X(GpibChkSrq) X(GpibSPoll) X(GpibSPollN) \
-    X(GpibPPoll) X(GpibPPollConfig) X(GpibPPollUConfig) X(GpibPPollUConfigAll) X(GpibStatus) \
-    X(GpibSendS) X(GpibRecvS) X(GpibSetStatusByte) X(GpibSetSrq) X(GpibSetPPR) X(TQ02GetCounter) \
-    X(GpibSetBuffSize)
-
-struct GpibExports {
-#define GPIB_EXPORT_SLOT(name) decltype(&::name) name = nullptr;
-    GPIB_EXPORT_LIST(GPIB_EXPORT_SLOT)
-#undef GPIB_EXPORT_SLOT
-    bool Bind(HMODULE tavkx)
-    {
-        bool all = tavkx != nullptr;
-#define GPIB_EXPORT_BIND(n) all = modulefiles::Resolve(tavkx, #n, n) && all;
-        GPIB_EXPORT_LIST(GPIB_EXPORT_BIND)
-#undef GPIB_EXPORT_BIND
-        return all;
+        if (config && config->settingsVariable) SetEnvironmentVariableA(config->settingsVariable, nullptr);
     }
 };

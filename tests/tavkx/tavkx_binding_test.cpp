@@ -153,3 +153,26 @@ TEST_F(Binding, DetachClosesTheBoardThenReleasesTheDriver)
     variant.tavk = nullptr;
     EXPECT_EQ(GetModuleHandleA("tavk.dll"), nullptr);
 }
+
+// Each driver configuration a run can choose (host/driverconfig.h) finds its files in its test
+// folder, starts its simulator, and carries a query to the bench and its answer back through TavkX.
+TEST_F(Binding, EveryDriverConfigurationReachesTheBench)
+{
+    for (const driverconfig::Configuration& c : driverconfig::CONFIGURATIONS) {
+        if (c.testsOnly && &c != &driverconfig::FromEnvironment()) continue;   // needs what its own test run sets up
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(variant.LoadConfiguration(c));
+        ASSERT_EQ(variant.sim.SimReset(), 1) << variant.sim.SimLastMessage();
+        ASSERT_NE(variant.LoadTavkX(), nullptr) << GetLastError();
+        GpibExports gpib;
+        ASSERT_TRUE(gpib.Bind(variant.tavkx));
+        ASSERT_EQ(gpib.GpibInit(30, 1), 0);
+        short status = 99;
+        EXPECT_EQ(gpib.GpibSend(22, 5, "*IDN?", GPIB_DELIM_LF, &status), 5);
+        char answer[64] = {};
+        int32_t n = gpib.GpibRecv(22, sizeof answer, answer, GPIB_DELIM_LF, &status);
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(std::string(answer, n > 0 ? n : 0).substr(0, 10), "TAVIK-SIM,");
+        variant.Release();
+    }
+}

@@ -1,7 +1,8 @@
-// A representative lab set-up on one bus, shared by the fault-injection and hostile-settings
-// tests: a GPIB-IN module reading every data type (a ramp multimeter in ASCII, binary sources of
-// each width and format, a serial-polled multimeter), an always-mode GPIB-OUT module sending the
-// queries, and at-start and at-end GPIB-OUT modules. Every instrument's n-th reading is n.
+// A representative lab set-up on one bus, shared by the soak and the fault-injection and
+// hostile-settings tests: a GPIB-IN module reading every data type (a ramp multimeter in ASCII,
+// binary sources of each width and format, a serial-polled multimeter), an always-mode GPIB-OUT
+// module sending the queries, and at-start and at-end GPIB-OUT modules. Every instrument's n-th
+// reading is n.
 #pragma once
 #include <stdio.h>
 #include <string>
@@ -9,7 +10,7 @@
 #include "extavik/data/gpibtypes.h"
 #include <string.h>
 #include "host/standin_host.h"
-#include "tests/tavkx/drvload.h"
+#include "host/bindings.h"
 
 namespace labbench {
 
