@@ -109,7 +109,7 @@ struct GpibChannelRuntime {
     uint32_t ringRead;                                         // 20
     uint32_t ringWrite;                                        // 24
     uint32_t ringCapacity;                                     // 28
-    int32_t reserved32;                                        // 32
+    int32_t busDevice;                                         // 32 the device as resolved at start (gpibbus)
     ScriptCommand commands[GPIB_SCRIPT_LINES];                 // 36
     uint32_t waitStart;                                        // 636
     uint32_t lastRequestTick;                                  // 640

@@ -141,7 +141,7 @@ const GpibModuleType GPIB_OUT_TYPE = {
     CLASS_GPIB_OUT, IDM_GPIB_OUT, IDS_GPIB_OUT, IDS_LONG_OUT, BITMAP_OUT_ICON, BITMAP_OUT_SYMBOL,
     TypeModuleProc<GPIB_OUT_TYPE>, TypeProcess<GPIB_OUT_TYPE>,
     CreateOutput, PrestartOutput, StartOutput, StopOutput,
-    OutputChannelCount, RunOutputChannel, OutputActionFlags, MayArmOutput,
+    OutputChannelCount, RunOutputChannel, nullptr, OutputActionFlags, MayArmOutput,
     ACTION_KIND_REQUEST_COMMAND, ACTION_NAME_OUT, IDS_ACTION_OUT, true,
     &GPIB_OUT_SETTINGS,
 };
