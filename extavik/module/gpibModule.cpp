@@ -237,4 +237,5 @@ void ResetChannelRun(GpibChannelRuntime* rt)
     rt->lastRequestTick = 0;
     rt->tickWraps = 0;
     memset(rt->commands, 0, sizeof rt->commands);
+    rt->commandsEnd = 0;
 }

@@ -61,6 +61,7 @@ static int32_t StartInput(ModuleRecord* module)
         snprintf(caption, sizeof caption, CAPTION_IN_SCRIPT, ch);
         if (ParseCommandScript(p->commandText[ch], rt->commands, caption) != 0)
             return 0;
+        rt->commandsEnd = CommandsEnd(rt->commands);
     }
     return AllocChannelBuffers(module);
 }

@@ -97,6 +97,7 @@ static int32_t StartOutput(ModuleRecord* module)
         snprintf(caption, sizeof caption, CAPTION_OUT_SCRIPT, ch);
         if (ParseCommandScript(p->commandText[ch], rt->commands, caption) != 0)
             return 0;
+        rt->commandsEnd = CommandsEnd(rt->commands);
         if (const int line = ScriptHasRead(rt->commands)) {
             RefuseReadInOutput(caption, line);
             return 0;

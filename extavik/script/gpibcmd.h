@@ -31,6 +31,8 @@ enum { SPOLL_MAX_POLLS = 16 };
 // error shows "エラー  LINE: %d" under caption and gives -1.
 int ParseCommandScript(const char* text, ScriptCommand* commands, const char* caption);
 
+// One past the channel's last command (0 for none): where its runs stop looking.
+uint8_t CommandsEnd(const ScriptCommand* commands);
 // Runs the channel's commands from scriptPos. The pass ends with the result of its last command;
 // a raw bus status of the last command is reported under that command's caption.
 RunResult RunChannelScript(ModuleRecord* module, int channel);
