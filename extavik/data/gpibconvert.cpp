@@ -7,11 +7,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-// Decimal conversion must round once, in double precision: the x87 unit would round twice.
-#if defined(__i386__)
-#pragma GCC target("sse2", "fpmath=sse")
-#endif
-
 // ---- mask ----
 
 static uint32_t ReadHex(const char* text, size_t count)
