@@ -7,11 +7,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-// Decimal conversion must round once, in double precision: the x87 unit would round twice.
-#if defined(__i386__)
-#pragma GCC target("sse2", "fpmath=sse")
-#endif
-
 // ---- mask ----
 
 static uint32_t ReadHex(const char* text, size_t count)
@@ -82,12 +77,22 @@ static uint16_t Load16(const uint8_t* p)
 struct Int16Value { static float Decode(const uint8_t* p, GpibMask m) { return float(int16_t(uint16_t(Load16(p) & m.low))); } };
 struct UInt16Value { static float Decode(const uint8_t* p, GpibMask m) { return float(uint16_t(Load16(p) & m.low)); } };
 struct Int32Value { static float Decode(const uint8_t* p, GpibMask m) { return float(int32_t(Load32(p) & m.low)); } };
-// Both 16-bit halves convert exactly; their sum is rounded once.
+// Both 16-bit halves become floats exactly by putting their bits into the mantissas of 2^39
+// (high half, in units of 2^16) and 2^23 (low half); taking 2^39 + 2^23 off the first is exact,
+// so the sum of the two is rounded once. Integer and add steps only: they vectorise.
+static float BitsToFloat(uint32_t bits)
+{
+    float f;
+    memcpy(&f, &bits, 4);
+    return f;
+}
 struct UInt32Value {
     static float Decode(const uint8_t* p, GpibMask m)
     {
         uint32_t v = Load32(p) & m.low;
-        return float(int32_t(v >> 16)) * 65536.0f + float(int32_t(v & 0xFFFF));
+        const float high = BitsToFloat((v >> 16) | 0x53000000u) - (549755813888.0f + 8388608.0f);
+        const float low = BitsToFloat((v & 0xFFFF) | 0x4B000000u);
+        return high + low;
     }
 };
 struct Float32Value {
@@ -111,6 +116,24 @@ struct Float64Value {
     }
 };
 
+// n values at p, one every stride bytes, into out.
+template <class Value>
+static inline void DecodeRun(const uint8_t* p, uint32_t size, uint64_t stride, uint32_t n, GpibMask mask, float* out)
+{
+    if (stride == size) {
+        for (uint32_t i = 0; i < n; ++i)
+            out[i] = Value::Decode(p + size_t(i) * size, mask);
+    } else {
+        // Step on only between values: a pointer formed past the answer, which a large
+        // skipped-byte count would give, is undefined even when nothing reads through it.
+        for (uint32_t i = 0; i < n; ++i) {
+            out[i] = Value::Decode(p, mask);
+            if (i + 1 < n)
+                p += stride;
+        }
+    }
+}
+
 // Values of fixed length stand at fixed places: header, then head + value + tail per value.
 template <class Value>
 static uint32_t DecodeFixed(const uint8_t* data, uint64_t length, const DecodeSettings* s, uint32_t size,
@@ -127,18 +150,12 @@ static uint32_t DecodeFixed(const uint8_t* data, uint64_t length, const DecodeSe
     const uint8_t* p = data + first + k * stride;
     const GpibMask mask = s->mask;
     uint32_t n = uint32_t(todo);
-    if (stride == size) {
-        for (uint32_t i = 0; i < n; ++i)
-            out[i] = Value::Decode(p + size_t(i) * size, mask);
-    } else {
-        // Step on only between values: a pointer formed past the answer, which a large
-        // skipped-byte count would give, is undefined even when nothing reads through it.
-        for (uint32_t i = 0; i < n; ++i) {
-            out[i] = Value::Decode(p, mask);
-            if (i + 1 < n)
-                p += stride;
-        }
-    }
+    // Without a mask (the usual case) the loop has no AND to do: the all-ones mask is a constant.
+    const GpibMask none = { 0xFFFFFFFFu, 0xFFFFFFFFu };
+    if (mask.low == none.low && (size < 8 || mask.high == none.high))
+        DecodeRun<Value>(p, size, stride, n, none, out);
+    else
+        DecodeRun<Value>(p, size, stride, n, mask, out);
     cursor->decoded += n;
     return n;
 }

@@ -109,12 +109,13 @@ struct GpibChannelRuntime {
     uint32_t ringRead;                                         // 20
     uint32_t ringWrite;                                        // 24
     uint32_t ringCapacity;                                     // 28
-    int32_t reserved32;                                        // 32
+    int32_t busDevice;                                         // 32 the device as resolved at start (gpibbus)
     ScriptCommand commands[GPIB_SCRIPT_LINES];                 // 36
     uint32_t waitStart;                                        // 636
     uint32_t lastRequestTick;                                  // 640
     int32_t tickWraps;                                         // 644
-    uint8_t reserved648[2];                                    // 648
+    uint8_t commandsEnd;                                       // 648 one past the last command, set at start (0: all 50 looked at)
+    uint8_t reserved649;                                       // 649
 };
 
 #pragma pack(pop)

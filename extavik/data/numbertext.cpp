@@ -6,15 +6,23 @@
 #include <stdlib.h>
 #include <string.h>
 
-// Decimal conversion must round once, in double precision: the x87 unit would round twice.
-#if defined(__i386__)
-#pragma GCC target("sse2", "fpmath=sse")
-#endif
+// The characters a number text may hold, one flag per byte value.
+struct NumberTextChars {
+    bool is[256];
+    constexpr NumberTextChars() : is()
+    {
+        for (int c = '0'; c <= '9'; ++c)
+            is[c] = true;
+        const char others[] = " +-.dDeE";
+        for (int i = 0; others[i]; ++i)
+            is[uint8_t(others[i])] = true;
+    }
+};
+static constexpr NumberTextChars kNumberTextChars;
 
 bool IsNumberTextChar(char c)
 {
-    return (c >= '0' && c <= '9') || c == ' ' || c == '+' || c == '-' || c == '.' ||
-           c == 'd' || c == 'D' || c == 'e' || c == 'E';
+    return kNumberTextChars.is[uint8_t(c)];
 }
 
 static bool IsDigit(char c)
@@ -27,12 +35,31 @@ static const double kPow10[23] = {
     1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
 };
 
+static constexpr uint64_t kPow10Int[20] = {
+    1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull, 100000000ull,
+    1000000000ull, 10000000000ull, 100000000000ull, 1000000000000ull, 10000000000000ull,
+    100000000000000ull, 1000000000000000ull, 10000000000000000ull, 100000000000000000ull,
+    1000000000000000000ull, 10000000000000000000ull,
+};
+
+// 10^n for n in 0..19.
 static uint64_t Pow10Int(int n)
 {
-    uint64_t v = 1;
-    while (n-- > 0)
-        v *= 10;
-    return v;
+    return kPow10Int[n];
+}
+
+// w x scale + digit; while both factors fit 32 bits, one 32-bit multiply.
+static uint64_t Scale(uint64_t w, uint64_t scale, int digit)
+{
+    if ((w | scale) >> 32 == 0)
+        return uint64_t(uint32_t(w)) * uint32_t(scale) + uint32_t(digit);
+    return w * scale + uint64_t(digit);
+}
+
+// Exact for every w up to 2^53; the 32-bit conversion is a single instruction.
+static double ToDouble(uint64_t w)
+{
+    return w >> 31 == 0 ? double(int32_t(w)) : double(w);
 }
 
 static uint64_t Pow5Int(int n)
@@ -120,7 +147,7 @@ static bool ComposeDecimal(uint64_t w, int q, double* value)
         return true;
     }
     if (w <= exact && q >= -22 && q <= 22) {
-        *value = q >= 0 ? double(w) * kPow10[q] : double(w) / kPow10[-q];
+        *value = q >= 0 ? ToDouble(w) * kPow10[q] : ToDouble(w) / kPow10[-q];
         return true;
     }
     if (w <= exact && q > 22 && q <= 22 + 15) {
@@ -167,7 +194,7 @@ static void AddDigit(NumberScan* s, int digit, int* significant, int* pendingZer
         s->exactFits = false;
         return;
     }
-    s->w = s->w * Pow10Int(grow) + uint64_t(digit);
+    s->w = Scale(s->w, Pow10Int(grow), digit);
     *significant += grow;
     *pendingZeros = 0;
 }

@@ -162,23 +162,6 @@ int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t me
     return HOST_CALL(PerformDefaultAction)(module, message, wParam, lParam);
 }
 
-int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module)
-{
-    if (!type.cyclesWhenInactive && !module->isActive)
-        return 1;
-    if (bExperimentIsPaused == 1)
-        return 1;
-    for (int ch = 0; ch < ClampChannelCount(type.channelCount(module)); ch++) {
-        if (type.actionFlags(module)[ch])
-            continue;
-        if (RunFailed(type.runChannel(module, ch, TRIGGER_CYCLE))) {
-            HOST_CALL(StopExperiment)();
-            return 0;
-        }
-    }
-    return 1;
-}
-
 // ---- creation and start ----
 
 void WriteChannelDefaults(GpibModuleParams* p, unsigned displayNameId, const char* script)
@@ -249,9 +232,10 @@ void ResetChannelRun(GpibChannelRuntime* rt)
     rt->scriptPos = 0;
     rt->requestTickValid = 0;
     rt->dataReady = 0;
-    rt->reserved32 = 0;
+    rt->busDevice = 0;
     rt->waitStart = 0;
     rt->lastRequestTick = 0;
     rt->tickWraps = 0;
     memset(rt->commands, 0, sizeof rt->commands);
+    rt->commandsEnd = 0;
 }

@@ -26,6 +26,9 @@ struct GpibModuleType {
     void (*stop)(ModuleRecord* module);            // MM_STOP
     int32_t (*channelCount)(const ModuleRecord* module);   // as stored, not clamped
     RunResult (*runChannel)(ModuleRecord* module, int channel, int trigger);
+    // The cycle's look before a channel's run: true when the run would have nothing to do (and
+    // what it would do anyway is done). Null: every channel runs.
+    bool (*skipsIdleChannel)(ModuleRecord* module, int channel);
     int32_t* (*actionFlags)(ModuleRecord* module); // channels only host actions run
     bool (*mayArm)(const ModuleRecord* module);    // null: MM_ACTION_ARM always may mark
     int32_t actionKind;                            // the host action the type serves
@@ -41,8 +44,26 @@ struct GpibModuleType {
 int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t message, int32_t wParam,
                    intptr_t lParam);
 // One processing cycle: runs, in order, the channels no host action controls (the count read
-// again before each); a failed run stops the experiment and gives 0.
-int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module);
+// again before each); a failed run stops the experiment and gives 0. Inline, so that each
+// type's processing entry calls its own pieces directly.
+inline int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module)
+{
+    if (!type.cyclesWhenInactive && !module->isActive)
+        return 1;
+    if (bExperimentIsPaused == 1)
+        return 1;
+    for (int ch = 0; ch < ClampChannelCount(type.channelCount(module)); ch++) {
+        if (type.actionFlags(module)[ch])
+            continue;
+        if (type.skipsIdleChannel && type.skipsIdleChannel(module, ch))
+            continue;
+        if (RunFailed(type.runChannel(module, ch, TRIGGER_CYCLE))) {
+            HOST_CALL(StopExperiment)();
+            return 0;
+        }
+    }
+    return 1;
+}
 
 // The module procedure and processing entry the host calls for a type.
 template <const GpibModuleType& type>

@@ -1,6 +1,5 @@
 // The bus: bus settings rows, request intervals, device turns and requested-read ticks.
 #include "extavik/module/gpibbus.h"
-#include <string.h>
 
 namespace {
 
@@ -11,8 +10,6 @@ struct BusRow {
     int16_t ppollSense[GPIB_CHANNELS];
     int32_t timeout;
     double requestInterval[GPIB_CHANNELS];   // seconds, published at GPIB-IN start
-    uint8_t turn[GPIB_BUS_DEVICES];
-    uint32_t requestTick[GPIB_BUS_DEVICES];
 };
 
 BusRow s_rows[GPIB_BUS_ROWS];
@@ -40,12 +37,19 @@ const OutputModeTurn* FindOutputMode(int32_t outMode)
     return nullptr;
 }
 
+BusDevice& Cell(BusSlot slot)
+{
+    return busdevices::cells[slot.row * GPIB_BUS_DEVICES + slot.device];
+}
+
 void SetTurn(BusSlot slot, DeviceTurn turn)
 {
-    s_rows[slot.row].turn[slot.device] = turn;
+    Cell(slot).turn = turn;
 }
 
 } // namespace
+
+BusDevice busdevices::cells[GPIB_BUS_ROWS * GPIB_BUS_DEVICES];
 
 // ---- bus settings rows ----
 
@@ -123,7 +127,15 @@ bool FindChannelSlot(const GpibModuleParams* p, int ch, BusSlot* slot)
 
 DeviceTurn TurnOf(BusSlot slot)
 {
-    return DeviceTurn(s_rows[slot.row].turn[slot.device]);
+    return DeviceTurn(Cell(slot).turn);
+}
+
+int32_t ResolveChannelDevice(const GpibModuleParams* p, int ch)
+{
+    BusSlot slot;
+    if (!FindChannelSlot(p, ch, &slot))
+        return BUS_NO_DEVICE;
+    return 1 + slot.row * GPIB_BUS_DEVICES + slot.device;
 }
 
 bool TurnForOutputMode(int32_t outMode, DeviceTurn* turn)
@@ -166,15 +178,17 @@ void MarkRowIdle(ModuleRecord* module)
 {
     if (!module || !module->params || !IsBusIndex(module->params->myAddress))
         return;
-    memset(s_rows[module->params->myAddress].turn, DEVICE_IDLE, GPIB_BUS_DEVICES);
+    BusDevice* row = &busdevices::cells[module->params->myAddress * GPIB_BUS_DEVICES];
+    for (int device = 0; device < GPIB_BUS_DEVICES; device++)
+        row[device].turn = DEVICE_IDLE;
 }
 
 uint32_t RequestTickOf(BusSlot slot)
 {
-    return s_rows[slot.row].requestTick[slot.device];
+    return Cell(slot).requestTick;
 }
 
 void StampRequest(BusSlot slot, uint32_t tick)
 {
-    s_rows[slot.row].requestTick[slot.device] = tick;
+    Cell(slot).requestTick = tick;
 }

@@ -59,3 +59,32 @@ void MarkRowIdle(ModuleRecord* module);
 // The tick of the last read a host action asked for; 0 for none (cyclic reads).
 uint32_t RequestTickOf(BusSlot slot);
 void StampRequest(BusSlot slot, uint32_t tick);
+
+// ---- a run's devices, resolved once at its start ----
+
+// One device of one row: its turn and the tick of its last requested read. Read and written
+// only through the functions of this header.
+struct BusDevice {
+    uint8_t turn;
+    uint32_t requestTick;
+};
+namespace busdevices {
+extern BusDevice cells[GPIB_BUS_ROWS * GPIB_BUS_DEVICES];   // row by row
+}
+
+// A channel's device as a number the processing cycle looks up without the addresses: 1 + its
+// cell's index, BUS_NO_DEVICE when the own or the device address has no row.
+enum { BUS_NO_DEVICE = 0 };
+int32_t ResolveChannelDevice(const GpibModuleParams* params, int ch);
+inline BusDevice& ResolvedDevice(int32_t resolved)
+{
+    return busdevices::cells[resolved - 1];
+}
+inline DeviceTurn TurnOfResolved(int32_t resolved)
+{
+    return DeviceTurn(ResolvedDevice(resolved).turn);
+}
+inline void StampResolved(int32_t resolved, uint32_t tick)
+{
+    ResolvedDevice(resolved).requestTick = tick;
+}

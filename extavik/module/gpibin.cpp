@@ -56,10 +56,12 @@ static int32_t StartInput(ModuleRecord* module)
         module->runtime->srqWait[ch] = 0;
         PublishRequestInterval(p, ch);
         ResetChannelRun(rt);
+        rt->busDevice = ResolveChannelDevice(p, ch);
         char caption[64];
         snprintf(caption, sizeof caption, CAPTION_IN_SCRIPT, ch);
         if (ParseCommandScript(p->commandText[ch], rt->commands, caption) != 0)
             return 0;
+        rt->commandsEnd = CommandsEnd(rt->commands);
     }
     return AllocChannelBuffers(module);
 }
@@ -68,7 +70,7 @@ const GpibModuleType GPIB_IN_TYPE = {
     CLASS_GPIB_IN, IDM_GPIB_IN, IDS_GPIB_IN, IDS_LONG_IN, BITMAP_IN_ICON, BITMAP_IN_SYMBOL,
     TypeModuleProc<GPIB_IN_TYPE>, TypeProcess<GPIB_IN_TYPE>,
     CreateInput, PrestartInput, StartInput, FreeChannelBuffers,
-    InputChannelCount, RunInputChannel, InputActionFlags, nullptr,
+    InputChannelCount, RunInputChannel, SkipIdleInputChannel, InputActionFlags, nullptr,
     ACTION_KIND_RECV_COMMAND, ACTION_NAME_IN, IDS_ACTION_IN, false,
     &GPIB_IN_SETTINGS,
 };

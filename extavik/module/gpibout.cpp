@@ -97,6 +97,7 @@ static int32_t StartOutput(ModuleRecord* module)
         snprintf(caption, sizeof caption, CAPTION_OUT_SCRIPT, ch);
         if (ParseCommandScript(p->commandText[ch], rt->commands, caption) != 0)
             return 0;
+        rt->commandsEnd = CommandsEnd(rt->commands);
         if (const int line = ScriptHasRead(rt->commands)) {
             RefuseReadInOutput(caption, line);
             return 0;
@@ -141,7 +142,7 @@ const GpibModuleType GPIB_OUT_TYPE = {
     CLASS_GPIB_OUT, IDM_GPIB_OUT, IDS_GPIB_OUT, IDS_LONG_OUT, BITMAP_OUT_ICON, BITMAP_OUT_SYMBOL,
     TypeModuleProc<GPIB_OUT_TYPE>, TypeProcess<GPIB_OUT_TYPE>,
     CreateOutput, PrestartOutput, StartOutput, StopOutput,
-    OutputChannelCount, RunOutputChannel, OutputActionFlags, MayArmOutput,
+    OutputChannelCount, RunOutputChannel, nullptr, OutputActionFlags, MayArmOutput,
     ACTION_KIND_REQUEST_COMMAND, ACTION_NAME_OUT, IDS_ACTION_OUT, true,
     &GPIB_OUT_SETTINGS,
 };

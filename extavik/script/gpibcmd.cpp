@@ -113,6 +113,15 @@ static void CopyArgument(const ScriptCommand& command, char* buffer)
     buffer[length] = '\0';
 }
 
+uint8_t CommandsEnd(const ScriptCommand* commands)
+{
+    uint8_t end = 0;
+    for (int i = 0; i < GPIB_SCRIPT_LINES; ++i)
+        if (commands[i].keyword != CMD_NONE)
+            end = uint8_t(i + 1);
+    return end;
+}
+
 RunResult RunChannelScript(ModuleRecord* module, int channel)
 {
     GpibChannelRuntime* c = module->channel[channel];
@@ -121,7 +130,9 @@ RunResult RunChannelScript(ModuleRecord* module, int channel)
     const char* lastCaption = nullptr;
     if (c->scriptPos < 0 || c->scriptPos >= GPIB_SCRIPT_LINES)
         c->scriptPos = 0;
-    for (int i = c->scriptPos; i < GPIB_SCRIPT_LINES; ++i) {
+    // Past the last command the lines are empty: the pass ends there without looking at them.
+    const int end = c->commandsEnd > 0 && c->commandsEnd <= GPIB_SCRIPT_LINES ? int(c->commandsEnd) : int(GPIB_SCRIPT_LINES);
+    for (int i = c->scriptPos; i < end; ++i) {
         const ScriptCommand& command = c->commands[i];
         if (command.keyword != CMD_NONE) {
             if (command.keyword < 1 || command.keyword > COMMAND_COUNT) {
@@ -139,6 +150,7 @@ RunResult RunChannelScript(ModuleRecord* module, int channel)
         }
         c->scriptPos = i + 1;
     }
+    c->scriptPos = GPIB_SCRIPT_LINES;
     // A failing bus command that ends the pass would stop the experiment without a word: it is
     // reported like a failing SEND (an unreported time-out counts as done).
     if (last.rawStatus != 0)

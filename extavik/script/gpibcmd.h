@@ -3,6 +3,7 @@
 #pragma once
 #include "extavik/host/plugin.h"
 #include "extavik/script/gpibparse.h"   // ScriptHasRead for the GPIB-OUT start
+#include "extavik/module/gpibbus.h"
 
 // Result of a channel run, of the script runner and of every command. A bus function's raw
 // status is never one of these: commands carry it apart (CommandResult in cmdrun.h).
@@ -30,6 +31,8 @@ enum { SPOLL_MAX_POLLS = 16 };
 // error shows "エラー  LINE: %d" under caption and gives -1.
 int ParseCommandScript(const char* text, ScriptCommand* commands, const char* caption);
 
+// One past the channel's last command (0 for none): where its runs stop looking.
+uint8_t CommandsEnd(const ScriptCommand* commands);
 // Runs the channel's commands from scriptPos. The pass ends with the result of its last command;
 // a raw bus status of the last command is reported under that command's caption.
 RunResult RunChannelScript(ModuleRecord* module, int channel);
@@ -41,10 +44,26 @@ RunResult RunChannelScript(ModuleRecord* module, int channel);
 // the experiment goes on and the channel tries again. A channel whose address has no slot runs
 // nothing.
 RunResult RunInputChannel(ModuleRecord* module, int channel, int trigger = TRIGGER_CYCLE);
+// Frees the first host-action entry that names the channel.
+void ReleaseChannelAction(ModuleRecord* module, int channel);
+// The cycle's look before it: a channel whose device (as resolved at the start) has no input turn
+// and no pass under way is skipped, with what its run would do (the request stamp cleared, the
+// action entry released) done here. A channel resolved to no device goes through its run.
+inline bool SkipIdleInputChannel(ModuleRecord* module, int channel)
+{
+    const GpibChannelRuntime* c = module->channel[channel];
+    if (!c || uint32_t(c->busDevice - 1) >= uint32_t(GPIB_BUS_ROWS * GPIB_BUS_DEVICES))
+        return false;
+    if (TurnOfResolved(c->busDevice) == DEVICE_INPUT_TURN || c->scriptPos != 0 || c->waitStart != 0)
+        return false;
+    StampResolved(c->busDevice, 0);
+    if (module->runtime->actionCount > 0)
+        ReleaseChannelAction(module, channel);
+    return true;
+}
 // An output run takes its pass on the turn its mode needs; a host action forces the output turn
 // for one run, the stop (TRIGGER_END) gives the final turn first.
 RunResult RunOutputChannel(ModuleRecord* module, int channel, int trigger);
 // RUN_FAILED after showing the status's message, RUN_DONE for a time-out the channel ignores.
 RunResult ReportBusError(GpibModuleParams* params, const char* caption, int status, int channel);
-void ReleaseChannelAction(ModuleRecord* module, int channel);
 
