@@ -8,20 +8,20 @@
 
 enum {
     XDR_OPAQUE_MAX = 1 << 24,     // no message here carries more: a larger length is garbage
-    RPC_VERSION = 2,
-    RPC_CALL = 0,
-    RPC_REPLY = 1,
-    RPC_MSG_ACCEPTED = 0,
-    RPC_MSG_DENIED = 1,
-    RPC_SUCCESS = 0,
-    RPC_PROG_UNAVAIL = 1,
-    RPC_PROG_MISMATCH = 2,
-    RPC_PROC_UNAVAIL = 3,
-    RPC_GARBAGE_ARGS = 4,
-    RPC_SYSTEM_ERR = 5,
-    RPC_AUTH_NONE = 0,
-    RPC_RECORD_LAST = 0x80000000u,
-    RPC_RECORD_MAX = 1 << 24,     // a record longer than this is refused, not allocated
+    ONCRPC_VERSION = 2,
+    ONCRPC_CALL = 0,
+    ONCRPC_REPLY = 1,
+    ONCRPC_MSG_ACCEPTED = 0,
+    ONCRPC_MSG_DENIED = 1,
+    ONCRPC_SUCCESS = 0,
+    ONCRPC_PROG_UNAVAIL = 1,
+    ONCRPC_PROG_MISMATCH = 2,
+    ONCRPC_PROC_UNAVAIL = 3,
+    ONCRPC_GARBAGE_ARGS = 4,
+    ONCRPC_SYSTEM_ERR = 5,
+    ONCRPC_AUTH_NONE = 0,
+    ONCRPC_RECORD_LAST = 0x80000000u,
+    ONCRPC_RECORD_MAX = 1 << 24,     // a record longer than this is refused, not allocated
 };
 
 struct XdrWriter {
@@ -75,8 +75,8 @@ struct XdrReader {
 inline std::string RpcCall(uint32_t xid, uint32_t program, uint32_t version, uint32_t procedure, const std::string& args)
 {
     XdrWriter w;
-    w.U32(xid).U32(RPC_CALL).U32(RPC_VERSION).U32(program).U32(version).U32(procedure);
-    w.U32(RPC_AUTH_NONE).U32(0).U32(RPC_AUTH_NONE).U32(0);
+    w.U32(xid).U32(ONCRPC_CALL).U32(ONCRPC_VERSION).U32(program).U32(version).U32(procedure);
+    w.U32(ONCRPC_AUTH_NONE).U32(0).U32(ONCRPC_AUTH_NONE).U32(0);
     w.bytes += args;
     return w.bytes;
 }
@@ -88,7 +88,7 @@ struct RpcCallHeader {
 inline bool RpcParseCall(XdrReader& r, RpcCallHeader& h)
 {
     h.xid = r.U32();
-    bool call = r.U32() == RPC_CALL && r.U32() == RPC_VERSION;
+    bool call = r.U32() == ONCRPC_CALL && r.U32() == ONCRPC_VERSION;
     h.program = r.U32();
     h.version = r.U32();
     h.procedure = r.U32();
@@ -97,37 +97,37 @@ inline bool RpcParseCall(XdrReader& r, RpcCallHeader& h)
     return r.ok && call;
 }
 
-// An accepted reply with its status (RPC_SUCCESS followed by the results).
+// An accepted reply with its status (ONCRPC_SUCCESS followed by the results).
 inline std::string RpcReply(uint32_t xid, uint32_t acceptStatus, const std::string& results)
 {
     XdrWriter w;
-    w.U32(xid).U32(RPC_REPLY).U32(RPC_MSG_ACCEPTED).U32(RPC_AUTH_NONE).U32(0).U32(acceptStatus);
-    if (acceptStatus == RPC_PROG_MISMATCH) w.U32(1).U32(1);   // the versions served: 1 only
+    w.U32(xid).U32(ONCRPC_REPLY).U32(ONCRPC_MSG_ACCEPTED).U32(ONCRPC_AUTH_NONE).U32(0).U32(acceptStatus);
+    if (acceptStatus == ONCRPC_PROG_MISMATCH) w.U32(1).U32(1);   // the versions served: 1 only
     w.bytes += results;
     return w.bytes;
 }
 
-enum RpcReplyOutcome { RPC_REPLY_OK, RPC_REPLY_GARBLED, RPC_REPLY_OTHER_XID, RPC_REPLY_DENIED, RPC_REPLY_NOT_ACCEPTED };
-// A reply's header: RPC_REPLY_OK leaves the reader on the results; acceptStatus tells a refusal.
+enum RpcReplyOutcome { ONCRPC_REPLY_OK, ONCRPC_REPLY_GARBLED, ONCRPC_REPLY_OTHER_XID, ONCRPC_REPLY_DENIED, ONCRPC_REPLY_NOT_ACCEPTED };
+// A reply's header: ONCRPC_REPLY_OK leaves the reader on the results; acceptStatus tells a refusal.
 inline RpcReplyOutcome RpcParseReply(XdrReader& r, uint32_t xid, uint32_t& acceptStatus)
 {
     uint32_t got = r.U32();
     uint32_t type = r.U32();
-    if (!r.ok || type != RPC_REPLY) return RPC_REPLY_GARBLED;
-    if (got != xid) return RPC_REPLY_OTHER_XID;
+    if (!r.ok || type != ONCRPC_REPLY) return ONCRPC_REPLY_GARBLED;
+    if (got != xid) return ONCRPC_REPLY_OTHER_XID;
     uint32_t stat = r.U32();
-    if (stat == RPC_MSG_DENIED) return r.ok ? RPC_REPLY_DENIED : RPC_REPLY_GARBLED;
+    if (stat == ONCRPC_MSG_DENIED) return r.ok ? ONCRPC_REPLY_DENIED : ONCRPC_REPLY_GARBLED;
     r.U32(); r.Opaque(400);   // verifier
     acceptStatus = r.U32();
-    if (!r.ok || stat != RPC_MSG_ACCEPTED) return RPC_REPLY_GARBLED;
-    return acceptStatus == RPC_SUCCESS ? RPC_REPLY_OK : RPC_REPLY_NOT_ACCEPTED;
+    if (!r.ok || stat != ONCRPC_MSG_ACCEPTED) return ONCRPC_REPLY_GARBLED;
+    return acceptStatus == ONCRPC_SUCCESS ? ONCRPC_REPLY_OK : ONCRPC_REPLY_NOT_ACCEPTED;
 }
 
 // Record marking: one message as a single last fragment.
 inline std::string RpcRecord(const std::string& message)
 {
     XdrWriter w;
-    w.U32(RPC_RECORD_LAST | static_cast<uint32_t>(message.size()));
+    w.U32(ONCRPC_RECORD_LAST | static_cast<uint32_t>(message.size()));
     return w.bytes + message;
 }
 
@@ -141,12 +141,12 @@ inline RecordState RpcTakeRecord(std::string& stream, std::string& message)
         if (stream.size() - at < 4) return RECORD_INCOMPLETE;
         XdrReader r(stream, at);
         uint32_t header = r.U32();
-        uint32_t length = header & ~RPC_RECORD_LAST;
-        if (length > RPC_RECORD_MAX || out.size() + length > RPC_RECORD_MAX) return RECORD_TOO_LONG;
+        uint32_t length = header & ~ONCRPC_RECORD_LAST;
+        if (length > ONCRPC_RECORD_MAX || out.size() + length > ONCRPC_RECORD_MAX) return RECORD_TOO_LONG;
         if (stream.size() - at - 4 < length) return RECORD_INCOMPLETE;
         out.append(stream, at + 4, length);
         at += 4 + length;
-        if (header & RPC_RECORD_LAST) break;
+        if (header & ONCRPC_RECORD_LAST) break;
     }
     stream.erase(0, at);
     message.swap(out);

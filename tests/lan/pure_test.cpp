@@ -137,20 +137,20 @@ TEST(LanRpc, CallReplyAndRecordMarking)
     EXPECT_EQ(h.procedure, uint32_t(VXI11_DEVICE_READSTB));
     EXPECT_EQ(call.substr(r.at), "ARGS");
 
-    std::string reply = RpcReply(7, RPC_SUCCESS, "RES!");
+    std::string reply = RpcReply(7, ONCRPC_SUCCESS, "RES!");
     uint32_t status = 99;
     XdrReader rr(reply);
-    EXPECT_EQ(RpcParseReply(rr, 7, status), RPC_REPLY_OK);
+    EXPECT_EQ(RpcParseReply(rr, 7, status), ONCRPC_REPLY_OK);
     EXPECT_EQ(reply.substr(rr.at), "RES!");
     XdrReader other(reply);
-    EXPECT_EQ(RpcParseReply(other, 8, status), RPC_REPLY_OTHER_XID);
-    std::string refusedText = RpcReply(7, RPC_PROC_UNAVAIL, "");
+    EXPECT_EQ(RpcParseReply(other, 8, status), ONCRPC_REPLY_OTHER_XID);
+    std::string refusedText = RpcReply(7, ONCRPC_PROC_UNAVAIL, "");
     XdrReader refusedReader(refusedText);
-    EXPECT_EQ(RpcParseReply(refusedReader, 7, status), RPC_REPLY_NOT_ACCEPTED);
-    EXPECT_EQ(status, uint32_t(RPC_PROC_UNAVAIL));
+    EXPECT_EQ(RpcParseReply(refusedReader, 7, status), ONCRPC_REPLY_NOT_ACCEPTED);
+    EXPECT_EQ(status, uint32_t(ONCRPC_PROC_UNAVAIL));
     std::string garbage("\0\0\0\7", 4);
     XdrReader g(garbage);
-    EXPECT_EQ(RpcParseReply(g, 7, status), RPC_REPLY_GARBLED);
+    EXPECT_EQ(RpcParseReply(g, 7, status), ONCRPC_REPLY_GARBLED);
 
     // Two fragments make one record; a partial one waits; a huge one is refused.
     std::string stream = std::string("\x00\x00\x00\x02", 4) + "ab" + std::string("\x80\x00\x00\x01", 4) + "c" + RpcRecord("next");
