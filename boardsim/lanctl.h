@@ -34,6 +34,9 @@ void GPIB_CALL LanSimDropAt(uint32_t nth);
 void GPIB_CALL LanSimCloseConnections(void);
 // The maxRecvSize the next links get (a piece written beyond it is a parameter error).
 void GPIB_CALL LanSimSetMaxRecvSize(uint32_t bytes);
+// A device_read gives at most this many bytes (0: what was asked), "request count" when it
+// stops there: an instrument whose output buffer is smaller than the request.
+void GPIB_CALL LanSimSetReadPiece(uint32_t bytes);
 // Connections accepted since start, and links open now.
 uint32_t GPIB_CALL LanSimConnections(void);
 uint32_t GPIB_CALL LanSimLinks(void);
@@ -45,4 +48,4 @@ uint32_t GPIB_CALL LanSimSrqSent(void);
 
 #define LAN_SIM_CONTROL_LIST(X) \
     X(LanSimStart) X(LanSimSocketPort) X(LanSimRegister) X(LanSimStop) X(LanSimSetDelay) X(LanSimDropAt) \
-    X(LanSimCloseConnections) X(LanSimSetMaxRecvSize) X(LanSimConnections) X(LanSimLinks) X(LanSimSrqSent)
+    X(LanSimCloseConnections) X(LanSimSetMaxRecvSize) X(LanSimSetReadPiece) X(LanSimConnections) X(LanSimLinks) X(LanSimSrqSent)

@@ -63,7 +63,7 @@ struct LanSimState {
     int32_t nextLink = 1;
     HANDLE thread = nullptr;
     volatile LONG stop = 0;
-    uint32_t delayMs = 0, dropIn = 0, maxRecvSize = LAN_SIM_MAX_RECV_SIZE;
+    uint32_t delayMs = 0, dropIn = 0, maxRecvSize = LAN_SIM_MAX_RECV_SIZE, readPiece = 0;
     uint32_t connections = 0, srqSent = 0, srqXid = 1;
     int corePort = 0, registeredWith = 0;
     SOCKET intr = INVALID_SOCKET;  // the client's interrupt channel
@@ -177,6 +177,7 @@ static void Read(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     if (!link) return;
     BusSetTime(a.ioTimeout);
     uint32_t max = a.requestSize < uint32_t(LAN_SIM_READ_MAX) ? a.requestSize : uint32_t(LAN_SIM_READ_MAX);
+    if (L().readPiece && max > L().readPiece) max = L().readPiece;   // the instrument's own buffer
     bool termChar = (a.flags & VXI11_FLAG_TERMCHRSET) != 0;
     bool complete = false;
     x.data = Talk(link->address, max, termChar ? a.termChar : -1, complete);
@@ -184,7 +185,7 @@ static void Read(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     if (eoi) x.reason |= VXI11_REASON_END;
     if (termChar && !x.data.empty() && static_cast<uint8_t>(x.data.back()) == a.termChar) x.reason |= VXI11_REASON_CHR;
     if (x.data.size() == max && !eoi) x.reason |= VXI11_REASON_REQCNT;
-    if (x.reason == 0) x.error = VXI11_ERR_IO_TIMEOUT;
+    if (x.data.empty() || (!complete && x.data.size() < max)) x.error = VXI11_ERR_IO_TIMEOUT;
 }
 
 static void ReadStb(const Vxi11Args& a, Vxi11Result& x, LanConn&)
@@ -506,9 +507,10 @@ static bool Listen(ConnKind kind, int address, int& port)
     at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     at.sin_port = 0;   // the system picks a free port, so parallel runs never collide
     int size = sizeof at;
-    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(s, 8) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) != 0) {
-        SimReportProblem("the LAN simulator cannot listen on 127.0.0.1 (Winsock error " + std::to_string(WSAGetLastError()) + ")");
+    const char* step = s == INVALID_SOCKET ? "socket" : bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ? "bind"
+                       : listen(s, 8) != 0 ? "listen" : getsockname(s, reinterpret_cast<sockaddr*>(&at), &size) != 0 ? "getsockname" : nullptr;
+    if (step) {
+        SimReportProblem(std::string("the LAN simulator cannot listen on 127.0.0.1: ") + step + " failed (Winsock error " + std::to_string(WSAGetLastError()) + ")");
         if (s != INVALID_SOCKET) closesocket(s);
         return false;
     }
@@ -607,8 +609,10 @@ extern "C" void WINAPI LanSimStop(void)
     l.conns.clear();
     l.listeners.clear();
     l.links.clear();
+    l.nextLink = 1;
     l.delayMs = l.dropIn = 0;
     l.maxRecvSize = LAN_SIM_MAX_RECV_SIZE;
+    l.readPiece = 0;
     l.corePort = 0;
     l.srqWas = false;
 }
@@ -634,6 +638,12 @@ extern "C" void WINAPI LanSimSetMaxRecvSize(uint32_t bytes)
 {
     SimFaceGuard guard;
     L().maxRecvSize = bytes ? bytes : 1;
+}
+
+extern "C" void WINAPI LanSimSetReadPiece(uint32_t bytes)
+{
+    SimFaceGuard guard;
+    L().readPiece = bytes;
 }
 
 extern "C" uint32_t WINAPI LanSimConnections(void)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "boardsim/adapterctl.h"
+#include "boardsim/lanctl.h"
 #include "boardsim/simctl.h"
 #include "host/modulefiles.h"
 #include "interfaces/gpibapi.h"
@@ -121,6 +122,73 @@ inline void UseQuickAdapterReads()
     SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", path.c_str());
 }
 
+// The fourth runs with EXTAVIK_DRIVER=lan: the LAN tavk.dll over loopback VXI-11 to the LAN
+// instrument simulator in this process (lan_socket: the instruments that can, over raw sockets).
+inline bool LanSocketConfiguration() { return DriverConfiguration("lan_socket"); }
+inline bool LanConfiguration() { return DriverConfiguration("lan") || LanSocketConfiguration(); }
+
+struct LanControl {
+#define LAN_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
+    LAN_SIM_CONTROL_LIST(LAN_CONTROL_SLOT)
+#undef LAN_CONTROL_SLOT
+    int32_t portmapperPort = 0, corePort = 0;
+    bool Bind(HMODULE lib)
+    {
+        bool all = lib != nullptr;
+#define LAN_CONTROL_BIND(n) all = modulefiles::Resolve(lib, #n, n) && all;
+        LAN_SIM_CONTROL_LIST(LAN_CONTROL_BIND)
+#undef LAN_CONTROL_BIND
+        return all;
+    }
+};
+
+// Writes the LAN driver's settings and names them in TAVK_LAN_SETTINGS: each address of
+// instruments by VXI-11 (a device name of the simulator: instK is the bench's Kth instrument,
+// gpib0,N the instrument at N behind a gateway), those of sockets by raw socket.
+inline void WriteLanSettings(LanControl& lan, const std::vector<std::pair<int, std::string>>& instruments,
+                             const std::vector<int>& sockets, const std::string& extra = "")
+{
+    std::string text = "{\"instruments\": {";
+    for (size_t k = 0; k < instruments.size(); k++) {
+        int a = instruments[k].first;
+        bool socket = false;
+        for (int s : sockets) socket = socket || s == a;
+        text += (k ? ",\n  \"" : "\n  \"") + std::to_string(a) + "\": \"TCPIP::127.0.0.1::" +
+                (socket ? std::to_string(lan.LanSimSocketPort(a)) + "::SOCKET" : instruments[k].second + "::INSTR") + "\"";
+    }
+    text += "},\n \"portmapperPort\": " + std::to_string(lan.portmapperPort) + ", \"connectTimeoutMs\": 2000" + extra + "}";
+    std::string path = TestDir() + "tavk_lan_test.json";
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    fputs(text.c_str(), f);
+    fclose(f);
+    SetEnvironmentVariableA("TAVK_LAN_SETTINGS", path.c_str());
+}
+
+// The LAN simulator stays loaded for the whole test program: under Wine, a copy loaded again
+// after FreeLibrary fails its first bind (WSAENOTSOCK), so it is loaded once and only stopped.
+inline HMODULE LoadLanSimulator(const std::string& dir)
+{
+    static HMODULE lib = LoadLibraryA((dir + "\\lansim.dll").c_str());
+    return lib;
+}
+
+// Loads the LAN simulator from dir and starts it. Addresses 1..29 (the tests' own addresses are
+// 0 and 30) are devices behind the simulated gateway, whatever bench a test loads; in the socket
+// configuration the built-in bench's multimeter and binary source are raw sockets.
+inline HMODULE StartLanSimulator(const std::string& dir, LanControl& lan, SimControl& sim)
+{
+    HMODULE lib = LoadLanSimulator(dir);
+    if (!lan.Bind(lib) || !sim.Bind(lib)) return lib;
+    if (!lan.LanSimStart(&lan.portmapperPort, &lan.corePort)) return lib;
+    std::vector<std::pair<int, std::string>> all;
+    for (int a = 1; a <= 29; a++) all.emplace_back(a, "gpib0," + std::to_string(a));
+    std::vector<int> sockets;
+    if (LanSocketConfiguration()) sockets = {22, 5};
+    WriteLanSettings(lan, all, sockets);
+    return lib;
+}
+
 // Picks a variant dir for the loader and (optionally) loads its tavk.dll first, so that the
 // driver's state can be prepared before TavkX binds it and survives TavkX's unload.
 struct DriverVariant {
@@ -128,19 +196,27 @@ struct DriverVariant {
     HMODULE tavkx = nullptr;
     HMODULE nilib = nullptr;
     HMODULE adapterlib = nullptr;
+    HMODULE lanlib = nullptr;
     SimControl sim;
     AdapterControl adapter;
+    LanControl lan;
 
     bool SelectAndLoadDriver(const char* variant)
     {
         modulefiles::UnloadPluginLibraries();
         bool byDefault = strcmp(variant, "default") == 0;
         bool ni = (NiConfiguration() && byDefault) || strcmp(variant, "ni4882") == 0, viaAdapter = AdapterConfiguration() && byDefault;
-        std::string dir = VariantDir(ni ? "ni4882" : viaAdapter ? "adapter" : variant);
+        bool viaLan = LanConfiguration() && byDefault;
+        std::string dir = VariantDir(ni ? "ni4882" : viaAdapter ? "adapter" : viaLan ? "lan" : variant);
         SetDllDirectoryA(dir.c_str());
         if (viaAdapter) {
             adapterlib = StartAdapterSimulator(dir, adapter);
             UseQuickAdapterReads();
+        }
+        if (viaLan) {
+            lanlib = StartLanSimulator(dir, lan, sim);
+            tavk = LoadLibraryA("tavk.dll");
+            return lanlib && sim.SimReset;
         }
         tavk = LoadLibraryA("tavk.dll");
         if (ni) nilib = LoadLibraryA("ni4882.dll");
@@ -160,10 +236,14 @@ struct DriverVariant {
             if (adapter.AdapterSimStop) adapter.AdapterSimStop();
             FreeLibrary(adapterlib);
         }
-        tavkx = tavk = nilib = adapterlib = nullptr;
+        if (lanlib) {
+            if (lan.LanSimStop) lan.LanSimStop();
+        }
+        tavkx = tavk = nilib = adapterlib = lanlib = nullptr;
         modulefiles::UnloadPluginLibraries();
         SetDllDirectoryA(nullptr);
         SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", nullptr);
+        SetEnvironmentVariableA("TAVK_LAN_SETTINGS", nullptr);
     }
 };
 
