@@ -104,7 +104,7 @@ static void SaveToEprom()
 static bool ParseAddress(const std::string& text, int& address)
 {
     long v;
-    if (!AdapterReplyNumber(text, 0, ADAPTER_ADDRESS_MAX, v)) return false;
+    if (!AdapterReplyNumber(text, 0, TAVK_ADDRESS_MAX, v)) return false;
     address = static_cast<int>(v);
     return true;
 }

@@ -108,7 +108,7 @@ void CheckSplitCommand(const std::string& line)
 
 void CheckSettings(uint32_t mode, uint32_t flag, uint32_t ms)
 {
-    std::string eos = DriverEosBytes(mode, flag);
+    std::string eos = TavkEosBytes(mode, flag);
     int code = AdapterEosCode(mode, flag);
     static const char* const kCodeBytes[] = { "\r\n", "\r", "\n", "" };
     FUZZ_CHECK(code >= 0 && code <= 3 && eos == kCodeBytes[code]);

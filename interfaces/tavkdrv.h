@@ -5,21 +5,36 @@
 #include <stdint.h>
 #include "interfaces/callconv.h"
 
-// Driver error numbers that TavkX interprets.
+// Driver error numbers that TavkX interprets (TAVK_OK: the last call succeeded).
 enum {
+    TAVK_OK = 0,
     TAVK_ERR_ARGUMENT = 6,
     TAVK_ERR_ROLE = 8,
     TAVK_ERR_TIMEOUT = 9,
     TAVK_ERR_NO_LISTENER = 10,
 };
 
-// The arguments every driver takes: TavkSetTime up to an hour (0: no limit), TavkSetEos modes
-// 0..3 with flag 0 or 1. Beyond them a driver fails with TAVK_ERR_ARGUMENT.
+// The arguments every driver takes; beyond them it fails with TAVK_ERR_ARGUMENT:
+// - a device address 0..TAVK_ADDRESS_MAX that is not the board's own (TavkInit's address);
+// - address lists of 1..TAVK_LIST_MAX entries (every address but the board's own, once);
+// - TavkInit modes 0 (controller), 1 (system controller), 2 (device);
+// - TavkSetTime up to an hour (0: no limit);
+// - TavkSetEos modes 0..3 with flag 0 or 1 (the bytes they mean: interfaces/tavkeos.h);
+// - TavkRen on 0 or 1; parallel-poll lines 0..7 with sense 0 or 1, response mode 0 or 1;
+// - receive lengths: a pointer to the buffer's size (at least 1), the count received on return.
 enum {
+    TAVK_ADDRESS_MAX = 30,
+    TAVK_LIST_MAX = TAVK_ADDRESS_MAX,
+    TAVK_INIT_MODE_MAX = 2,
     TAVK_TIME_MAX_MS = 3600000,
     TAVK_EOS_MODE_MAX = 3,
     TAVK_EOS_FLAG_MAX = 1,
+    TAVK_PPOLL_LINE_MAX = 7,
+    TAVK_PPOLL_SENSE_MAX = 1,
+    TAVK_PPR_MODE_MAX = 1,
 };
+// The one board a driver has: TavkCreate stores this handle; TavkGetVersion's number.
+enum { TAVK_BOARD_HANDLE = 1, TAVK_DRIVER_VERSION = 0x0100 };
 inline bool TavkEosArgumentsValid(uint32_t mode, uint32_t flag)
 {
     return mode <= TAVK_EOS_MODE_MAX && flag <= TAVK_EOS_FLAG_MAX;

@@ -1,7 +1,7 @@
-// tavk.dll over a GPIB-LAN or GPIB-USB adapter speaking the "++" controller protocol: the 29 entry
-// points of the driver contract, the adapter being controller in charge. Each entry point sends its
-// lines (traced under it); what the protocol cannot do fails with error 8. A dropped link is
-// reported once and the next call that needs the adapter connects again.
+// tavk.dll over a GPIB-LAN or GPIB-USB adapter speaking the "++" controller protocol: the operations
+// of the driver contract (tavkops.h), the adapter being controller in charge. Each operation sends
+// its lines (traced under its entry point); what the protocol cannot do is an empty slot (error 8).
+// A dropped link is reported once and the next call that needs the adapter connects again.
 #include <windows.h>
 #include <string.h>
 #include <string>
@@ -10,6 +10,7 @@
 #include "boards/adapter/adaptersettings.h"
 #include "boards/common/drvcore.h"
 #include "boards/common/drvfiles.h"
+#include "boards/common/tavkops.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
@@ -24,7 +25,7 @@ struct AdapterDriver {
     int sentEos = -1;
     uint32_t sentReadTimeout = 0;
     uint32_t eosMode = 0, eosFlag = 0, timeMs = 10000;
-    uint32_t address = 0, mode = 0;
+    int32_t error = TAVK_OK;       // of the last step that failed
     std::string pending;           // answer bytes beyond the last receive's buffer
     bool answerOpen = false;       // the last receive filled its buffer before the answer ended
 };
@@ -68,14 +69,14 @@ static void ForgetAnswer()
     d.answerOpen = false;
 }
 
-static int32_t LinkLost(const std::string& why)
+static void LinkLost(const std::string& why)
 {
     d.link.Close();
     ForgetAnswer();
     if (!d.downReported) core.Report("the link to the adapter at " + AdapterDescribe(d.settings) + " " + why + "; the next call connects again");
     else core.Trace("    link: " + why);
     d.downReported = true;
-    return core.Fail(ADAPTER_ERR_LINK);
+    d.error = ADAPTER_ERR_LINK;
 }
 
 static bool SendRaw(const std::string& bytes, const std::string& shown)
@@ -109,7 +110,7 @@ static bool More(std::string& into, uint32_t waitMs)
 {
     int n = d.link.Receive(into, waitMs);
     if (n == LINK_DROPPED) { LinkLost("was closed by the adapter"); return false; }
-    if (n == 0) { core.lastError = TAVK_ERR_TIMEOUT; return false; }
+    if (n == 0) { d.error = TAVK_ERR_TIMEOUT; return false; }
     return true;
 }
 
@@ -119,7 +120,7 @@ static bool ReplyLine(std::string& line, uint32_t waitMs)
     std::string got;
     size_t end;
     while ((end = got.find('\n')) == std::string::npos) {
-        if (got.size() > ADAPTER_LINE_MAX) { core.lastError = ADAPTER_ERR_REPLY; return false; }
+        if (got.size() > ADAPTER_LINE_MAX) { d.error = ADAPTER_ERR_REPLY; return false; }
         if (!More(got, waitMs)) {
             if (!got.empty()) core.Trace("    < " + BusEscape(got.data(), static_cast<uint32_t>(got.size())) + " (incomplete)");
             return false;
@@ -145,7 +146,7 @@ static bool AskVersion(std::string& version)
         uint32_t left = d.settings.connectTimeoutMs - spent;
         if (!Command(adapterVersionLine)) return false;
         if (ReplyLine(version, left < uint32_t(ADAPTER_VERSION_RETRY_MS) ? left : uint32_t(ADAPTER_VERSION_RETRY_MS))) return true;
-        if (!d.link.IsOpen() || core.lastError != TAVK_ERR_TIMEOUT) return false;
+        if (!d.link.IsOpen() || d.error != TAVK_ERR_TIMEOUT) return false;
     }
     core.Report("the adapter at " + AdapterDescribe(d.settings) + " does not answer ++ver within " +
                 std::to_string(d.settings.connectTimeoutMs) + " ms");
@@ -177,7 +178,7 @@ static bool Connect()
     if (!d.link.Open(d.settings, problem)) {
         if (!d.downReported) core.Report("the adapter at " + AdapterDescribe(d.settings) + " cannot be reached: " + problem);
         d.downReported = true;
-        core.lastError = ADAPTER_ERR_LINK;
+        d.error = ADAPTER_ERR_LINK;
         return false;
     }
     d.sentAddress = d.sentEos = -1;
@@ -188,7 +189,7 @@ static bool Connect()
     for (size_t i = 0; ok && i < sizeof adapterCreateLines / sizeof adapterCreateLines[0]; i++) ok = Command(adapterCreateLines[i]);
     if (!ok || !SendSettings()) {
         d.link.Close();
-        core.lastError = ADAPTER_ERR_LINK;
+        d.error = ADAPTER_ERR_LINK;
         return false;
     }
     core.Trace("    adapter: " + version);
@@ -209,8 +210,6 @@ static bool Ready()
     return SendSettings();
 }
 
-static bool ValidAddress(uint32_t a) { return a <= ADAPTER_ADDRESS_MAX && a != d.address; }
-
 // ++addr only when the adapter holds another address.
 static bool Address(uint32_t a)
 {
@@ -220,145 +219,86 @@ static bool Address(uint32_t a)
     return true;
 }
 
-static int32_t Unsupported() { return core.Fail(TAVK_ERR_ROLE); }
+// An operation's result: TAVK_OK, or the error of the step that failed.
+static int32_t Result(bool ok) { return ok ? TAVK_OK : d.error; }
 
-// ---- entry points ------------------------------------------------------------------------------
+// ---- operations --------------------------------------------------------------------------------
 
-extern "C" int32_t WINAPI TavkCreate(uint16_t* board)
+static int32_t Create(std::string& detail)
 {
-    core.OpenTrace();
-    if (!board) return core.Fail(TAVK_ERR_ARGUMENT);
-    if (!d.configured && !LoadSettings()) return core.Fail(ADAPTER_ERR_LINK);
+    if (!d.configured && !LoadSettings()) return ADAPTER_ERR_LINK;
     d.downReported = false;
-    if (!Connect()) return 0;
-    core.open = true;
-    *board = DRIVER_HANDLE;
-    core.TraceEntry("TavkCreate", AdapterDescribe(d.settings), 1);
-    return core.Done(true);
+    if (!Connect()) return d.error;
+    detail = AdapterDescribe(d.settings);
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkClose(uint32_t board)
-{
-    return core.Entry("TavkClose", board, [] {
-        d.link.Close();
-        core.open = false;
-        return 1;
-    });
-}
-
-extern "C" int32_t WINAPI TavkGetLastError(uint32_t) { return core.lastError; }
-extern "C" int32_t WINAPI TavkGetVersion(uint32_t) { return 0x0100; }
+static void Close() { d.link.Close(); }
 
 // The adapter is controller in charge; it tells nothing about being addressed.
-extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
-{
-    return core.StatusEntry("TavkGetStatus", board, [] { return 0x0001; });
-}
-
-// An adapter has no board resources to report.
-extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block)
-{
-    return core.NoResources(boardNumber, block);
-}
+static int32_t Status() { return 0x0001; }
 
 // Modes 0 and 1: the adapter is controller; 2 (a device) is not what this driver drives.
-extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mode, uint32_t bufferSize)
+static int32_t Init(uint32_t, uint32_t mode, uint32_t)
 {
-    return core.Entry("TavkInit", board, [=] {
-        if (address > ADAPTER_ADDRESS_MAX || mode > 2) return core.Fail(TAVK_ERR_ARGUMENT);
-        if (mode == 2) return Unsupported();
-        d.address = address;
-        d.mode = mode;
-        return core.Done(true);
-    }, [=] { return std::string("(" + std::to_string(address) + ", " + std::to_string(mode) + ")"); });
+    return mode == 2 ? TAVK_ERR_ROLE : TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
+static int32_t SetTime(uint32_t time)
 {
-    return core.Entry("TavkSetTime", board, [=] {
-        if (time > TAVK_TIME_MAX_MS) return core.Fail(TAVK_ERR_ARGUMENT);
-        d.timeMs = time;
-        return core.Done(Ready());
-    }, [=] { return std::string("(" + std::to_string(time) + ")"); });
+    d.timeMs = time;
+    return Result(Ready());
 }
 
-extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
+static int32_t SetEos(uint32_t mode, uint32_t flag)
 {
-    return core.Entry("TavkSetEos", board, [=] {
-        if (!TavkEosArgumentsValid(mode, flag)) return core.Fail(TAVK_ERR_ARGUMENT);
-        d.eosMode = mode;
-        d.eosFlag = flag;
-        return core.Done(Ready());
-    }, [=] { return std::string("(" + std::to_string(mode) + ", " + std::to_string(flag) + ")"); });
+    d.eosMode = mode;
+    d.eosFlag = flag;
+    return Result(Ready());
 }
 
 // Bus commands the adapter has a line for: unlisten and untalk (the adapter addresses by itself),
 // listen addresses, then SDC (++clr), GET (++trg), GTL (++loc) to those listeners, LLO (++llo).
 // Any other byte refuses the whole list before a line is sent.
+static bool IsListen(uint8_t b) { return b >= BUS_LAD && b < BUS_UNL; }
+
 static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 {
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = cmd[i] & 0x7F;
-        bool known = b == BUS_UNL || b == BUS_UNT || (b >= BUS_LAD && b < BUS_UNL) || b == BUS_SDC || b == BUS_GET ||
-                     b == BUS_GTL || b == BUS_LLO;
-        if (!known) return Unsupported();
+        bool known = b == BUS_UNL || b == BUS_UNT || IsListen(b) || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
+        if (!known) return TAVK_ERR_ROLE;
     }
-    if (!Ready()) return 0;
-    uint32_t listeners[ADAPTER_ADDRESS_MAX + 1];
+    if (!Ready()) return d.error;
+    uint32_t listeners[TAVK_ADDRESS_MAX + 1];
     uint32_t count = 0;
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = cmd[i] & 0x7F;
         if (b == BUS_UNL) count = 0;
-        else if (b >= BUS_LAD && b < BUS_UNL) { if (count <= ADAPTER_ADDRESS_MAX) listeners[count++] = b - BUS_LAD; }
-        else if (b == BUS_LLO) { if (!Command("++llo")) return 0; }
+        else if (IsListen(b)) { if (count <= TAVK_ADDRESS_MAX) listeners[count++] = b - BUS_LAD; }
+        else if (b == BUS_LLO) { if (!Command("++llo")) return d.error; }
         else if (b == BUS_GET) {
             std::string line = "++trg";
             for (uint32_t k = 0; k < count; k++) line += " " + std::to_string(listeners[k]);
-            if (count && !Command(line)) return 0;
+            if (count && !Command(line)) return d.error;
         } else if (b == BUS_SDC || b == BUS_GTL) {
             for (uint32_t k = 0; k < count; k++)
-                if (!Address(listeners[k]) || !Command(b == BUS_SDC ? "++clr" : "++loc")) return 0;
+                if (!Address(listeners[k]) || !Command(b == BUS_SDC ? "++clr" : "++loc")) return d.error;
         }
     }
-    return core.Done(true);
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length)
-{
-    return core.Entry("TavkSendCmd", board, [=] {
-        if (!cmd || length == 0) return core.Fail(TAVK_ERR_ARGUMENT);
-        return SendCommands(cmd, length);
-    }, [=] { return std::string(cmd ? BusDescribeCommands(cmd, length) : ""); });
-}
-
-extern "C" int32_t WINAPI TavkIfc(uint32_t board)
-{
-    return core.Entry("TavkIfc", board, [] { return core.Done(Ready() && Command("++ifc")); });
-}
+static int32_t Ifc() { return Result(Ready() && Command("++ifc")); }
 
 // Remote enable only where the adapter knows ++ren (the setting renCommand).
-extern "C" int32_t WINAPI TavkRen(uint32_t board, uint32_t on)
+static int32_t Ren(uint32_t on)
 {
-    return core.Entry("TavkRen", board, [=] {
-        if (on > 1) return core.Fail(TAVK_ERR_ARGUMENT);
-        if (!d.settings.renCommand) return Unsupported();
-        return core.Done(Ready() && Command("++ren " + std::to_string(on)));
-    });
+    if (!d.settings.renCommand) return TAVK_ERR_ROLE;
+    return Result(Ready() && Command("++ren " + std::to_string(on)));
 }
 
-// The adapter clears one device at a time; a universal DCL it cannot send.
-extern "C" int32_t WINAPI TavkDcl(uint32_t board)
-{
-    return core.Entry("TavkDcl", board, [] { return Unsupported(); }, [] { return std::string("DCL"); });
-}
-
-extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
-{
-    return core.Entry("TavkSdc", board, [=] {
-        if (!ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
-        return core.Done(Ready() && Address(address) && Command("++clr"));
-    }, [=] { return "(" + std::to_string(address) + ")"; });
-}
+static int32_t Sdc(uint32_t address) { return Result(Ready() && Address(address) && Command("++clr")); }
 
 // The data to one device: its address, the escaped bytes; the adapter appends ++eos and EOI.
 // An empty line the adapter would ignore: an empty message sends its end-of-string as data.
@@ -372,29 +312,10 @@ static bool Write(uint32_t address, const char* data, uint32_t length)
 
 static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
 {
-    if (!list || count == 0 || count > ADAPTER_ADDRESS_MAX || (!data && length > 0)) return core.Fail(TAVK_ERR_ARGUMENT);
+    if (!Ready()) return d.error;
     for (uint32_t i = 0; i < count; i++)
-        if (!ValidAddress(static_cast<uint16_t>(list[i]))) return core.Fail(TAVK_ERR_ARGUMENT);
-    if (!Ready()) return 0;
-    for (uint32_t i = 0; i < count; i++)
-        if (!Write(static_cast<uint16_t>(list[i]), data, length)) return 0;
-    return core.Done(true);
-}
-
-extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length)
-{
-    return core.SendDataCN(board, list, count, data, length, SendTo);
-}
-
-extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
-{
-    return core.SendDataC(board, address, data, length, SendTo);
-}
-
-// The adapter is never addressed as talker or listener by the driver: no data of its own.
-extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char* data, uint32_t length)
-{
-    return core.Entry("TavkSendDataS", board, [] { return Unsupported(); });
+        if (!Write(static_cast<uint16_t>(list[i]), data, length)) return d.error;
+    return TAVK_OK;
 }
 
 // The answer after ++read N or ++read eoi. The adapter ends a read at byte N, at EOI (++read eoi;
@@ -407,13 +328,13 @@ static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
 {
     std::string got;
     got.swap(d.pending);
-    std::string end = DriverEosBytes(d.eosMode, d.eosFlag);
+    std::string end = TavkEosBytes(d.eosMode, d.eosFlag);
     bool atEnd = false, complete = false;
     for (;;) {
         atEnd = !end.empty() && !got.empty() && got.back() == end.back();
         if (atEnd || got.size() >= max) break;
         if (!More(got, ReplyWaitMs())) {
-            if (!d.link.IsOpen()) return 0;
+            if (!d.link.IsOpen()) return d.error;
             complete = !got.empty();
             break;
         }
@@ -424,46 +345,15 @@ static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
     if (got.size() > n) d.pending = got.substr(n);
     d.answerOpen = !d.pending.empty() || (n == max && !atEnd && !complete);
     if (core.trace) core.Trace("    < " + BusEscape(buffer, n) + (d.answerOpen ? " (more waits)" : ""));
-    return core.Done(n > 0 && (complete || atEnd || n == max));
+    return n > 0 && (complete || atEnd || n == max) ? TAVK_OK : TAVK_ERR_TIMEOUT;
 }
 
-extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)
+static int32_t ReceiveFrom(uint32_t address, char* buffer, uint32_t max, uint32_t* length)
 {
-    return core.Entry("TavkRecvDataC", board, [=] {
-        if (!length) return core.Fail(TAVK_ERR_ARGUMENT);
-        uint32_t max = *length;
-        *length = 0;
-        if (!buffer || max == 0 || !ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
-        if (static_cast<int>(address) != d.sentAddress) ForgetAnswer();
-        if (!Ready()) return 0;
-        if (!d.answerOpen && (!Address(address) || !Command(AdapterReadLine(d.eosMode, d.eosFlag)))) return 0;
-        int32_t r = TakeAnswer(buffer, max, length);
-        if (!r && core.lastError == 0) core.lastError = TAVK_ERR_TIMEOUT;
-        return r;
-    }, [=] { return std::string("from " + std::to_string(address)); });
-}
-
-extern "C" int32_t WINAPI TavkRecvDataS(uint32_t board, char* buffer, uint32_t* length)
-{
-    if (length) *length = 0;
-    return core.Entry("TavkRecvDataS", board, [] { return Unsupported(); });
-}
-
-// A device talking to other devices needs talk and listen addresses the protocol does not give.
-extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t first, const int16_t* list, uint32_t count)
-{
-    return core.Entry("TavkTransDataN", board, [] { return Unsupported(); });
-}
-
-extern "C" int32_t WINAPI TavkTransData(uint32_t board, uint32_t first, uint32_t second)
-{
-    return core.Entry("TavkTransData", board, [] { return Unsupported(); });
-}
-
-// The adapter in controller mode requests no service of its own.
-extern "C" int32_t WINAPI TavkSetSrqLine(uint32_t board, uint32_t statusByte)
-{
-    return core.Entry("TavkSetSrqLine", board, [] { return Unsupported(); });
+    if (static_cast<int>(address) != d.sentAddress) ForgetAnswer();
+    if (!Ready()) return d.error;
+    if (!d.answerOpen && (!Address(address) || !Command(AdapterReadLine(d.eosMode, d.eosFlag)))) return d.error;
+    return TakeAnswer(buffer, max, length);
 }
 
 // A request with a number for its reply: the reply must be a number within lo..hi.
@@ -474,54 +364,57 @@ static bool Ask(const std::string& line, long lo, long hi, long& value)
     if (AdapterReplyNumber(reply, lo, hi, value)) return true;
     core.Report("the adapter answered " + line + " with " + BusEscape(reply.data(), static_cast<uint32_t>(reply.size())) +
                 ", not a number " + std::to_string(lo) + ".." + std::to_string(hi));
-    core.lastError = ADAPTER_ERR_REPLY;
+    d.error = ADAPTER_ERR_REPLY;
     return false;
 }
 
-extern "C" int32_t WINAPI TavkGetSrqLine(uint32_t board, int16_t* line)
+static int32_t SrqLine(int16_t* line)
 {
-    return core.Entry("TavkGetSrqLine", board, [=] {
-        if (!line) return core.Fail(TAVK_ERR_ARGUMENT);
-        long v = 0;
-        if (!Ask("++srq", 0, 1, v)) return 0;
-        *line = static_cast<int16_t>(v);
-        return core.Done(true);
-    });
+    long v = 0;
+    if (!Ask("++srq", 0, 1, v)) return d.error;
+    *line = static_cast<int16_t>(v);
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkSpoll(uint32_t board, uint32_t address, int16_t* statusByte)
+static int32_t SerialPoll(uint32_t address, int16_t* statusByte)
 {
-    return core.Entry("TavkSpoll", board, [=] {
-        if (!statusByte || !ValidAddress(address)) return core.Fail(TAVK_ERR_ARGUMENT);
-        long v = 0;
-        if (!Ask("++spoll " + std::to_string(address), 0, 255, v)) return 0;
-        *statusByte = static_cast<int16_t>(v);
-        return core.Done(true);
-    }, [=] { return std::string("(" + std::to_string(address) + ")"); });
+    long v = 0;
+    if (!Ask("++spoll " + std::to_string(address), 0, 255, v)) return d.error;
+    *statusByte = static_cast<int16_t>(v);
+    return TAVK_OK;
 }
 
-// Parallel polls and their configuration have no line in the protocol.
-extern "C" int32_t WINAPI TavkPpoll(uint32_t board, uint8_t* response)
-{
-    return core.Entry("TavkPpoll", board, [] { return Unsupported(); });
-}
-
-extern "C" int32_t WINAPI TavkPpollConfig(uint32_t board, uint32_t address, uint32_t line, uint32_t sense)
-{
-    return core.Entry("TavkPpollConfig", board, [] { return Unsupported(); });
-}
-
-extern "C" int32_t WINAPI TavkPpollUnConfig(uint32_t board, uint32_t address)
-{
-    return core.Entry("TavkPpollUnConfig", board, [] { return Unsupported(); });
-}
-
-extern "C" int32_t WINAPI TavkPpollUnConfigAll(uint32_t board)
-{
-    return core.Entry("TavkPpollUnConfigAll", board, [] { return Unsupported(); });
-}
-
-extern "C" int32_t WINAPI TavkPpollRespModeSet(uint32_t board, uint32_t mode)
-{
-    return core.Entry("TavkPpollRespModeSet", board, [] { return Unsupported(); });
-}
+// What the protocol cannot do is left empty: a universal DCL (the adapter clears one device at a
+// time); the board as talker, listener or device (the adapter addresses devices itself, is never
+// addressed and requests no service of its own); a device talking to other devices (it needs talk
+// and listen addresses the protocol does not give); parallel polls and their configuration.
+static const TavkBoardOps adapterBoard = {
+    .core = &core,
+    .envelope = nullptr,
+    .create = Create,
+    .close = Close,
+    .status = Status,
+    .resources = nullptr,   // an adapter has no board resources to report
+    .init = Init,
+    .setTime = SetTime,
+    .setEos = SetEos,
+    .sendCommands = SendCommands,
+    .ifc = Ifc,
+    .ren = Ren,
+    .dcl = nullptr,
+    .sdc = Sdc,
+    .sendTo = SendTo,
+    .sendAsTalker = nullptr,
+    .receiveFrom = ReceiveFrom,
+    .receiveAsListener = nullptr,
+    .transfer = nullptr,
+    .setSrq = nullptr,
+    .srqLine = SrqLine,
+    .serialPoll = SerialPoll,
+    .parallelPoll = nullptr,
+    .ppollConfig = nullptr,
+    .ppollUnconfig = nullptr,
+    .ppollUnconfigAll = nullptr,
+    .ppollResponseMode = nullptr,
+};
+TAVK_BOARD(adapterBoard)

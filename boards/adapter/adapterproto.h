@@ -5,14 +5,13 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <string>
-#include "boards/common/drveos.h"
+#include "interfaces/tavkeos.h"
 
 enum {
     ADAPTER_ESC = 27,
     ADAPTER_SERIAL_BAUD = 115200,
     ADAPTER_READ_TMO_MIN_MS = 1,      // ++read_tmo_ms takes 1..3000
     ADAPTER_READ_TMO_MAX_MS = 3000,
-    ADAPTER_ADDRESS_MAX = 30,
     ADAPTER_LINE_MAX = 65536,         // longest line either side accepts
     ADAPTER_VERSION_RETRY_MS = 250,   // ++ver is asked again this often while the adapter starts
 };
@@ -63,7 +62,7 @@ inline bool AdapterIsCommand(const std::string& line) { return line.size() >= 2 
 // ++eos: 0 CR+LF, 1 CR, 2 LF, 3 nothing appended to what the adapter writes to a device.
 inline int AdapterEosCode(uint32_t mode, uint32_t flag)
 {
-    std::string bytes = DriverEosBytes(mode, flag);
+    std::string bytes = TavkEosBytes(mode, flag);
     if (bytes == "\r\n") return 0;
     if (bytes == "\r") return 1;
     if (bytes == "\n") return 2;
@@ -74,7 +73,7 @@ inline int AdapterEosCode(uint32_t mode, uint32_t flag)
 // appended (++eos 3), then the adapter's ++eos is restored. "" when there is nothing to send.
 inline std::string AdapterEmptyMessage(uint32_t mode, uint32_t flag)
 {
-    std::string bytes = DriverEosBytes(mode, flag);
+    std::string bytes = TavkEosBytes(mode, flag);
     if (bytes.empty()) return std::string();
     return "++eos 3\n" + AdapterEscape(bytes.data(), static_cast<uint32_t>(bytes.size())) + "++eos " +
            std::to_string(AdapterEosCode(mode, flag)) + "\n";
@@ -83,7 +82,7 @@ inline std::string AdapterEmptyMessage(uint32_t mode, uint32_t flag)
 // The read request for the end-of-string in force: up to its last byte, or up to EOI.
 inline std::string AdapterReadLine(uint32_t mode, uint32_t flag)
 {
-    std::string bytes = DriverEosBytes(mode, flag);
+    std::string bytes = TavkEosBytes(mode, flag);
     return bytes.empty() ? "++read eoi" : "++read " + std::to_string(static_cast<uint8_t>(bytes.back()));
 }
 

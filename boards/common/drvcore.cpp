@@ -1,6 +1,5 @@
 // The trace and the reports of a real board driver (declared in drvcore.h).
 #include <windows.h>
-#include <string.h>
 #include "boards/common/drvcore.h"
 #include "extavik_version.h"
 
@@ -37,11 +36,4 @@ void DriverCore::TraceEntry(const char* entry, const std::string& detail, int32_
     std::string line = std::string(entry) + (detail.empty() ? "" : " " + detail) + " -> " + std::to_string(result);
     if (failed) line += " error " + std::to_string(lastError);
     Trace(line);
-}
-
-int32_t DriverCore::NoResources(uint32_t boardNumber, void* block)
-{
-    if (!block || boardNumber != 0) return Fail(TAVK_ERR_ARGUMENT);
-    memset(block, 0, TAVK_RESOURCE_BLOCK_SIZE);
-    return Done(true);
 }

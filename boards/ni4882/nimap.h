@@ -3,7 +3,7 @@
 #pragma once
 #include <stdint.h>
 #include <string>
-#include "boards/common/drveos.h"
+#include "interfaces/tavkeos.h"
 #include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
 
@@ -41,11 +41,10 @@ inline int NiTimeoutCode(uint32_t ms)
     return 0;
 }
 
-// End-of-string mode and flag: the bytes appended to what is written, and the IbcEOS value for reads.
-inline std::string NiEosBytes(uint32_t mode, uint32_t flag) { return DriverEosBytes(mode, flag); }
+// End-of-string mode and flag: the IbcEOS value for reads (the bytes written: TavkEosBytes).
 inline int NiEosValue(uint32_t mode, uint32_t flag)
 {
-    std::string bytes = NiEosBytes(mode, flag);
+    std::string bytes = TavkEosBytes(mode, flag);
     return bytes.empty() ? 0 : (NI_REOS | static_cast<uint8_t>(bytes.back()));
 }
 
