@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 #include "boards/common/drvcore.h"
-#include "boards/common/drveos.h"
+#include "boards/common/tavkops.h"
+#include "interfaces/tavkeos.h"
 #include "boards/common/drvfiles.h"
 #include "boards/lan/lanclient.h"
 #include "boards/lan/lanframe.h"
@@ -44,13 +45,19 @@ struct LanDriver {
     bool configured = false;
     std::map<uint32_t, LanDevice> devices;
     uint32_t eosMode = 0, eosFlag = 0, timeMs = 10000;
-    uint32_t address = 0;
+    int32_t error = TAVK_OK;          // why the last helper failed
     // The addressing the bus commands describe.
     std::vector<uint32_t> listeners;
     int talker = -1;
 };
 static LanDriver d;
 static DriverCore core("LAN");
+
+static int32_t Fail(int32_t error)
+{
+    d.error = error;
+    return error;
+}
 
 // ---- settings ----------------------------------------------------------------------------------
 
@@ -88,7 +95,7 @@ static int32_t Dropped(LanDevice& dev, const std::string& why)
     if (!dev.downReported) core.Report("the link to " + Describe(dev) + " " + why + "; the next call links again");
     else core.Trace("    link: " + why);
     dev.downReported = true;
-    return core.Fail(LAN_ERR_LINK);
+    return Fail(LAN_ERR_LINK);
 }
 
 // One core procedure on a device's link: false with the error set (and the link dropped when
@@ -105,13 +112,13 @@ static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vx
     if (outcome == LAN_CALL_BROKEN || outcome == LAN_CALL_TIMEOUT) { Dropped(dev, "dropped: " + problem); return false; }
     if (outcome == LAN_CALL_REFUSED) {
         core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": " + problem);
-        core.lastError = LAN_ERR_REPLY;
+        d.error = LAN_ERR_REPLY;
         return false;
     }
     XdrReader r(results);
     if (!Vxi11DecodeResult(procedure, r, x)) {
         core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": the results are garbled");
-        core.lastError = LAN_ERR_REPLY;
+        d.error = LAN_ERR_REPLY;
         return false;
     }
     if (core.trace)
@@ -123,7 +130,7 @@ static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vx
     std::string what = std::string(Vxi11ProcedureName(procedure)) + " answered error " + std::to_string(x.error) + " (" + row.meaning + ")";
     if (row.failure == LAN_FAIL_DROPPED) { Dropped(dev, "is gone: " + what); return false; }
     if (row.failure == LAN_FAIL_REPORTED) core.Report(Describe(dev) + ": " + what);
-    core.lastError = row.driverError;
+    d.error = row.driverError;
     return false;
 }
 
@@ -154,7 +161,7 @@ static bool LinkVxi11(LanDevice& dev)
 static LanDevice* Linked(uint32_t address)
 {
     auto found = d.settings.instruments.find(address);
-    if (found == d.settings.instruments.end()) { core.lastError = TAVK_ERR_NO_LISTENER; return nullptr; }
+    if (found == d.settings.instruments.end()) { d.error = TAVK_ERR_NO_LISTENER; return nullptr; }
     LanDevice& dev = d.devices[address];
     dev.address = address;
     dev.instrument = &found->second;
@@ -205,7 +212,7 @@ static bool GenericAt(uint32_t address, uint32_t procedure)
     if (!dev) return false;
     if (IsSocket(*dev)) {
         core.Trace(std::string("    ") + Vxi11ProcedureName(procedure) + ": " + Describe(*dev) + " is a raw socket, which has none");
-        core.lastError = TAVK_ERR_ROLE;
+        d.error = TAVK_ERR_ROLE;
         return false;
     }
     Vxi11Result x;
@@ -215,7 +222,7 @@ static bool GenericAt(uint32_t address, uint32_t procedure)
 static int32_t Unsupported(const char* why)
 {
     core.Trace(std::string("    ") + why);
-    return core.Fail(TAVK_ERR_ROLE);
+    return Fail(TAVK_ERR_ROLE);
 }
 
 // ---- data --------------------------------------------------------------------------------------
@@ -234,9 +241,9 @@ static bool WriteVxi11(LanDevice& dev, const std::string& message)
         a.data = message.substr(at, n);
         Vxi11Result x;
         if (!Procedure(dev, VXI11_DEVICE_WRITE, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS)) return false;
-        if (x.size > n) { core.lastError = LAN_ERR_REPLY; return false; }
+        if (x.size > n) { d.error = LAN_ERR_REPLY; return false; }
         at += x.size;
-        if (x.size == 0 && n > 0) { core.lastError = TAVK_ERR_TIMEOUT; return false; }
+        if (x.size == 0 && n > 0) { d.error = TAVK_ERR_TIMEOUT; return false; }
     } while (at < message.size());
     return true;
 }
@@ -258,18 +265,13 @@ static bool WriteSocket(LanDevice& dev, std::string message)
 
 static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
 {
-    if (!list || count == 0 || count > LAN_ADDRESS_MAX || (!data && length > 0)) return core.Fail(TAVK_ERR_ARGUMENT);
-    for (uint32_t i = 0; i < count; i++) {
-        uint32_t a = static_cast<uint16_t>(list[i]);
-        if (a > LAN_ADDRESS_MAX || a == d.address) return core.Fail(TAVK_ERR_ARGUMENT);
-    }
-    std::string message = std::string(data ? data : "", length) + DriverEosBytes(d.eosMode, d.eosFlag);
+    std::string message = std::string(data ? data : "", length) + TavkEosBytes(d.eosMode, d.eosFlag);
     for (uint32_t i = 0; i < count; i++) {
         LanDevice* dev = Linked(static_cast<uint16_t>(list[i]));
-        if (!dev) return 0;
-        if (!(IsSocket(*dev) ? WriteSocket(*dev, message) : WriteVxi11(*dev, message))) return 0;
+        if (!dev) return d.error;
+        if (!(IsSocket(*dev) ? WriteSocket(*dev, message) : WriteVxi11(*dev, message))) return d.error;
     }
-    return core.Done(true);
+    return TAVK_OK;
 }
 
 // device_read with the room left, repeated while the reason is only the request count; an
@@ -290,12 +292,12 @@ static int32_t ReadVxi11(LanDevice& dev, char* buffer, uint32_t max, uint32_t* l
         memcpy(buffer + n, x.data.data(), got);
         n += got;
         *length = n;
-        if (!ok) return 0;
+        if (!ok) return d.error;
         if (x.reason & (VXI11_REASON_END | VXI11_REASON_CHR)) break;
         if (n >= max) break;
-        if (got == 0) return core.Fail(LAN_ERR_REPLY);   // "request count" for nothing: it would never end
+        if (got == 0) return Fail(LAN_ERR_REPLY);   // "request count" for nothing: it would never end
     }
-    return core.Done(n > 0);
+    return n > 0 ? TAVK_OK : TAVK_ERR_TIMEOUT;
 }
 
 // A raw socket's answer: up to LF, or a definite-length block's stated length; otherwise the
@@ -320,8 +322,8 @@ static int32_t ReadSocket(LanDevice& dev, char* buffer, uint32_t max, uint32_t* 
     dev.pending.erase(0, take);
     dev.answerLeft = complete && end > take ? end - take : 0;
     if (core.trace) core.Trace("    < " + BusEscape(buffer, static_cast<uint32_t>(take)) + (dev.answerLeft ? " (more waits)" : ""));
-    if (!complete && take < max) return core.Fail(TAVK_ERR_TIMEOUT);
-    return core.Done(take > 0);
+    if (!complete && take < max) return Fail(TAVK_ERR_TIMEOUT);
+    return take > 0 ? TAVK_OK : TAVK_ERR_TIMEOUT;
 }
 
 // ---- bus commands ------------------------------------------------------------------------------
@@ -355,7 +357,7 @@ static bool ToEach(const std::vector<uint32_t>& addresses, uint32_t procedure, b
 {
     for (uint32_t a : addresses) {
         if (GenericAt(a, procedure)) continue;
-        if (!absentToo || core.lastError != TAVK_ERR_NO_LISTENER) return false;
+        if (!absentToo || d.error != TAVK_ERR_NO_LISTENER) return false;
         core.Trace("    address " + std::to_string(a) + ": nothing there, left out");
     }
     return true;
@@ -388,217 +390,137 @@ static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
         else if (b == BUS_SDC || b == BUS_GET || b == BUS_GTL) {
             uint32_t procedure = b == BUS_SDC ? VXI11_DEVICE_CLEAR : b == BUS_GET ? VXI11_DEVICE_TRIGGER : VXI11_DEVICE_LOCAL;
             for (uint32_t a : d.listeners)
-                if (a != d.address && ok) ok = GenericAt(a, procedure);
+                if (a != TavkBoardAddress() && ok) ok = GenericAt(a, procedure);
         } else if (b == BUS_DCL) ok = ToEach(Vxi11Addresses(), VXI11_DEVICE_CLEAR, true);
         else if (b == BUS_LLO) ok = ToEach(LinkedVxi11(), VXI11_DEVICE_REMOTE);
-        if (!ok) return 0;
+        if (!ok) return d.error;
     }
-    return core.Done(true);
+    return TAVK_OK;
 }
 
-// ---- entry points ------------------------------------------------------------------------------
+// ---- the board's operations --------------------------------------------------------------------
 
-extern "C" int32_t WINAPI TavkCreate(uint16_t* board)
+// The settings only: links are made at the first use of each address.
+static int32_t Create(std::string& detail)
 {
-    core.OpenTrace();
-    if (!board) return core.Fail(TAVK_ERR_ARGUMENT);
-    if (!d.configured && !LoadSettings()) return core.Fail(LAN_ERR_LINK);
-    core.open = true;
-    *board = DRIVER_HANDLE;
-    core.TraceEntry("TavkCreate", std::to_string(d.settings.instruments.size()) + " instruments from " + d.settings.source, 1);
-    return core.Done(true);
+    if (!d.configured && !LoadSettings()) return LAN_ERR_LINK;
+    detail = std::to_string(d.settings.instruments.size()) + " instruments from " + d.settings.source;
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkClose(uint32_t board)
+static void Close()
 {
-    return core.Entry("TavkClose", board, [] {
-        for (auto& kv : d.devices) Unlink(kv.second);
-        d.devices.clear();
-        d.listeners.clear();
-        core.open = false;
-        return 1;
-    });
+    for (auto& kv : d.devices) Unlink(kv.second);
+    d.devices.clear();
+    d.listeners.clear();
 }
 
-extern "C" int32_t WINAPI TavkGetLastError(uint32_t) { return core.lastError; }
-extern "C" int32_t WINAPI TavkGetVersion(uint32_t) { return 0x0100; }
-
-extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
-{
-    return core.StatusEntry("TavkGetStatus", board, [] { return 0x0001; });
-}
-
-extern "C" int32_t WINAPI TavkGetResource(uint32_t boardNumber, void* block) { return core.NoResources(boardNumber, block); }
+static int32_t Status() { return 0x0001; }
 
 // The board's own address may not be an instrument's; mode 2 (a device) is not what it drives.
-extern "C" int32_t WINAPI TavkInit(uint32_t board, uint32_t address, uint32_t mode, uint32_t bufferSize)
+static int32_t Init(uint32_t address, uint32_t mode, uint32_t)
 {
-    return core.Entry("TavkInit", board, [=] {
-        if (address > LAN_ADDRESS_MAX || mode > 2) return core.Fail(TAVK_ERR_ARGUMENT);
-        if (mode == 2) return Unsupported("the board is controller of its instruments, never a device");
-        std::string error;
-        if (!LanCheckOwnAddress(d.settings, address, error)) { core.Report(error); return core.Fail(TAVK_ERR_ARGUMENT); }
-        d.address = address;
-        d.listeners.clear();
-        d.talker = -1;
-        return core.Done(true);
-    }, [=] { return std::string("(" + std::to_string(address) + ", " + std::to_string(mode) + ")"); });
+    if (mode == 2) return Unsupported("the board is controller of its instruments, never a device");
+    std::string error;
+    if (!LanCheckOwnAddress(d.settings, address, error)) { core.Report(error); return TAVK_ERR_ARGUMENT; }
+    d.listeners.clear();
+    d.talker = -1;
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkSetTime(uint32_t board, uint32_t time)
+static int32_t SetTime(uint32_t time)
 {
-    return core.Entry("TavkSetTime", board, [=] {
-        if (time > TAVK_TIME_MAX_MS) return core.Fail(TAVK_ERR_ARGUMENT);
-        d.timeMs = time;
-        return core.Done(true);
-    }, [=] { return std::string("(" + std::to_string(time) + ")"); });
+    d.timeMs = time;
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkSetEos(uint32_t board, uint32_t mode, uint32_t flag)
+static int32_t SetEos(uint32_t mode, uint32_t flag)
 {
-    return core.Entry("TavkSetEos", board, [=] {
-        if (!TavkEosArgumentsValid(mode, flag)) return core.Fail(TAVK_ERR_ARGUMENT);
-        d.eosMode = mode;
-        d.eosFlag = flag;
-        return core.Done(true);
-    }, [=] { return std::string("(" + std::to_string(mode) + ", " + std::to_string(flag) + ")"); });
-}
-
-extern "C" int32_t WINAPI TavkSendCmd(uint32_t board, const uint8_t* cmd, uint32_t length)
-{
-    return core.Entry("TavkSendCmd", board, [=] {
-        if (!cmd || length == 0) return core.Fail(TAVK_ERR_ARGUMENT);
-        return SendCommands(cmd, length);
-    }, [=] { return std::string(cmd ? BusDescribeCommands(cmd, length) : ""); });
+    d.eosMode = mode;
+    d.eosFlag = flag;
+    return TAVK_OK;
 }
 
 // Instruments on the network have no interface to clear: the driver clears its own addressing.
-extern "C" int32_t WINAPI TavkIfc(uint32_t board)
+static int32_t Ifc()
 {
-    return core.Entry("TavkIfc", board, [] {
-        d.listeners.clear();
-        d.talker = -1;
-        core.Trace("    no interface to clear on the network: the addressing is cleared");
-        return core.Done(true);
-    });
+    d.listeners.clear();
+    d.talker = -1;
+    core.Trace("    no interface to clear on the network: the addressing is cleared");
+    return TAVK_OK;
 }
 
 // Remote enable: device_remote (on) or device_local (off) on every linked instrument.
-extern "C" int32_t WINAPI TavkRen(uint32_t board, uint32_t on)
+static int32_t Ren(uint32_t on)
 {
-    return core.Entry("TavkRen", board, [=] {
-        if (on > 1) return core.Fail(TAVK_ERR_ARGUMENT);
-        return core.Done(ToEach(LinkedVxi11(), on ? VXI11_DEVICE_REMOTE : VXI11_DEVICE_LOCAL));
-    }, [=] { return std::string("(" + std::to_string(on) + ")"); });
+    return ToEach(LinkedVxi11(), on ? VXI11_DEVICE_REMOTE : VXI11_DEVICE_LOCAL) ? TAVK_OK : d.error;
 }
 
-extern "C" int32_t WINAPI TavkDcl(uint32_t board)
+static int32_t Dcl() { return ToEach(Vxi11Addresses(), VXI11_DEVICE_CLEAR, true) ? TAVK_OK : d.error; }
+
+static int32_t Sdc(uint32_t address) { return GenericAt(address, VXI11_DEVICE_CLEAR) ? TAVK_OK : d.error; }
+
+// An address the file does not name answers nothing: a receive from it times out, as on a bus.
+static LanDevice* Talker(uint32_t address)
 {
-    return core.Entry("TavkDcl", board, [] { return core.Done(ToEach(Vxi11Addresses(), VXI11_DEVICE_CLEAR, true)); },
-                      [] { return std::string("DCL"); });
+    LanDevice* dev = Linked(address);
+    if (!dev && d.error == TAVK_ERR_NO_LISTENER) d.error = TAVK_ERR_TIMEOUT;
+    return dev;
 }
 
-extern "C" int32_t WINAPI TavkSdc(uint32_t board, uint32_t address)
+static int32_t ReceiveFrom(uint32_t address, char* buffer, uint32_t max, uint32_t* got)
 {
-    return core.Entry("TavkSdc", board, [=] {
-        if (address > LAN_ADDRESS_MAX || address == d.address) return core.Fail(TAVK_ERR_ARGUMENT);
-        return core.Done(GenericAt(address, VXI11_DEVICE_CLEAR));
-    }, [=] { return "(" + std::to_string(address) + ")"; });
-}
-
-extern "C" int32_t WINAPI TavkSendDataCN(uint32_t board, const int16_t* list, uint32_t count, const char* data, uint32_t length)
-{
-    return core.SendDataCN(board, list, count, data, length, SendTo);
-}
-
-extern "C" int32_t WINAPI TavkSendDataC(uint32_t board, uint32_t address, const char* data, uint32_t length)
-{
-    return core.SendDataC(board, address, data, length, SendTo);
-}
-
-extern "C" int32_t WINAPI TavkSendDataS(uint32_t board, const char*, uint32_t)
-{
-    return core.Entry("TavkSendDataS", board, [] { return Unsupported("the board is never addressed on the network"); });
-}
-
-extern "C" int32_t WINAPI TavkRecvDataC(uint32_t board, uint32_t address, char* buffer, uint32_t* length)
-{
-    return core.Entry("TavkRecvDataC", board, [=] {
-        if (!length) return core.Fail(TAVK_ERR_ARGUMENT);
-        uint32_t max = *length;
-        *length = 0;
-        if (!buffer || max == 0 || address > LAN_ADDRESS_MAX || address == d.address) return core.Fail(TAVK_ERR_ARGUMENT);
-        LanDevice* dev = Linked(address);
-        if (!dev) return core.lastError == TAVK_ERR_NO_LISTENER ? core.Fail(TAVK_ERR_TIMEOUT) : 0;
-        return IsSocket(*dev) ? ReadSocket(*dev, buffer, max, length) : ReadVxi11(*dev, buffer, max, length);
-    }, [=] { return std::string("from " + std::to_string(address)); });
-}
-
-extern "C" int32_t WINAPI TavkRecvDataS(uint32_t board, char*, uint32_t* length)
-{
-    if (length) *length = 0;
-    return core.Entry("TavkRecvDataS", board, [] { return Unsupported("the board is never addressed on the network"); });
-}
-
-extern "C" int32_t WINAPI TavkTransDataN(uint32_t board, uint32_t, const int16_t*, uint32_t)
-{
-    return core.Entry("TavkTransDataN", board, [] { return Unsupported("instruments on the network do not talk to each other"); });
-}
-
-extern "C" int32_t WINAPI TavkTransData(uint32_t board, uint32_t, uint32_t)
-{
-    return core.Entry("TavkTransData", board, [] { return Unsupported("instruments on the network do not talk to each other"); });
-}
-
-extern "C" int32_t WINAPI TavkSetSrqLine(uint32_t board, uint32_t)
-{
-    return core.Entry("TavkSetSrqLine", board, [] { return Unsupported("the board is never a device"); });
+    LanDevice* dev = Talker(address);
+    if (!dev) return d.error;
+    return IsSocket(*dev) ? ReadSocket(*dev, buffer, max, got) : ReadVxi11(*dev, buffer, max, got);
 }
 
 // The SRQ line needs the interrupt channel, which this driver does not open yet.
-extern "C" int32_t WINAPI TavkGetSrqLine(uint32_t board, int16_t* line)
+static int32_t SrqLine(int16_t*)
 {
-    return core.Entry("TavkGetSrqLine", board, [=] {
-        if (!line) return core.Fail(TAVK_ERR_ARGUMENT);
-        return Unsupported("SRQ line: this driver opens no VXI-11 interrupt channel, so it cannot see service requests");
-    });
+    return Unsupported("SRQ line: this driver opens no VXI-11 interrupt channel, so it cannot see service requests");
 }
 
-extern "C" int32_t WINAPI TavkSpoll(uint32_t board, uint32_t address, int16_t* statusByte)
+static int32_t SerialPoll(uint32_t address, int16_t* statusByte)
 {
-    return core.Entry("TavkSpoll", board, [=] {
-        if (!statusByte || address > LAN_ADDRESS_MAX || address == d.address) return core.Fail(TAVK_ERR_ARGUMENT);
-        LanDevice* dev = Linked(address);
-        if (!dev) return core.lastError == TAVK_ERR_NO_LISTENER ? core.Fail(TAVK_ERR_TIMEOUT) : 0;
-        if (IsSocket(*dev)) return Unsupported("serial poll: a raw socket has no status byte");
-        Vxi11Result x;
-        if (!Generic(*dev, VXI11_DEVICE_READSTB, x)) return 0;
-        *statusByte = x.stb;
-        return core.Done(true);
-    }, [=] { return std::string("(" + std::to_string(address) + ")"); });
+    LanDevice* dev = Talker(address);
+    if (!dev) return d.error;
+    if (IsSocket(*dev)) return Unsupported("serial poll: a raw socket has no status byte");
+    Vxi11Result x;
+    if (!Generic(*dev, VXI11_DEVICE_READSTB, x)) return d.error;
+    *statusByte = x.stb;
+    return TAVK_OK;
 }
 
-extern "C" int32_t WINAPI TavkPpoll(uint32_t board, uint8_t*)
-{
-    return core.Entry("TavkPpoll", board, [] { return Unsupported("parallel poll has no meaning on the network"); });
-}
-
-extern "C" int32_t WINAPI TavkPpollConfig(uint32_t board, uint32_t, uint32_t, uint32_t)
-{
-    return core.Entry("TavkPpollConfig", board, [] { return Unsupported("parallel poll has no meaning on the network"); });
-}
-
-extern "C" int32_t WINAPI TavkPpollUnConfig(uint32_t board, uint32_t)
-{
-    return core.Entry("TavkPpollUnConfig", board, [] { return Unsupported("parallel poll has no meaning on the network"); });
-}
-
-extern "C" int32_t WINAPI TavkPpollUnConfigAll(uint32_t board)
-{
-    return core.Entry("TavkPpollUnConfigAll", board, [] { return Unsupported("parallel poll has no meaning on the network"); });
-}
-
-extern "C" int32_t WINAPI TavkPpollRespModeSet(uint32_t board, uint32_t)
-{
-    return core.Entry("TavkPpollRespModeSet", board, [] { return Unsupported("the board is never a device"); });
-}
+// Not on the network (error 8): the board as talker, listener or device, instruments talking
+// to each other, parallel polls.
+static const TavkBoardOps lanBoard = {
+    .core = &core,
+    .envelope = nullptr,
+    .create = Create,
+    .close = Close,
+    .status = Status,
+    .resources = nullptr,   // instruments on the network have no board resources
+    .init = Init,
+    .setTime = SetTime,
+    .setEos = SetEos,
+    .sendCommands = SendCommands,
+    .ifc = Ifc,
+    .ren = Ren,
+    .dcl = Dcl,
+    .sdc = Sdc,
+    .sendTo = SendTo,
+    .sendAsTalker = nullptr,
+    .receiveFrom = ReceiveFrom,
+    .receiveAsListener = nullptr,
+    .transfer = nullptr,
+    .setSrq = nullptr,
+    .srqLine = SrqLine,
+    .serialPoll = SerialPoll,
+    .parallelPoll = nullptr,
+    .ppollConfig = nullptr,
+    .ppollUnconfig = nullptr,
+    .ppollUnconfigAll = nullptr,
+    .ppollResponseMode = nullptr,
+};
+TAVK_BOARD(lanBoard)
