@@ -9,6 +9,9 @@
 // With --driver adapter the round trip goes through the adapter-backed tavk.dll over loopback TCP
 // to the adapter simulator, against a bare socket exchange of the same lines (the names get
 // "_adapter").
+// With --driver lan the round trip goes through the LAN tavk.dll over loopback VXI-11 to the LAN
+// simulator (the multimeter behind its gateway), against the same RPCs made bare on a link of
+// their own (the names get "_lan").
 // Prints a table and "ratio NAME VALUE" lines; VALUE above 1 means faster than the baseline.
 #include <winsock2.h>
 #include <windows.h>
@@ -17,6 +20,9 @@
 #include <chrono>
 #include <string>
 #include <vector>
+#include "boards/lan/lanxdr.h"
+#include "boards/lan/vxi11.h"
+#include "interfaces/bustext.h"
 #include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
 #include "host/dialogdriver.h"
@@ -72,14 +78,15 @@ struct Driver {
 #undef NI_SLOT
     SimControl sim;
     AdapterControl adapter;
-    bool ni = false, viaAdapter = false;
+    LanControl lan;
+    bool ni = false, viaAdapter = false, viaLan = false;
     bool Bind(HMODULE tavk, HMODULE nilib)
     {
         bool all = tavk != nullptr;
 #define DRIVER_BIND(n) all = modulefiles::Resolve(tavk, #n, n) && all;
         TAVK_ENTRY_LIST(DRIVER_BIND)
 #undef DRIVER_BIND
-        if (!nilib) return all && (viaAdapter || sim.Bind(tavk));   // the adapter's bench is in its simulator
+        if (!nilib) return all && (viaAdapter || viaLan || sim.Bind(tavk));   // their bench is in their simulator
 #define NI_BIND(n) all = modulefiles::Resolve(nilib, #n, n) && all;
         NI_FUNCTION_LIST(NI_BIND)
 #undef NI_BIND
@@ -166,10 +173,21 @@ std::vector<Step> LoggedCalls()
 
 // The NI-backed driver and the simulated library are loaded by path first, so that the loads by
 // name of TavkX and of the driver find them.
-bool LoadHost(bool ni, bool viaAdapter)
+bool LoadHost(bool ni, bool viaAdapter, bool viaLan)
 {
     std::string bin = modulefiles::ProgramDirectory() + "..\\bin\\";
     SetDllDirectoryA(bin.c_str());
+    if (viaLan) {
+        HMODULE simlib = StartLanSimulator(bin + "lansim", drv.lan, drv.sim);
+        HMODULE tavk = LoadLibraryA((bin + "lan\\tavk.dll").c_str());
+        drv.viaLan = true;
+        if (!simlib || !drv.Bind(tavk, nullptr) || !drv.lan.LanSimStop) {
+            fprintf(stderr, "cycle_bench: no LAN simulator or LAN tavk.dll in %s\n", bin.c_str());
+            return false;
+        }
+        drv.sim.SimReset();
+        return pluginstart::StartPlugin("cycle_bench", bin);
+    }
     if (viaAdapter) {
         HMODULE simlib = StartAdapterSimulator(bin + "adaptersim", drv.adapter);
         HMODULE tavk = LoadLibraryA((bin + "adapter\\tavk.dll").c_str());
@@ -220,7 +238,7 @@ void PrintTable(const std::vector<Row>& rows)
         printf("%-10s %-46s %12.0f %-34s %12.0f %7.2f\n", r.name, r.what, r.times.subject * 1e9, r.baseline,
                r.times.baseline * 1e9, r.times.baseline / r.times.subject);
     for (const Row& r : rows)
-        printf("ratio %s%s %.3f\n", r.name, drv.ni ? "_ni4882" : drv.viaAdapter ? "_adapter" : "", r.times.baseline / r.times.subject);
+        printf("ratio %s%s %.3f\n", r.name, drv.ni ? "_ni4882" : drv.viaAdapter ? "_adapter" : drv.viaLan ? "_lan" : "", r.times.baseline / r.times.subject);
 }
 
 // A GPIB-IN module of 16 channels on devices 1..16 that nothing gives an input turn.
@@ -313,6 +331,97 @@ bool MeasureAdapterRoundTrip(std::vector<Row>& rows)
     return true;
 }
 
+// The RPCs of one LAN round trip made bare on a VXI-11 link of their own to the simulator: the
+// same procedures with the same flags, sizes and data, each waiting for its reply.
+struct BareLan {
+    SOCKET s = INVALID_SOCKET;
+    int32_t link = 0;
+    uint32_t xid = 0;
+    std::string inbox;
+    bool Call(uint32_t procedure, const Vxi11Args& a, Vxi11Result& x)
+    {
+        std::string out = RpcRecord(RpcCall(++xid, VXI11_CORE_PROGRAM, VXI11_VERSION, procedure, Vxi11EncodeArgs(procedure, a)));
+        if (send(s, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
+        std::string message;
+        char buffer[4096];
+        while (RpcTakeRecord(inbox, message) != RECORD_COMPLETE) {
+            int n = recv(s, buffer, sizeof buffer, 0);
+            if (n <= 0) return false;
+            inbox.append(buffer, static_cast<size_t>(n));
+        }
+        XdrReader r(message);
+        uint32_t status = 0;
+        return RpcParseReply(r, xid, status) == ONCRPC_REPLY_OK && Vxi11DecodeResult(procedure, r, x) && x.error == VXI11_OK;
+    }
+    bool Connect(int port, const std::string& device)
+    {
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        at.sin_port = htons(static_cast<u_short>(port));
+        s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        BOOL noDelay = TRUE;
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        if (connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return false;
+        Vxi11Args a;
+        a.device = device;
+        Vxi11Result x;
+        if (!Call(VXI11_CREATE_LINK, a, x)) return false;
+        link = x.link;
+        return true;
+    }
+    bool Replay(const std::vector<SimCallRecord>& rpcs)
+    {
+        for (const SimCallRecord& r : rpcs) {
+            std::string e = r.entry;
+            uint32_t procedure = e == "device_write" ? VXI11_DEVICE_WRITE : e == "device_read" ? VXI11_DEVICE_READ
+                                 : e == "device_readstb" ? VXI11_DEVICE_READSTB : 0;
+            if (!procedure) return false;
+            Vxi11Args a;
+            a.link = link;
+            a.flags = r.args[1];
+            a.ioTimeout = r.args[2];
+            a.requestSize = r.args[3];
+            a.termChar = static_cast<uint8_t>(r.args[4]);
+            if (procedure == VXI11_DEVICE_WRITE) a.data.assign(reinterpret_cast<const char*>(r.data), r.dataLength);
+            Vxi11Result x;
+            if (!Call(procedure, a, x)) return false;
+        }
+        return true;
+    }
+};
+
+// The LAN round trip: the cycle through the driver against its RPCs made bare.
+bool MeasureLanRoundTrip(std::vector<Row>& rows)
+{
+    drv.sim.SimClearCalls();
+    standin::RunCycle();
+    std::vector<SimCallRecord> rpcs = drv.sim.Log();
+    printf("RPCs of one round trip:");
+    for (const SimCallRecord& r : rpcs) {
+        printf(" [%s link %u flags 0x%x", r.entry, r.args[0], r.args[1]);
+        if (std::string(r.entry) == "device_read") printf(" size %u term %u", r.args[3], r.args[4]);
+        printf(" %s]", BusEscape(reinterpret_cast<const char*>(r.data), r.dataLength < uint32_t(SIM_DATA_MAX) ? r.dataLength : uint32_t(SIM_DATA_MAX)).c_str());
+    }
+    printf("\n");
+    BareLan bare;
+    if (!bare.Connect(drv.lan.corePort, "gpib0," + std::to_string(DMM)) || !bare.Replay(rpcs)) {
+        fprintf(stderr, "cycle_bench: the bare RPCs to the LAN simulator failed\n");
+        return false;
+    }
+    uint32_t cycles = 0;
+    Pair t = BestTimes(
+        [&] {
+            standin::RunCycle();
+            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
+        },
+        [&] { bare.Replay(rpcs); }, 5);
+    closesocket(bare.s);
+    standin::EndExperiment();
+    rows.push_back({"roundtrip", "SEND READ? + READ cycle over VXI-11", "its RPCs made bare", t});
+    return true;
+}
+
 // An at-start pass gives the multimeter its first turn; then every 10 ms cycle queries and reads.
 bool MeasureRoundTrip(std::vector<Row>& rows)
 {
@@ -331,6 +440,7 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
 
     standin::RunCycle();
     if (drv.viaAdapter) return MeasureAdapterRoundTrip(rows);
+    if (drv.viaLan) return MeasureLanRoundTrip(rows);
     drv.sim.SimClearCalls();
     standin::RunCycle();
     std::vector<Step> steps = LoggedCalls();
@@ -415,17 +525,19 @@ int main(int argc, char** argv)
 {
     bool named = argc == 3 && strcmp(argv[1], "--driver") == 0;
     bool ni = named && strcmp(argv[2], "ni4882") == 0, viaAdapter = named && strcmp(argv[2], "adapter") == 0;
-    if (argc > 1 && !ni && !viaAdapter) {
-        fprintf(stderr, "usage: cycle_bench [--driver ni4882|adapter]\n");
+    bool viaLan = named && strcmp(argv[2], "lan") == 0;
+    if (argc > 1 && !ni && !viaAdapter && !viaLan) {
+        fprintf(stderr, "usage: cycle_bench [--driver ni4882|adapter|lan]\n");
         return 2;
     }
-    if (!LoadHost(ni, viaAdapter)) return 1;
+    if (!LoadHost(ni, viaAdapter, viaLan)) return 1;
     std::vector<Row> rows;
     // The idle cycle calls no driver; through the adapter its baseline would be a call that sends nothing.
-    bool ok = (viaAdapter || MeasureIdle(rows)) && MeasureRoundTrip(rows);
+    bool ok = (viaAdapter || viaLan || MeasureIdle(rows)) && MeasureRoundTrip(rows);
     PrintTable(rows);
     printf("targets: idle16 above 1, roundtrip at least 0.8\n");
     if (viaAdapter) drv.adapter.AdapterSimStop();
+    if (viaLan) drv.lan.LanSimStop();
     dialogdriver::Uninstall();
     standin::RemoveAllModules();
     standin::FinishPlugin();

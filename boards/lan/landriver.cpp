@@ -5,6 +5,7 @@
 // procedures that carry them out on the addressed instruments; what has no meaning on a network
 // fails with error 8.
 #include <windows.h>
+#include <stdio.h>
 #include <string.h>
 #include <map>
 #include <string>
@@ -26,6 +27,7 @@ enum {
     LAN_REPLY_MARGIN_MS = 1000,      // beyond the instrument's io_timeout, for the network
     LAN_READ_PIECE_MAX = 1 << 20,
     LAN_CLIENT_ID = 0x54415641,
+    LAN_CLOSE_WAIT_MS = 300,
 };
 
 struct LanDevice {
@@ -104,8 +106,9 @@ static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vx
 {
     if (core.trace) {
         std::string shown = procedure == VXI11_DEVICE_WRITE ? " " + BusEscape(a.data.data(), static_cast<uint32_t>(a.data.size())) : "";
-        core.Trace("    > " + std::string(Vxi11ProcedureName(procedure)) + " link " + std::to_string(a.link) + " flags 0x" +
-                   std::to_string(a.flags) + (procedure == VXI11_DEVICE_READ ? " size " + std::to_string(a.requestSize) : "") + shown);
+        char flags[16];
+        snprintf(flags, sizeof flags, " flags 0x%X", a.flags);
+        core.Trace("    > " + std::string(Vxi11ProcedureName(procedure)) + " link " + std::to_string(a.link) + flags + (procedure == VXI11_DEVICE_READ ? " size " + std::to_string(a.requestSize) : "") + shown);
     }
     std::string results, problem;
     LanCallOutcome outcome = dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, procedure, Vxi11EncodeArgs(procedure, a), waitMs, results, problem);
@@ -140,6 +143,7 @@ static bool LinkVxi11(LanDevice& dev)
     const LanResource& res = dev.instrument->resource;
     std::string problem;
     uint32_t port = LanGetPort(res.host, d.settings.portmapperPort, VXI11_CORE_PROGRAM, VXI11_VERSION, d.settings.connectTimeoutMs, problem);
+    if (port) core.Trace("    portmapper at " + res.host + ":" + std::to_string(d.settings.portmapperPort) + ": core channel at port " + std::to_string(port));
     if (port == 0 || !dev.channel.Open(res.host, port, d.settings.connectTimeoutMs, problem)) {
         Dropped(dev, "cannot be made: " + problem);
         return false;
@@ -184,13 +188,18 @@ static LanDevice* Linked(uint32_t address)
 
 static bool IsSocket(const LanDevice& dev) { return dev.instrument->resource.kind == LAN_SOCKET; }
 
+// destroy_link, then the connection closed whatever the answer: at the process's end the
+// instrument's side may be gone already, so the wait is short and a failure only traced.
 static void Unlink(LanDevice& dev)
 {
     if (dev.linked && !IsSocket(dev)) {
         Vxi11Args a;
         a.link = dev.link;
-        Vxi11Result x;
-        Procedure(dev, VXI11_DESTROY_LINK, a, x, d.settings.connectTimeoutMs);
+        std::string results, problem;
+        core.Trace("    > destroy_link link " + std::to_string(dev.link));
+        if (dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, VXI11_DESTROY_LINK, Vxi11EncodeArgs(VXI11_DESTROY_LINK, a),
+                             LAN_CLOSE_WAIT_MS, results, problem) != LAN_CALL_OK)
+            core.Trace("    " + Describe(dev) + ": destroy_link: " + problem + "; closed anyway");
     }
     dev.channel.Close();
     dev.linked = false;

@@ -1,6 +1,6 @@
 // gpibrun: runs a worksheet in the stand-in host against the simulated bench.
 //
-//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--live [--duration S]] [--quiet]
+//   gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter|lan] [--live [--duration S]] [--quiet]
 //   gpibrun --version
 //
 // The worksheet is checked completely before anything runs. The plug-in is loaded from the
@@ -10,6 +10,7 @@
 // wall clock, see liverun.h). Every warning the plug-in shows is printed; the delivered samples go
 // to a CSV file (time, output, value) and a plot picture.
 #include "boardsim/adapterctl.h"
+#include "boardsim/lanctl.h"
 #include <windows.h>
 #include <algorithm>
 #include <cstdio>
@@ -47,7 +48,7 @@ struct Options {
 
 void Usage()
 {
-    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter] [--live [--duration S]] [--quiet]\n"
+    fprintf(stderr, "usage: gpibrun WORKSHEET [--csv FILE] [--plot FILE] [--bench FILE] [--trace FILE] [--bus-record FILE] [--cycles N] [--driver sim|ni4882|adapter|lan] [--live [--duration S]] [--quiet]\n"
                     "       gpibrun --version\n");
 }
 
@@ -67,7 +68,7 @@ bool ParseArgs(int argc, char** argv, Options& o)
         else if (a == "--trace") { if (!value(o.trace)) return false; }
         else if (a == "--bus-record") { if (!value(o.busRecord)) return false; }
         else if (a == "--cycles") { if (!value(cycles)) return false; o.cycles = strtoul(cycles.c_str(), nullptr, 10); }
-        else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882" && o.driver != "adapter")) return false; }
+        else if (a == "--driver") { if (!value(o.driver) || (o.driver != "sim" && o.driver != "ni4882" && o.driver != "adapter" && o.driver != "lan")) return false; }
         else if (a == "--live") o.live = true;
         else if (a == "--duration") {
             char* end = nullptr;
@@ -95,6 +96,8 @@ const PlacedFile NI_DRIVER = {"NI-backed tavk.dll", {"ni4882\\tavk.dll", "driver
 const PlacedFile NI_SIMULATOR = {"simulated ni4882.dll", {"nisim\\ni4882.dll", "simulators\\ni4882.dll"}};
 const PlacedFile ADAPTER_DRIVER = {"adapter-backed tavk.dll", {"adapter\\tavk.dll", "drivers\\adapter\\tavk.dll"}};
 const PlacedFile ADAPTER_SIMULATOR = {"adapter simulator", {"adaptersim\\adaptersim.dll", "simulators\\adaptersim.dll"}};
+const PlacedFile LAN_DRIVER = {"LAN tavk.dll", {"lan\\tavk.dll", "drivers\\lan\\tavk.dll"}};
+const PlacedFile LAN_SIMULATOR = {"LAN simulator", {"lansim\\lansim.dll", "simulators\\lansim.dll"}};
 const PlacedFile HOST_FOLDER[] = {{"EXTAVIK.dll", {"EXTAVIK.dll"}}, {"TavkX.dll", {"TavkX.dll"}}, {"tavk.dll", {"tavk.dll"}}};
 
 std::string Locate(const PlacedFile& f)
@@ -111,7 +114,7 @@ int PrintVersion()
     printf("gpibrun %s\n", EXTAVIK_VERSION);
     std::vector<const PlacedFile*> files;
     for (const PlacedFile& f : HOST_FOLDER) files.push_back(&f);
-    for (const PlacedFile* f : {&NI_DRIVER, &NI_SIMULATOR, &ADAPTER_DRIVER, &ADAPTER_SIMULATOR}) files.push_back(f);
+    for (const PlacedFile* f : {&NI_DRIVER, &NI_SIMULATOR, &ADAPTER_DRIVER, &ADAPTER_SIMULATOR, &LAN_DRIVER, &LAN_SIMULATOR}) files.push_back(f);
     std::string bin = modulefiles::ProgramDirectory();
     for (const PlacedFile* f : files) {
         std::string path = Locate(*f), version = FileVersionOf(path);
@@ -173,6 +176,7 @@ SimAdvanceTimeFn BoardClock()
 {
     HMODULE driver = GetModuleHandleA("ni4882.dll");
     if (!driver) driver = GetModuleHandleA("adaptersim.dll");
+    if (!driver) driver = GetModuleHandleA("lansim.dll");
     if (!driver) driver = GetModuleHandleA("tavk.dll");
     if (!driver) return nullptr;
     SimSetOpCostFn cost;
@@ -196,6 +200,43 @@ bool StartAdapter()
     SetEnvironmentVariableA("TAVK_ADAPTER", ("127.0.0.1:" + std::to_string(port)).c_str());
     if (!LoadLibraryA(Locate(ADAPTER_DRIVER).c_str())) {
         fprintf(stderr, "gpibrun: the adapter-backed driver cannot be loaded (error %lu)\n", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// The LAN simulator on loopback ports of its own, and the LAN driver given a settings file (in
+// the temporary folder) in which every address but the modules' own is a device behind the
+// simulated LAN/GPIB gateway (gpib0,N), whatever the bench holds.
+bool StartLan(const Worksheet& sheet)
+{
+    HMODULE sim = LoadLibraryA(Locate(LAN_SIMULATOR).c_str());
+    decltype(&LanSimStart) start;
+    modulefiles::Resolve(sim, "LanSimStart", start);
+    int32_t portmapper = 0, core = 0;
+    if (!start || !start(&portmapper, &core)) {
+        fprintf(stderr, "gpibrun: the LAN simulator cannot be started (error %lu)\n", GetLastError());
+        return false;
+    }
+    std::string text = "{\"instruments\": {";
+    for (int a = 0; a <= 30; a++) {
+        bool own = false;
+        for (const WorksheetModule& m : sheet.modules) own = own || m.myAddress == a;
+        if (own) continue;
+        text += (text.back() == '{' ? "\"" : ", \"") + std::to_string(a) + "\": \"TCPIP::127.0.0.1::gpib0," + std::to_string(a) + "::INSTR\"";
+    }
+    text += "}, \"portmapperPort\": " + std::to_string(portmapper) + "}";
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    std::string path = std::string(folder) + "gpibrun_tavk_lan_" + std::to_string(GetCurrentProcessId()) + ".json";
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f || fputs(text.c_str(), f) < 0 || fclose(f) != 0) {
+        fprintf(stderr, "gpibrun: cannot write %s\n", path.c_str());
+        return false;
+    }
+    SetEnvironmentVariableA("TAVK_LAN_SETTINGS", path.c_str());
+    if (!LoadLibraryA(Locate(LAN_DRIVER).c_str())) {
+        fprintf(stderr, "gpibrun: the LAN driver cannot be loaded (error %lu)\n", GetLastError());
         return false;
     }
     return true;
@@ -289,13 +330,14 @@ bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
     trace = o.trace.empty() ? sheet.traceFile : o.trace;
     if (!bench.empty()) SetEnvironmentVariableA("TAVK_SIM_BENCH", bench.c_str());
     if (!o.busRecord.empty()) SetEnvironmentVariableA("TAVK_SIM_BUS_RECORD", o.busRecord.c_str());
-    bool ni = o.driver == "ni4882", adapter = o.driver == "adapter";
-    if (!trace.empty()) SetEnvironmentVariableA(ni || adapter ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
+    bool ni = o.driver == "ni4882", adapter = o.driver == "adapter", lan = o.driver == "lan";
+    if (!trace.empty()) SetEnvironmentVariableA(ni || adapter || lan ? "TAVK_TRACE" : "TAVK_SIM_TRACE", trace.c_str());
     // Loaded first by their paths, so that TavkX's and the driver's loads by name find them.
     if (ni && (!LoadLibraryA(Locate(NI_SIMULATOR).c_str()) || !LoadLibraryA(Locate(NI_DRIVER).c_str()))) {
         fprintf(stderr, "gpibrun: the NI-backed driver or the simulated ni4882.dll cannot be loaded (error %lu)\n", GetLastError());
         return false;
     }
+    if (lan) return StartLan(sheet);
     return !adapter || StartAdapter();
 }
 
