@@ -206,7 +206,8 @@ bool StartAdapter()
 }
 
 // The LAN simulator on loopback ports of its own, and the LAN driver given a settings file (in
-// the temporary folder) in which every address but the modules' own is a device behind the
+// the temporary folder) in which every address but the modules' own, 0 and 30 (the board's own
+// address where a module gives none) is a device behind the
 // simulated LAN/GPIB gateway (gpib0,N), whatever the bench holds.
 bool StartLan(const Worksheet& sheet)
 {
@@ -220,7 +221,7 @@ bool StartLan(const Worksheet& sheet)
     }
     std::string text = "{\"instruments\": {";
     for (int a = 0; a <= 30; a++) {
-        bool own = false;
+        bool own = a == 0 || a == 30;
         for (const WorksheetModule& m : sheet.modules) own = own || m.myAddress == a;
         if (own) continue;
         text += (text.back() == '{' ? "\"" : ", \"") + std::to_string(a) + "\": \"TCPIP::127.0.0.1::gpib0," + std::to_string(a) + "::INSTR\"";
