@@ -113,7 +113,7 @@ static std::string Talk(int address, uint32_t max, int endByte, bool& complete)
 }
 
 // A device name: instK is the bench's Kth instrument; gpib0,N[,S] the instrument at N behind a
-// LAN/GPIB gateway (VXI-11 B.1.2 device names, 488.2 gateway names).
+// LAN/GPIB gateway (VXI-11 create_link's device names, the VXI-11.2 gateway's names).
 static bool FindDevice(const std::string& name, LanLink& link)
 {
     if (name.compare(0, 4, "inst") == 0 && name.size() > 4 && name.size() < 8 && name.find_first_not_of("0123456789", 4) == std::string::npos) {
@@ -155,7 +155,7 @@ static void CreateLink(const Vxi11Args& a, Vxi11Result& x, LanConn& c)
 }
 
 // device_write: a piece beyond maxRecvSize is a parameter error; the message ends with the piece
-// that carries END, and only then reaches the instrument (VXI-11 B.6.3).
+// that carries END, and only then reaches the instrument (VXI-11, device_write).
 static void Write(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
     LanLink* link = FindLink(a.link, x);
@@ -170,7 +170,7 @@ static void Write(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 }
 
 // device_read: at most requestSize bytes, ended by END, by termChar when the flag says so, or by
-// the count (VXI-11 B.6.4: the reason bits); nothing within io_timeout is error 15.
+// the count (VXI-11, device_read: the reason bits); nothing within io_timeout is error 15.
 static void Read(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
     LanLink* link = FindLink(a.link, x);
@@ -212,7 +212,7 @@ static void Clear(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 }
 
 // device_remote: remote with the local controls disabled; device_local: local, controls enabled
-// (VXI-11 B.6.8, B.6.9): on a bus REN with the device listening, then LLO, or GTL.
+// (VXI-11, device_remote and device_local): on a bus REN with the device listening, then LLO, or GTL.
 static void Remote(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
     LanLink* link = FindLink(a.link, x);
@@ -237,7 +237,7 @@ static void EnableSrq(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 }
 
 // device_docmd: a gateway's bus commands (send command, IFC, REN); an instrument has none
-// (VXI-11 B.6.13 and the 488.2 gateway's docmd commands).
+// (VXI-11, device_docmd; VXI-11.2, its commands).
 static void Docmd(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
     LanLink* link = FindLink(a.link, x);
@@ -264,7 +264,7 @@ static void DestroyLink(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     if (FindLink(a.link, x)) L().links.erase(a.link);
 }
 
-// create_intr_chan: the server connects to the client's interrupt program (VXI-11 B.6.14); a
+// create_intr_chan: the server connects to the client's interrupt program (VXI-11, create_intr_chan); a
 // second one while the first stands is error 29.
 static void CreateIntrChan(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
@@ -400,7 +400,7 @@ static void SocketChannel(LanConn& c)
 }
 
 // A service request while SRQ rises: device_intr_srq with each enabled link's handle on the
-// interrupt channel, a call that gets no reply (VXI-11 B.6.15, B.7).
+// interrupt channel, a call that gets no reply (VXI-11, device_intr_srq).
 static void ServiceRequests()
 {
     LanSimState& l = L();
