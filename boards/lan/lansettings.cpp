@@ -30,10 +30,8 @@ static bool ReadInstruments(JsonReader& reader, const json& list, LanSettings& s
 bool LanReadSettings(const std::string& text, const std::string& source, LanSettings& settings, std::string& error)
 {
     JsonReader reader;
-    reader.source = source;
     json j;
-    if (!JsonParseTracked(text, reader, j)) { error = reader.error; return false; }
-    if (!j.is_object()) { reader.Fail("", "the settings must be a JSON object"); error = reader.error; return false; }
+    if (!JsonParseSettingsObject(text, source, reader, j)) { error = reader.error; return false; }
     JsonField f{reader, j, ""};
     LanSettings s;
     s.source = source;
