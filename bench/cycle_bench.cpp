@@ -9,6 +9,9 @@
 // With --driver adapter the round trip goes through the adapter-backed tavk.dll over loopback TCP
 // to the adapter simulator, against a bare socket exchange of the same lines (the names get
 // "_adapter").
+// With --driver lan the round trip goes through the LAN tavk.dll over loopback VXI-11 to the LAN
+// simulator (the multimeter behind its gateway), against the same RPCs made bare on a link of
+// their own (the names get "_lan").
 // Prints a table and "ratio NAME VALUE" lines; VALUE above 1 means faster than the baseline.
 #include <winsock2.h>
 #include <windows.h>
@@ -17,6 +20,9 @@
 #include <chrono>
 #include <string>
 #include <vector>
+#include "boards/lan/lanxdr.h"
+#include "boards/lan/vxi11.h"
+#include "interfaces/bustext.h"
 #include "interfaces/ni4882.h"
 #include "interfaces/tavkdrv.h"
 #include "host/dialogdriver.h"
@@ -73,7 +79,7 @@ struct Driver {
 #undef NI_SLOT
     SimControl sim;
     AdapterControl adapter;
-    bool ni = false, viaAdapter = false;
+    bool ni = false, viaAdapter = false, viaLan = false;
     bool Bind(HMODULE tavk, HMODULE nilib)
     {
         bool all = tavk != nullptr;
@@ -175,6 +181,7 @@ bool LoadHost(const driverconfig::Configuration& config)
     SetDllDirectoryA(bin.c_str());
     std::string problem;
     drv.viaAdapter = strcmp(config.name, "adapter") == 0;
+    drv.viaLan = strcmp(config.name, "lan") == 0;
     bool ni = strcmp(config.name, "ni4882") == 0;
     if (!driverconfig::LoadFromBin(config, bin, g_libs, problem)) {
         fprintf(stderr, "cycle_bench: %s\n", problem.c_str());
@@ -330,6 +337,97 @@ void PrintPluginShare(const Pair& plugin, const Pair& tavkx, const Pair& host)
            own, own / CHANNELS, plugin.subject * 1e9, tavkx.subject * 1e9, host.subject * 1e9);
 }
 
+// The RPCs of one LAN round trip made bare on a VXI-11 link of their own to the simulator: the
+// same procedures with the same flags, sizes and data, each waiting for its reply.
+struct BareLan {
+    SOCKET s = INVALID_SOCKET;
+    int32_t link = 0;
+    uint32_t xid = 0;
+    std::string inbox;
+    bool Call(uint32_t procedure, const Vxi11Args& a, Vxi11Result& x)
+    {
+        std::string out = RpcRecord(RpcCall(++xid, VXI11_CORE_PROGRAM, VXI11_VERSION, procedure, Vxi11EncodeArgs(procedure, a)));
+        if (send(s, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
+        std::string message;
+        char buffer[4096];
+        while (RpcTakeRecord(inbox, message) != RECORD_COMPLETE) {
+            int n = recv(s, buffer, sizeof buffer, 0);
+            if (n <= 0) return false;
+            inbox.append(buffer, static_cast<size_t>(n));
+        }
+        XdrReader r(message);
+        uint32_t status = 0;
+        return RpcParseReply(r, xid, status) == ONCRPC_REPLY_OK && Vxi11DecodeResult(procedure, r, x) && x.error == VXI11_OK;
+    }
+    bool Connect(int port, const std::string& device)
+    {
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        at.sin_port = htons(static_cast<u_short>(port));
+        s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        BOOL noDelay = TRUE;
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        if (connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return false;
+        Vxi11Args a;
+        a.device = device;
+        Vxi11Result x;
+        if (!Call(VXI11_CREATE_LINK, a, x)) return false;
+        link = x.link;
+        return true;
+    }
+    bool Replay(const std::vector<SimCallRecord>& rpcs)
+    {
+        for (const SimCallRecord& r : rpcs) {
+            std::string e = r.entry;
+            uint32_t procedure = e == "device_write" ? VXI11_DEVICE_WRITE : e == "device_read" ? VXI11_DEVICE_READ
+                                 : e == "device_readstb" ? VXI11_DEVICE_READSTB : 0;
+            if (!procedure) return false;
+            Vxi11Args a;
+            a.link = link;
+            a.flags = r.args[1];
+            a.ioTimeout = r.args[2];
+            a.requestSize = r.args[3];
+            a.termChar = static_cast<uint8_t>(r.args[4]);
+            if (procedure == VXI11_DEVICE_WRITE) a.data.assign(reinterpret_cast<const char*>(r.data), r.dataLength);
+            Vxi11Result x;
+            if (!Call(procedure, a, x)) return false;
+        }
+        return true;
+    }
+};
+
+// The LAN round trip: the cycle through the driver against its RPCs made bare.
+bool MeasureLanRoundTrip(std::vector<Row>& rows)
+{
+    drv.sim.SimClearCalls();
+    standin::RunCycle();
+    std::vector<SimCallRecord> rpcs = drv.sim.Log();
+    printf("RPCs of one round trip:");
+    for (const SimCallRecord& r : rpcs) {
+        printf(" [%s link %u flags 0x%x", r.entry, r.args[0], r.args[1]);
+        if (std::string(r.entry) == "device_read") printf(" size %u term %u", r.args[3], r.args[4]);
+        printf(" %s]", BusEscape(reinterpret_cast<const char*>(r.data), r.dataLength < uint32_t(SIM_DATA_MAX) ? r.dataLength : uint32_t(SIM_DATA_MAX)).c_str());
+    }
+    printf("\n");
+    BareLan bare;
+    if (!bare.Connect(lanstart::Started().corePort, "gpib0," + std::to_string(DMM)) || !bare.Replay(rpcs)) {
+        fprintf(stderr, "cycle_bench: the bare RPCs to the LAN simulator failed\n");
+        return false;
+    }
+    uint32_t cycles = 0;
+    Pair t = BestTimes(
+        [&] {
+            standin::RunCycle();
+            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
+        },
+        [&] { bare.Replay(rpcs); }, 5);
+    closesocket(bare.s);
+    standin::EndExperiment();
+    rows.push_back({"roundtrip", "SEND READ? + READ cycle over VXI-11", "its RPCs made bare", t});
+    return true;
+}
+
 // An at-start pass gives the multimeter its first turn; then every 10 ms cycle queries and reads.
 bool MeasureRoundTrip(std::vector<Row>& rows)
 {
@@ -348,6 +446,7 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
 
     standin::RunCycle();
     if (drv.viaAdapter) return MeasureAdapterRoundTrip(rows);
+    if (drv.viaLan) return MeasureLanRoundTrip(rows);
     drv.sim.SimClearCalls();
     standin::RunCycle();
     std::vector<Step> steps = LoggedCalls();
@@ -438,7 +537,7 @@ int main(int argc, char** argv)
         return 2;
     }
     if (!LoadHost(*config)) return 1;
-    bool viaAdapter = drv.viaAdapter;
+    bool viaAdapter = drv.viaAdapter || drv.viaLan;
     std::vector<Row> rows;
     // The idle cycle calls no driver; through the adapter its baseline would be a call that sends nothing.
     bool ok = (viaAdapter || MeasureIdle(rows)) && MeasureRoundTrip(rows);

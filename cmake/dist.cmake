@@ -25,8 +25,11 @@ set(files
   "SRC/packaging/tavk_ni.json|drivers/ni4882/tavk_ni.json"
   "BIN/adapter/tavk.dll|drivers/adapter/tavk.dll"
   "SRC/packaging/tavk_adapter.json|drivers/adapter/tavk_adapter.json"
+  "BIN/lan/tavk.dll|drivers/lan/tavk.dll"
+  "SRC/packaging/tavk_lan.json|drivers/lan/tavk_lan.json"
   "BIN/nisim/ni4882.dll|simulators/ni4882.dll"
   "BIN/adaptersim/adaptersim.dll|simulators/adaptersim.dll"
+  "BIN/lansim/lansim.dll|simulators/lansim.dll"
   "SRC/CHANGELOG.md|CHANGELOG.md"
   "SRC/docs/scripts.md|docs/scripts.md"
   "SRC/docs/dialogs.md|docs/dialogs.md")

@@ -28,8 +28,10 @@ extavik_version_resource(TavkX        TavkX.dll      "GPIB ボード・アクセ
 extavik_version_resource(tavk         tavk.dll       "模擬 GPIB ボード・ドライバ (模擬計測器)")
 extavik_version_resource(tavk_ni      tavk.dll       "NI-488.2 経由の GPIB ボード・ドライバ")
 extavik_version_resource(tavk_adapter tavk.dll       "++ プロトコル・アダプタ経由の GPIB ボード・ドライバ")
+extavik_version_resource(tavk_lan     tavk.dll       "LAN (VXI-11・ソケット) 計測器の GPIB ボード・ドライバ")
 extavik_version_resource(ni4882_sim   ni4882.dll     "模擬 NI-488.2 ライブラリ (模擬計測器)")
 extavik_version_resource(adaptersim   adaptersim.dll "模擬 ++ プロトコル・アダプタ (模擬計測器)")
+extavik_version_resource(lansim       lansim.dll     "模擬 LAN 計測器 (VXI-11・ソケット、模擬計測器)")
 extavik_version_resource(gpibrun      gpibrun.exe    "ワークシート実行プログラム")
 
 # The code that prints the version: the drivers' trace and the runner.

@@ -54,6 +54,15 @@ struct JsonReader {
 // Parses text, noting the line of every value; a syntax error sets reader.error.
 bool JsonParseTracked(const std::string& text, JsonReader& reader, json& out);
 
+// A settings file's text as its top-level object: false with reader.error set (a syntax error,
+// or no object) otherwise.
+inline bool JsonParseSettingsObject(const std::string& text, const std::string& source, JsonReader& reader, json& out)
+{
+    reader.source = source;
+    if (!JsonParseTracked(text, reader, out)) return false;
+    return out.is_object() || reader.Fail("", "the settings must be a JSON object");
+}
+
 // The fields of one object at path: each check takes a value into its variable, or fails with
 // the field's line and name.
 struct JsonField {

@@ -9,6 +9,7 @@
 #include <string.h>
 #include <string>
 #include "boardsim/adapterctl.h"
+#include "host/lanstart.h"
 #include "host/modulefiles.h"
 
 namespace driverconfig {
@@ -94,6 +95,8 @@ constexpr PlacedFile NI_DRIVER = {"NI-backed tavk.dll", {"ni4882\\tavk.dll", "dr
 constexpr PlacedFile NI_SIMULATOR = {"simulated ni4882.dll", {"nisim\\ni4882.dll", "simulators\\ni4882.dll"}};
 constexpr PlacedFile ADAPTER_DRIVER = {"adapter-backed tavk.dll", {"adapter\\tavk.dll", "drivers\\adapter\\tavk.dll"}};
 constexpr PlacedFile ADAPTER_SIMULATOR = {"adapter simulator", {"adaptersim\\adaptersim.dll", "simulators\\adaptersim.dll"}};
+constexpr PlacedFile LAN_DRIVER = {"LAN tavk.dll", {"lan\\tavk.dll", "drivers\\lan\\tavk.dll"}};
+constexpr PlacedFile LAN_SIMULATOR = {"LAN simulator", {"lansim\\lansim.dll", "simulators\\lansim.dll"}};
 
 // The bench's instruments answer at once, so the adapter's inter-character read time-out is kept
 // short in the tests: an answer ended by EOI alone is complete only after that time without a byte
@@ -111,6 +114,10 @@ constexpr Configuration CONFIGURATIONS[] = {
     // the same over a serial port pair
     {"adapter_serial", ADAPTER_DRIVER, ADAPTER_SIMULATOR, "adapter", "TAVK_TRACE", StartAdapterSerial, StopAdapter,
      "TAVK_ADAPTER_SETTINGS", ADAPTER_QUICK_READS, true},
+    // the LAN tavk.dll over loopback VXI-11 to the LAN simulator: every address a device behind its gateway
+    {"lan", LAN_DRIVER, LAN_SIMULATOR, "lan", "TAVK_TRACE", lanstart::StartVxi11, lanstart::Stop, nullptr, nullptr, false},
+    // the same with the multimeter and the binary source over raw sockets
+    {"lan_socket", LAN_DRIVER, LAN_SIMULATOR, "lan", "TAVK_TRACE", lanstart::StartSockets, lanstart::Stop, nullptr, nullptr, true},
 };
 
 inline const Configuration* Find(const std::string& name)

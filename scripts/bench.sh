@@ -18,9 +18,10 @@ for exe in "$BUILD"/bench/*.exe; do
   sed "s/^\(ratio [^ ]* [^ ]*\)\$/\1$mark/" "$BUILD/bench.out"
 done
 # The cycle benchmark again through the NI-backed driver over the simulated ni4882.dll, and
-# through the adapter-backed driver over loopback TCP to the adapter simulator.
+# through the adapter-backed driver over loopback TCP to the adapter simulator, and through the
+# LAN driver over loopback VXI-11 to the LAN simulator.
 if [ -e "$BUILD/bench/cycle_bench.exe" ]; then
-  for driver in ni4882 adapter; do
+  for driver in ni4882 adapter lan; do
     echo "== cycle_bench.exe --driver $driver"
     (cd "$BUILD/bench" && wine_checked ./cycle_bench.exe --driver $driver) >"$BUILD/bench.out" 2>&1 || status=1
     sed "s/^\(ratio [^ ]* [^ ]*\)\$/\1$mark/" "$BUILD/bench.out"

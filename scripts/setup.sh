@@ -55,7 +55,7 @@ choose_i386
 
 need=""
 # wine64 gives the native 64-bit wineserver, so only 32-bit clients are ever emulated.
-pkgs="wine wine32:i386 wine64 fonts-wine g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 cmake make xvfb googletest nlohmann-json3-dev fonts-ipafont-gothic locales socat"
+pkgs="wine wine32:i386 wine64 fonts-wine g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 cmake make xvfb googletest nlohmann-json3-dev fonts-ipafont-gothic locales socat rpcbind python3-pyvisa-py"
 [ "$ARCH" = x86_64 ] && pkgs="$pkgs g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64"
 [ -n "$EXTRA_PACKAGES" ] && pkgs="$pkgs $EXTRA_PACKAGES"
 for p in $pkgs; do

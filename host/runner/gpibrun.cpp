@@ -253,6 +253,17 @@ void PrintTable(const std::vector<OutputTrace>& outputs)
     printf("\n");
 }
 
+// Over LAN every address is an instrument behind the simulated gateway but the modules' own (the
+// driver refuses its board's own address), 0 and 30.
+bool LeaveOwnAddressesOut(const Worksheet& sheet)
+{
+    std::vector<int> own = {0, 30};
+    for (const WorksheetModule& m : sheet.modules) own.push_back(m.myAddress);
+    if (lanstart::WriteGatewaySettings(own, {})) return true;
+    fprintf(stderr, "gpibrun: the LAN driver's settings cannot be written to the temporary folder\n");
+    return false;
+}
+
 // Load: the worksheet, checked completely, with the command line's overrides; the simulated board
 // takes its bench and trace from the environment. False when nothing may run.
 bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
@@ -273,7 +284,7 @@ bool LoadRun(const Options& o, Worksheet& sheet, std::string& trace)
         fprintf(stderr, "gpibrun: %s\n", problem.c_str());
         return false;
     }
-    return true;
+    return o.driver->start != lanstart::StartVxi11 || LeaveOwnAddressesOut(sheet);
 }
 
 // Create: the host window, the plug-in with its module classes, and every module of the worksheet

@@ -45,6 +45,26 @@ inline HMODULE StartAdapterSimulator(const std::string& dir, AdapterControl& ada
     return lib;
 }
 
+// lan: the LAN tavk.dll over loopback VXI-11 to the LAN simulator in this process (lan_socket:
+// the instruments that can, over raw sockets).
+inline bool LanSocketConfiguration() { return DriverConfiguration("lan_socket"); }
+inline bool LanConfiguration() { return DriverConfiguration("lan") || LanSocketConfiguration(); }
+
+// The LAN simulator of dir, loaded once for the whole test program (lanstart::Pin says why).
+inline HMODULE LoadLanSimulator(const std::string& dir)
+{
+    static HMODULE lib = LoadLibraryA((dir + "\\lansim.dll").c_str());
+    if (lib) lanstart::Pin(lib);
+    return lib;
+}
+
+// The LAN driver's settings for a test, beside the tests, named in TAVK_LAN_SETTINGS.
+inline void WriteLanSettings(LanControl& lan, const std::vector<std::pair<int, std::string>>& instruments,
+                             const std::vector<int>& sockets, const std::string& extra = "")
+{
+    lanstart::WriteSettings(TestDir() + "tavk_lan_test.json", lanstart::SettingsText(lan, instruments, sockets, extra));
+}
+
 // The settings a configuration's driver gets in the tests, in a file beside them.
 inline void UseTestSettings(const driverconfig::Configuration& c)
 {

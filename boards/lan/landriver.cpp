@@ -1,0 +1,535 @@
+// tavk.dll over instruments on the network: each GPIB primary address of tavk_lan.json is an
+// instrument reached by VXI-11 (the core channel found through the host's portmapper) or by a raw
+// SCPI socket. Links are made at the first use of an address and kept; a link that drops is
+// reported once and the next call to that address links again. Bus commands become the
+// procedures that carry them out on the addressed instruments; what has no meaning on a network
+// fails with error 8.
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "boards/common/drvcore.h"
+#include "boards/common/tavkops.h"
+#include "interfaces/tavkeos.h"
+#include "boards/common/drvfiles.h"
+#include "boards/lan/lanclient.h"
+#include "boards/lan/lanframe.h"
+#include "boards/lan/lanmap.h"
+#include "boards/lan/lansettings.h"
+#include "boards/lan/vxi11.h"
+#include "interfaces/bustext.h"
+#include "interfaces/tavkdrv.h"
+
+static const char settingsFileName[] = "tavk_lan.json";
+enum {
+    LAN_REPLY_MARGIN_MS = 1000,      // beyond the instrument's io_timeout, for the network
+    LAN_READ_PIECE_MAX = 1 << 20,
+    LAN_CLIENT_ID = 0x54415641,
+    LAN_CLOSE_WAIT_MS = 300,
+};
+
+struct LanDevice {
+    uint32_t address = 0;
+    const LanInstrument* instrument = nullptr;
+    LanChannel channel;
+    bool linked = false;
+    int32_t link = 0;
+    uint32_t maxRecvSize = 0;
+    bool downReported = false;
+    std::string pending;             // a raw socket's bytes beyond the last answer taken
+    size_t answerLeft = 0;           // bytes of an answer the last receive's buffer could not hold
+};
+
+struct LanDriver {
+    LanSettings settings;
+    bool configured = false;
+    std::map<uint32_t, LanDevice> devices;
+    uint32_t eosMode = 0, eosFlag = 0, timeMs = 10000;
+    int32_t error = TAVK_OK;          // why the last helper failed
+    // The addressing the bus commands describe.
+    std::vector<uint32_t> listeners;
+    int talker = -1;
+};
+static LanDriver d;
+static DriverCore core("LAN");
+
+static int32_t Fail(int32_t error)
+{
+    d.error = error;
+    return error;
+}
+
+// ---- settings ----------------------------------------------------------------------------------
+
+static bool LoadSettings()
+{
+    char value[MAX_PATH];
+    std::string file = DriverFileDirectory() + settingsFileName;
+    if (GetEnvironmentVariableA("TAVK_LAN_SETTINGS", value, sizeof value) > 0) file = value;
+    std::string text, error;
+    if (!DriverReadFile(file, text)) {
+        core.Report(file + ": line 0: instruments: the file cannot be read (it names the instrument of each address)");
+        return false;
+    }
+    if (!LanReadSettings(text, file, d.settings, error)) { core.Report(error); return false; }
+    d.configured = true;
+    return true;
+}
+
+static std::string Describe(const LanDevice& dev)
+{
+    return "address " + std::to_string(dev.address) + " (" + dev.instrument->resource.text + ")";
+}
+
+// ---- links -------------------------------------------------------------------------------------
+
+// The driver's time-out as VXI-11's io_timeout; no limit is the longest the driver knows.
+static uint32_t IoTimeout() { return d.timeMs ? d.timeMs : uint32_t(TAVK_TIME_MAX_MS); }
+
+static int32_t Dropped(LanDevice& dev, const std::string& why)
+{
+    dev.channel.Close();
+    dev.linked = false;
+    dev.pending.clear();
+    dev.answerLeft = 0;
+    if (!dev.downReported) core.Report("the link to " + Describe(dev) + " " + why + "; the next call links again");
+    else core.Trace("    link: " + why);
+    dev.downReported = true;
+    return Fail(LAN_ERR_LINK);
+}
+
+// One core procedure on a device's link: false with the error set (and the link dropped when
+// it is gone). The VXI-11 error is mapped by its row.
+static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vxi11Result& x, uint32_t waitMs)
+{
+    if (core.trace) {
+        std::string shown = procedure == VXI11_DEVICE_WRITE ? " " + BusEscape(a.data.data(), static_cast<uint32_t>(a.data.size())) : "";
+        char flags[16];
+        snprintf(flags, sizeof flags, " flags 0x%X", a.flags);
+        core.Trace("    > " + std::string(Vxi11ProcedureName(procedure)) + " link " + std::to_string(a.link) + flags + (procedure == VXI11_DEVICE_READ ? " size " + std::to_string(a.requestSize) : "") + shown);
+    }
+    std::string results, problem;
+    LanCallOutcome outcome = dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, procedure, Vxi11EncodeArgs(procedure, a), waitMs, results, problem);
+    if (outcome == LAN_CALL_BROKEN || outcome == LAN_CALL_TIMEOUT) { Dropped(dev, "dropped: " + problem); return false; }
+    if (outcome == LAN_CALL_REFUSED) {
+        core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": " + problem);
+        d.error = LAN_ERR_REPLY;
+        return false;
+    }
+    XdrReader r(results);
+    if (!Vxi11DecodeResult(procedure, r, x)) {
+        core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": the results are garbled");
+        d.error = LAN_ERR_REPLY;
+        return false;
+    }
+    if (core.trace)
+        core.Trace("    < error " + std::to_string(x.error) + (procedure == VXI11_DEVICE_READ ? " reason " + std::to_string(x.reason) + " " +
+                   BusEscape(x.data.data(), static_cast<uint32_t>(x.data.size())) : "") +
+                   (procedure == VXI11_DEVICE_READSTB ? " stb " + std::to_string(x.stb) : ""));
+    if (x.error == VXI11_OK) return true;
+    LanErrorRow row = LanMapError(x.error);
+    std::string what = std::string(Vxi11ProcedureName(procedure)) + " answered error " + std::to_string(x.error) + " (" + row.meaning + ")";
+    if (row.failure == LAN_FAIL_DROPPED) { Dropped(dev, "is gone: " + what); return false; }
+    if (row.failure == LAN_FAIL_REPORTED) core.Report(Describe(dev) + ": " + what);
+    d.error = row.driverError;
+    return false;
+}
+
+// The core channel's port from the host's portmapper, the connection, then create_link.
+static bool LinkVxi11(LanDevice& dev)
+{
+    const LanResource& res = dev.instrument->resource;
+    std::string problem;
+    uint32_t port = LanGetPort(res.host, d.settings.portmapperPort, VXI11_CORE_PROGRAM, VXI11_VERSION, d.settings.connectTimeoutMs, problem);
+    if (port) core.Trace("    portmapper at " + res.host + ":" + std::to_string(d.settings.portmapperPort) + ": core channel at port " + std::to_string(port));
+    if (port == 0 || !dev.channel.Open(res.host, port, d.settings.connectTimeoutMs, problem)) {
+        Dropped(dev, "cannot be made: " + problem);
+        return false;
+    }
+    Vxi11Args a;
+    a.clientId = LAN_CLIENT_ID;
+    a.device = res.device;
+    Vxi11Result x;
+    if (!Procedure(dev, VXI11_CREATE_LINK, a, x, d.settings.connectTimeoutMs)) {
+        dev.channel.Close();
+        return false;
+    }
+    dev.link = x.link;
+    dev.maxRecvSize = x.maxRecvSize ? x.maxRecvSize : 1;
+    return true;
+}
+
+// The device at an address, linked: no instrument is a device that does not answer (10).
+static LanDevice* Linked(uint32_t address)
+{
+    auto found = d.settings.instruments.find(address);
+    if (found == d.settings.instruments.end()) { d.error = TAVK_ERR_NO_LISTENER; return nullptr; }
+    LanDevice& dev = d.devices[address];
+    dev.address = address;
+    dev.instrument = &found->second;
+    if (dev.linked) return &dev;
+    core.Trace("    linking " + Describe(dev));
+    bool ok;
+    if (dev.instrument->resource.kind == LAN_SOCKET) {
+        std::string problem;
+        ok = dev.channel.Open(dev.instrument->resource.host, dev.instrument->resource.port, d.settings.connectTimeoutMs, problem);
+        if (!ok) Dropped(dev, "cannot be made: " + problem);
+    } else {
+        ok = LinkVxi11(dev);
+    }
+    if (!ok) return nullptr;
+    dev.linked = true;
+    if (dev.downReported) core.Report("linked again to " + Describe(dev));
+    dev.downReported = false;
+    return &dev;
+}
+
+static bool IsSocket(const LanDevice& dev) { return dev.instrument->resource.kind == LAN_SOCKET; }
+
+// destroy_link, then the connection closed whatever the answer: at the process's end the
+// instrument's side may be gone already, so the wait is short and a failure only traced.
+static void Unlink(LanDevice& dev)
+{
+    if (dev.linked && !IsSocket(dev)) {
+        Vxi11Args a;
+        a.link = dev.link;
+        std::string results, problem;
+        core.Trace("    > destroy_link link " + std::to_string(dev.link));
+        if (dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, VXI11_DESTROY_LINK, Vxi11EncodeArgs(VXI11_DESTROY_LINK, a),
+                             LAN_CLOSE_WAIT_MS, results, problem) != LAN_CALL_OK)
+            core.Trace("    " + Describe(dev) + ": destroy_link: " + problem + "; closed anyway");
+    }
+    dev.channel.Close();
+    dev.linked = false;
+}
+
+// A procedure of the Device_GenericParms kind (readstb, trigger, clear, remote, local).
+static bool Generic(LanDevice& dev, uint32_t procedure, Vxi11Result& x)
+{
+    Vxi11Args a;
+    a.link = dev.link;
+    a.ioTimeout = IoTimeout();
+    return Procedure(dev, procedure, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS);
+}
+
+// A generic procedure at an address; a raw socket has none of them (8, traced).
+static bool GenericAt(uint32_t address, uint32_t procedure)
+{
+    LanDevice* dev = Linked(address);
+    if (!dev) return false;
+    if (IsSocket(*dev)) {
+        core.Trace(std::string("    ") + Vxi11ProcedureName(procedure) + ": " + Describe(*dev) + " is a raw socket, which has none");
+        d.error = TAVK_ERR_ROLE;
+        return false;
+    }
+    Vxi11Result x;
+    return Generic(*dev, procedure, x);
+}
+
+static int32_t Unsupported(const char* why)
+{
+    core.Trace(std::string("    ") + why);
+    return Fail(TAVK_ERR_ROLE);
+}
+
+// ---- data --------------------------------------------------------------------------------------
+
+// device_write in pieces of at most maxRecvSize, END on the last; an empty message is one empty
+// piece with END.
+static bool WriteVxi11(LanDevice& dev, const std::string& message)
+{
+    size_t at = 0;
+    do {
+        size_t n = message.size() - at < dev.maxRecvSize ? message.size() - at : dev.maxRecvSize;
+        Vxi11Args a;
+        a.link = dev.link;
+        a.ioTimeout = IoTimeout();
+        a.flags = at + n == message.size() ? VXI11_FLAG_END : 0;
+        a.data = message.substr(at, n);
+        Vxi11Result x;
+        if (!Procedure(dev, VXI11_DEVICE_WRITE, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS)) return false;
+        if (x.size > n) { d.error = LAN_ERR_REPLY; return false; }
+        at += x.size;
+        if (x.size == 0 && n > 0) { d.error = TAVK_ERR_TIMEOUT; return false; }
+    } while (at < message.size());
+    return true;
+}
+
+// A raw socket has no EOI: a message the end-of-string leaves without end gets LF, SCPI's end.
+static bool WriteSocket(LanDevice& dev, std::string message)
+{
+    if (d.eosMode == 3 || (d.eosMode == 0 && d.eosFlag == 1)) message += '\n';
+    if (core.trace) core.Trace("    > " + BusEscape(message.data(), static_cast<uint32_t>(message.size())));
+    // What came unasked before this message (a late answer) is stale.
+    std::string stale;
+    while (dev.answerLeft == 0 && dev.channel.link.Receive(stale, 0) > 0) {}
+    if (!stale.empty()) core.Trace("    stale bytes dropped: " + BusEscape(stale.data(), static_cast<uint32_t>(stale.size())));
+    if (dev.answerLeft == 0) dev.pending.clear();
+    if (dev.channel.link.Send(message)) return true;
+    Dropped(dev, "dropped: the connection broke while sending");
+    return false;
+}
+
+static int32_t SendTo(const int16_t* list, uint32_t count, const char* data, uint32_t length)
+{
+    std::string message = std::string(data ? data : "", length) + TavkEosBytes(d.eosMode, d.eosFlag);
+    for (uint32_t i = 0; i < count; i++) {
+        LanDevice* dev = Linked(static_cast<uint16_t>(list[i]));
+        if (!dev) return d.error;
+        if (!(IsSocket(*dev) ? WriteSocket(*dev, message) : WriteVxi11(*dev, message))) return d.error;
+    }
+    return TAVK_OK;
+}
+
+// device_read with the room left, repeated while the reason is only the request count; an
+// answer longer than the buffer stays in the instrument for the next receive.
+static int32_t ReadVxi11(LanDevice& dev, char* buffer, uint32_t max, uint32_t* length)
+{
+    int term = LanTermChar(d.eosMode, d.eosFlag);
+    uint32_t n = 0;
+    for (;;) {
+        Vxi11Args a;
+        a.link = dev.link;
+        a.ioTimeout = IoTimeout();
+        a.requestSize = max - n < uint32_t(LAN_READ_PIECE_MAX) ? max - n : uint32_t(LAN_READ_PIECE_MAX);
+        if (term >= 0) { a.flags = VXI11_FLAG_TERMCHRSET; a.termChar = static_cast<uint8_t>(term); }
+        Vxi11Result x;
+        bool ok = Procedure(dev, VXI11_DEVICE_READ, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS);
+        uint32_t got = x.data.size() < a.requestSize ? static_cast<uint32_t>(x.data.size()) : a.requestSize;
+        memcpy(buffer + n, x.data.data(), got);
+        n += got;
+        *length = n;
+        if (!ok) return d.error;
+        if (x.reason & (VXI11_REASON_END | VXI11_REASON_CHR)) break;
+        if (n >= max) break;
+        if (got == 0) return Fail(LAN_ERR_REPLY);   // "request count" for nothing: it would never end
+    }
+    return n > 0 ? TAVK_OK : TAVK_ERR_TIMEOUT;
+}
+
+// A raw socket's answer: up to LF, or a definite-length block's stated length; otherwise the
+// time-out. An answer longer than the buffer gives the rest to the next receive.
+static int32_t ReadSocket(LanDevice& dev, char* buffer, uint32_t max, uint32_t* length)
+{
+    DWORD start = GetTickCount();
+    size_t end = dev.answerLeft;
+    while (end == 0) {
+        end = LanSocketAnswerEnd(dev.pending);
+        if (end || dev.pending.size() >= LAN_READ_PIECE_MAX) break;
+        uint32_t spent = GetTickCount() - start;
+        if (spent >= IoTimeout()) break;
+        int got = dev.channel.link.Receive(dev.pending, IoTimeout() - spent);
+        if (got == LINK_DROPPED) return Dropped(dev, "dropped: the connection was closed by the instrument");
+    }
+    bool complete = end > 0;
+    size_t take = complete ? end : dev.pending.size();
+    if (take > max) take = max;
+    memcpy(buffer, dev.pending.data(), take);
+    *length = static_cast<uint32_t>(take);
+    dev.pending.erase(0, take);
+    dev.answerLeft = complete && end > take ? end - take : 0;
+    if (core.trace) core.Trace("    < " + BusEscape(buffer, static_cast<uint32_t>(take)) + (dev.answerLeft ? " (more waits)" : ""));
+    if (!complete && take < max) return Fail(TAVK_ERR_TIMEOUT);
+    return take > 0 ? TAVK_OK : TAVK_ERR_TIMEOUT;
+}
+
+// ---- bus commands ------------------------------------------------------------------------------
+
+static bool IsListener(uint32_t a)
+{
+    for (uint32_t l : d.listeners)
+        if (l == a) return true;
+    return false;
+}
+
+// Every instrument of the file that is reached by VXI-11.
+static std::vector<uint32_t> Vxi11Addresses()
+{
+    std::vector<uint32_t> out;
+    for (const auto& kv : d.settings.instruments)
+        if (kv.second.resource.kind == LAN_VXI11) out.push_back(kv.first);
+    return out;
+}
+
+static std::vector<uint32_t> LinkedVxi11()
+{
+    std::vector<uint32_t> out;
+    for (auto& kv : d.devices)
+        if (kv.second.linked && !IsSocket(kv.second)) out.push_back(kv.first);
+    return out;
+}
+
+// absentToo: an address with nothing there is left out (a universal command reaches whoever is there).
+static bool ToEach(const std::vector<uint32_t>& addresses, uint32_t procedure, bool absentToo = false)
+{
+    for (uint32_t a : addresses) {
+        if (GenericAt(a, procedure)) continue;
+        if (!absentToo || d.error != TAVK_ERR_NO_LISTENER) return false;
+        core.Trace("    address " + std::to_string(a) + ": nothing there, left out");
+    }
+    return true;
+}
+
+// The bytes with a meaning on the network: addressing (kept), SDC, DCL, GET, GTL, LLO. Any
+// other refuses the whole list before a procedure is called.
+static bool KnownCommand(uint8_t b)
+{
+    return b == BUS_UNL || b == BUS_UNT || (b >= BUS_LAD && b < BUS_UNL) || (b >= BUS_TAD && b < BUS_UNT) ||
+           b == BUS_SDC || b == BUS_DCL || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
+}
+
+static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
+{
+    uint8_t previous = 0;
+    for (uint32_t i = 0; i < length; i++) {
+        uint8_t b = cmd[i] & 0x7F;
+        bool secondary = b >= 0x60 && b <= 0x7E && ((previous >= BUS_LAD && previous < BUS_UNL) || (previous >= BUS_TAD && previous < BUS_UNT));
+        if (!KnownCommand(b) && !secondary) return Unsupported(("bus command " + BusDescribeCommands(&cmd[i], 1) + " has no meaning on the network").c_str());
+        if (!secondary) previous = b;
+    }
+    for (uint32_t i = 0; i < length; i++) {
+        uint8_t b = cmd[i] & 0x7F;
+        bool ok = true;
+        if (b == BUS_UNL) d.listeners.clear();
+        else if (b == BUS_UNT) d.talker = -1;
+        else if (b >= BUS_LAD && b < BUS_UNL) { if (!IsListener(b - BUS_LAD)) d.listeners.push_back(b - BUS_LAD); }
+        else if (b >= BUS_TAD && b < BUS_UNT) d.talker = b - BUS_TAD;
+        else if (b == BUS_SDC || b == BUS_GET || b == BUS_GTL) {
+            uint32_t procedure = b == BUS_SDC ? VXI11_DEVICE_CLEAR : b == BUS_GET ? VXI11_DEVICE_TRIGGER : VXI11_DEVICE_LOCAL;
+            for (uint32_t a : d.listeners)
+                if (a != TavkBoardAddress() && ok) ok = GenericAt(a, procedure);
+        } else if (b == BUS_DCL) ok = ToEach(Vxi11Addresses(), VXI11_DEVICE_CLEAR, true);
+        else if (b == BUS_LLO) ok = ToEach(LinkedVxi11(), VXI11_DEVICE_REMOTE);
+        if (!ok) return d.error;
+    }
+    return TAVK_OK;
+}
+
+// ---- the board's operations --------------------------------------------------------------------
+
+// The settings only: links are made at the first use of each address.
+static int32_t Create(std::string& detail)
+{
+    if (!d.configured && !LoadSettings()) return LAN_ERR_LINK;
+    detail = std::to_string(d.settings.instruments.size()) + " instruments from " + d.settings.source;
+    return TAVK_OK;
+}
+
+static void Close()
+{
+    for (auto& kv : d.devices) Unlink(kv.second);
+    d.devices.clear();
+    d.listeners.clear();
+}
+
+static int32_t Status() { return 0x0001; }
+
+// The board's own address may not be an instrument's; mode 2 (a device) is not what it drives.
+static int32_t Init(uint32_t address, uint32_t mode, uint32_t)
+{
+    if (mode == 2) return Unsupported("the board is controller of its instruments, never a device");
+    std::string error;
+    if (!LanCheckOwnAddress(d.settings, address, error)) { core.Report(error); return TAVK_ERR_ARGUMENT; }
+    d.listeners.clear();
+    d.talker = -1;
+    return TAVK_OK;
+}
+
+static int32_t SetTime(uint32_t time)
+{
+    d.timeMs = time;
+    return TAVK_OK;
+}
+
+static int32_t SetEos(uint32_t mode, uint32_t flag)
+{
+    d.eosMode = mode;
+    d.eosFlag = flag;
+    return TAVK_OK;
+}
+
+// Instruments on the network have no interface to clear: the driver clears its own addressing.
+static int32_t Ifc()
+{
+    d.listeners.clear();
+    d.talker = -1;
+    core.Trace("    no interface to clear on the network: the addressing is cleared");
+    return TAVK_OK;
+}
+
+// Remote enable: device_remote (on) or device_local (off) on every linked instrument.
+static int32_t Ren(uint32_t on)
+{
+    return ToEach(LinkedVxi11(), on ? VXI11_DEVICE_REMOTE : VXI11_DEVICE_LOCAL) ? TAVK_OK : d.error;
+}
+
+static int32_t Dcl() { return ToEach(Vxi11Addresses(), VXI11_DEVICE_CLEAR, true) ? TAVK_OK : d.error; }
+
+static int32_t Sdc(uint32_t address) { return GenericAt(address, VXI11_DEVICE_CLEAR) ? TAVK_OK : d.error; }
+
+// An address the file does not name answers nothing: a receive from it times out, as on a bus.
+static LanDevice* Talker(uint32_t address)
+{
+    LanDevice* dev = Linked(address);
+    if (!dev && d.error == TAVK_ERR_NO_LISTENER) d.error = TAVK_ERR_TIMEOUT;
+    return dev;
+}
+
+static int32_t ReceiveFrom(uint32_t address, char* buffer, uint32_t max, uint32_t* got)
+{
+    LanDevice* dev = Talker(address);
+    if (!dev) return d.error;
+    return IsSocket(*dev) ? ReadSocket(*dev, buffer, max, got) : ReadVxi11(*dev, buffer, max, got);
+}
+
+// The SRQ line needs the interrupt channel, which this driver does not open yet.
+static int32_t SrqLine(int16_t*)
+{
+    return Unsupported("SRQ line: this driver opens no VXI-11 interrupt channel, so it cannot see service requests");
+}
+
+static int32_t SerialPoll(uint32_t address, int16_t* statusByte)
+{
+    LanDevice* dev = Talker(address);
+    if (!dev) return d.error;
+    if (IsSocket(*dev)) return Unsupported("serial poll: a raw socket has no status byte");
+    Vxi11Result x;
+    if (!Generic(*dev, VXI11_DEVICE_READSTB, x)) return d.error;
+    *statusByte = x.stb;
+    return TAVK_OK;
+}
+
+// Not on the network (error 8): the board as talker, listener or device, instruments talking
+// to each other, parallel polls.
+static const TavkBoardOps lanBoard = {
+    .core = &core,
+    .envelope = nullptr,
+    .create = Create,
+    .close = Close,
+    .status = Status,
+    .resources = nullptr,   // instruments on the network have no board resources
+    .init = Init,
+    .setTime = SetTime,
+    .setEos = SetEos,
+    .sendCommands = SendCommands,
+    .ifc = Ifc,
+    .ren = Ren,
+    .dcl = Dcl,
+    .sdc = Sdc,
+    .sendTo = SendTo,
+    .sendAsTalker = nullptr,
+    .receiveFrom = ReceiveFrom,
+    .receiveAsListener = nullptr,
+    .transfer = nullptr,
+    .setSrq = nullptr,
+    .srqLine = SrqLine,
+    .serialPoll = SerialPoll,
+    .parallelPoll = nullptr,
+    .ppollConfig = nullptr,
+    .ppollUnconfig = nullptr,
+    .ppollUnconfigAll = nullptr,
+    .ppollResponseMode = nullptr,
+};
+TAVK_BOARD(lanBoard)
