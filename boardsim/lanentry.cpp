@@ -2,7 +2,7 @@
 // portmapper of its own, the core channel, the interrupt channel for service requests) and a raw
 // SCPI socket per instrument, on loopback ports the system picks, served from a thread of its
 // own. Every RPC is a record of the call log; a script on a procedure's name answers it with that
-// VXI-11 error. It behaves as the VXI-11 specification describes a network instrument
+// VXI-11 error. It behaves as the VXI-11 protocol's own document describes a network instrument
 // (boardsim/README.md names the sections), not as the driver expects it.
 #include <winsock2.h>
 #include <windows.h>
