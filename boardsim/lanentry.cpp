@@ -190,7 +190,9 @@ static void Read(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     bool eoi = !x.data.empty() && Sim().board.lastEoi;
     if (eoi) x.reason |= VXI11_REASON_END;
     if (termChar && !x.data.empty() && static_cast<uint8_t>(x.data.back()) == a.termChar) x.reason |= VXI11_REASON_CHR;
-    if (x.data.size() == max && !eoi) x.reason |= VXI11_REASON_REQCNT;
+    // The count is the client's requestSize: a read the instrument's own buffer cut shorter ends
+    // with no reason bit, and the client reads again.
+    if (x.data.size() == a.requestSize && !eoi) x.reason |= VXI11_REASON_REQCNT;
     if (x.data.empty() || (!complete && x.data.size() < max)) x.error = VXI11_ERR_IO_TIMEOUT;
 }
 
