@@ -64,8 +64,24 @@ done
 if [ -n "$need" ]; then
   echo "setup: installing$need"
   dpkg --print-foreign-architectures | grep -q i386 || $I386_SUDO dpkg --add-architecture i386
-  $I386_SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $I386_SUDO apt-get install -y -qq $need >/dev/null
+  # A mirror that is being synced fails one index now and then ("File has unexpected size"):
+  # ask again, and go on with the indexes that did arrive; the install says whether they suffice.
+  updated=no
+  for try in 1 2 3; do
+    $I386_SUDO apt-get update -qq && { updated=yes; break; }
+    echo "setup: apt-get update failed (try $try of 3)" >&2
+    [ $try -lt 3 ] && sleep 20
+  done
+  if ! DEBIAN_FRONTEND=noninteractive $I386_SUDO apt-get install -y -qq $need >/dev/null; then
+    [ $updated = yes ] && exit 1
+    # Without one architecture's security index, the other's security versions of a shared
+    # library cannot be matched: this install takes the release's versions (pinned for it alone).
+    echo "setup: installing again with the security suite below the release, for this install only" >&2
+    pin=$(mktemp)
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$pin"
+    DEBIAN_FRONTEND=noninteractive $I386_SUDO apt-get -o Dir::Etc::Preferences="$pin" install -y -qq $need >/dev/null
+    rm -f "$pin"
+  fi
 fi
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
   echo "setup: generating the ja_JP.UTF-8 locale"
