@@ -254,17 +254,24 @@ static double ConvertWithStrtod(const char* p, size_t n, const char** endPos)
     return value;
 }
 
+// The number text is the whole run of number characters. The scan looks at nothing but number
+// characters, so scanning up to the limit finds what scanning the run finds; where the scan
+// stopped at a character that is not one, the run ended there and need not be measured apart.
 double ParseAsciiNumber(const char* p, const char* end, const char** endPos)
 {
     size_t available = end > p ? size_t(end - p) : 0;
-    size_t n = 0;
-    while (n < ASCII_NUMBER_MAX && n < available && IsNumberTextChar(p[n]))
-        ++n;
+    size_t limit = available < size_t(ASCII_NUMBER_MAX) ? available : size_t(ASCII_NUMBER_MAX);
+    NumberScan s = ScanNumber(p, limit);
+    size_t n = s.end;
+    if (s.end == 0 || s.end == limit || IsNumberTextChar(p[s.end])) {
+        n = 0;
+        while (n < limit && IsNumberTextChar(p[n]))
+            ++n;
+    }
     if (n == ASCII_NUMBER_MAX && n < available && p[n] != '\0') {
         *endPos = nullptr;
         return DBL_MAX;
     }
-    NumberScan s = ScanNumber(p, n);
     if (s.end == 0) {
         *endPos = p;
         return 0.0;

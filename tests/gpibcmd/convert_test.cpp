@@ -183,6 +183,7 @@ TEST(AsciiNumber, EndPositions)
     } cases[] = {
         { "12.5,", 12.5, 4 }, { "  -1e3x", -1000.0, 6 }, { "+.5", 0.5, 3 }, { ".", 0.0, 0 },
         { "+", 0.0, 0 }, { "x1", 0.0, 0 }, { "1e+", 1.0, 1 }, { "-0", -0.0, 2 }, { "4D-1", 0.4, 4 },
+        { "1.2.3,", 1.2, 3 }, { "7 8", 7.0, 1 }, { "5e2e1", 500.0, 3 },
     };
     for (auto& c : cases) {
         const char* stop = nullptr;
@@ -202,6 +203,10 @@ TEST(AsciiNumber, SixtyFourCharacters)
     std::string exact = digits;   // nothing behind it: converted normally
     EXPECT_DOUBLE_EQ(ParseAsciiNumber(exact.c_str(), exact.c_str() + exact.size(), &stop), 1.1111111111111111e63);
     EXPECT_EQ(stop, exact.c_str() + 64);
+    // The run of number characters counts, not the number read from it: spaces after it too.
+    std::string padded = "1.5" + std::string(62, ' ') + ",";
+    EXPECT_EQ(ParseAsciiNumber(padded.c_str(), padded.c_str() + padded.size(), &stop), DBL_MAX);
+    EXPECT_EQ(stop, nullptr);
     // The overlong number's whole run is skipped; decoding goes on after its separator.
     std::string answer = std::string(70, '1') + ",2.5";
     std::vector<float> samples = Decode(Bytes(answer), Settings(DATA_ASCII, 2));
