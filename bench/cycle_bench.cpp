@@ -251,7 +251,7 @@ bool MeasureIdle(std::vector<Row>& rows)
         fprintf(stderr, "cycle_bench: the idle cycle called the driver\n");
         return false;
     }
-    const uint8_t untalk = 0x5F;
+    const uint8_t untalk = BUS_UNT;
     Pair t = BestTimes([&] { standin::Process(in); }, [&] { drv.TavkSendCmd(BOARD, &untalk, 1); }, 1000);
     standin::EndExperiment();
     standin::RemoveModule(in);

@@ -182,7 +182,7 @@ static std::string Trigger(const std::string& argument)
         at = space + 1;
     }
     if (list.empty()) list.push_back(A().live.address);
-    for (int a : list) BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + a), BUS_GET});
+    for (int a : list) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(a)), BUS_GET});
     return std::string();
 }
 
@@ -238,7 +238,7 @@ static const AdapterCommandRow commandRows[] = {
     {"clr", [](const std::string&) { BusSdc(static_cast<uint32_t>(A().live.address)); return std::string(); }},
     {"trg", Trigger},
     {"loc", [](const std::string&) {
-         BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + A().live.address), BUS_GTL});
+         BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(A().live.address)), BUS_GTL});
          return std::string();
      }},
     {"llo", [](const std::string&) { BusCommand({BUS_LLO}); return std::string(); }},

@@ -208,7 +208,7 @@ static void ReadStb(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 
 static void Trigger(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    if (LanLink* link = FindLink(a.link, x)) BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + link->address), BUS_GET});
+    if (LanLink* link = FindLink(a.link, x)) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_GET});
 }
 
 static void Clear(const Vxi11Args& a, Vxi11Result& x, LanConn&)
@@ -226,12 +226,12 @@ static void Remote(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     LanLink* link = FindLink(a.link, x);
     if (!link) return;
     BusRen(1);
-    BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + link->address), BUS_LLO});
+    BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_LLO});
 }
 
 static void Local(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    if (LanLink* link = FindLink(a.link, x)) BusCommand({BUS_UNL, static_cast<uint8_t>(BUS_LAD + link->address), BUS_GTL});
+    if (LanLink* link = FindLink(a.link, x)) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_GTL});
 }
 
 static void LockOrUnlock(const Vxi11Args& a, Vxi11Result& x, LanConn&) { FindLink(a.link, x); }

@@ -142,7 +142,7 @@ extern "C" int WINAPI ibfindA(const char* name)
 static bool AddressedWithoutListener(const uint8_t* cmd, size_t count)
 {
     bool addressed = false;
-    for (size_t i = 0; i < count; i++) addressed = addressed || ((cmd[i] & 0x7F) >= BUS_GTL && (cmd[i] & 0x7F) <= 0x0F);
+    for (size_t i = 0; i < count; i++) addressed = addressed || BusIsAddressedCommand(BusCommandBits(cmd[i]));
     if (!addressed) return false;
     for (const SimInstrument& d : Sim().instruments)
         if (d.listener) return false;
@@ -231,10 +231,10 @@ static bool Configure(int option, int value, int32_t& busError, unsigned long& r
         if (option == eosOptions[i]) { ni.eos = value ? (ni.eos | eosBits[i]) : (ni.eos & ~eosBits[i]); return true; }
     switch (option) {
     case NI_IBC_PAD:
-        if (value < 0 || value > SIM_ADDRESS_MAX) return false;
+        if (value < 0 || value > TAVK_ADDRESS_MAX) return false;
         b.address = value;
         return true;
-    case NI_IBC_SAD: return value == 0 || (value >= 0x60 && value <= 0x7E);
+    case NI_IBC_SAD: return value == 0 || BusIsSecondary(static_cast<uint32_t>(value));
     case NI_IBC_TMO: {
         if (value < 0 || value >= NI_TIMEOUT_CODES) return false;
         uint64_t us = niTimeoutMicroseconds[value];
@@ -350,7 +350,7 @@ extern "C" void WINAPI PPollUnconfig(int board, const short* list)
     Call("PPollUnconfig", {static_cast<uint32_t>(board), Ptr(list)}, Board(board), [=] {
         if (!list) { Failed(NI_EARG); return; }
         int32_t r = 1;
-        for (size_t i = 0; r == 1 && static_cast<uint16_t>(list[i]) != NI_NOADDR && i <= SIM_ADDRESS_MAX; i++)
+        for (size_t i = 0; r == 1 && static_cast<uint16_t>(list[i]) != NI_NOADDR && i <= TAVK_ADDRESS_MAX; i++)
             r = BusPpollUnConfig(static_cast<uint16_t>(list[i]) & 0xFF);
         Status(r == 1 ? SIM_NO_ERROR : Sim().board.lastError, NI_ECIC);
     });

@@ -8,6 +8,7 @@
 #include "boardsim/simlog.h"
 #include "boards/common/drvfiles.h"
 #include "common/jsonfields.h"
+#include "interfaces/tavkdrv.h"
 
 // The built-in bench, used when no file is named.
 static const char defaultBench[] = R"({
@@ -24,7 +25,7 @@ static const char defaultBench[] = R"({
 
 // One row per setting the adapter keeps in its EPROM: the name of its "++" command and its range.
 const SimAdapterSettingRow simAdapterSettingRows[] = {
-    {"addr", &SimAdapterSettings::address, 0, 30},       {"auto", &SimAdapterSettings::autoRead, 0, 3},
+    {"addr", &SimAdapterSettings::address, 0, TAVK_ADDRESS_MAX},       {"auto", &SimAdapterSettings::autoRead, 0, 3},
     {"eoi", &SimAdapterSettings::eoi, 0, 1},             {"eos", &SimAdapterSettings::eos, 0, 3},
     {"eot_enable", &SimAdapterSettings::eotEnable, 0, 1}, {"eot_char", &SimAdapterSettings::eotChar, 0, 255},
     {"mode", &SimAdapterSettings::mode, 0, 1},           {"read_tmo_ms", &SimAdapterSettings::readTmoMs, 1, 3000},
@@ -58,7 +59,7 @@ bool ReadInstrument(JsonReader& r, const json& j, const std::string& path, SimIn
     long long address = 0, width = d.width, count = d.count, readyBit = d.readyBit, delay = d.delayMs;
     if (!f.OnlyKnown({"address", "type", "name", "idn", "signal", "width", "format", "count", "header",
                       "appendEos", "talkOnly", "readyBit", "delayMs"}) ||
-        !f.Int("address", 0, SIM_ADDRESS_MAX, address, true) || !f.Choice("type", kindNames, d.kind, true))
+        !f.Int("address", 0, TAVK_ADDRESS_MAX, address, true) || !f.Choice("type", kindNames, d.kind, true))
         return false;
     d.address = static_cast<int>(address);
     d.talkOnly = d.kind == KIND_BINARY;

@@ -4,6 +4,7 @@
 #include "boardsim/siminstr.h"
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
+#include "interfaces/tavkeos.h"
 
 // ---- the bus record ----------------------------------------------------------------------
 
@@ -29,12 +30,12 @@ static void NoteCommands(const uint8_t* cmd, uint32_t length)
 static void NoteAddressing(uint32_t talker, const int16_t* listeners, uint32_t count, int also = -1)
 {
     if (!Sim().busRecord) return;
-    uint8_t bytes[3 + SIM_ADDRESS_MAX + 1];
+    uint8_t bytes[3 + TAVK_ADDRESS_MAX + 1];
     uint32_t n = 0;
-    bytes[n++] = 0x3F;
-    bytes[n++] = static_cast<uint8_t>(0x40 + talker);
-    for (uint32_t i = 0; i < count && n < sizeof bytes - 1; i++) bytes[n++] = static_cast<uint8_t>(0x20 + (listeners[i] & 0x1F));
-    if (also >= 0) bytes[n++] = static_cast<uint8_t>(0x20 + also);
+    bytes[n++] = BUS_UNL;
+    bytes[n++] = BusTalkAddress(talker);
+    for (uint32_t i = 0; i < count && n < sizeof bytes - 1; i++) bytes[n++] = BusListenAddress(listeners[i] & BUS_ADDRESS_BITS);
+    if (also >= 0) bytes[n++] = BusListenAddress(static_cast<uint32_t>(also));
     NoteCommands(bytes, n);
 }
 
@@ -57,7 +58,7 @@ static int32_t Done()
 }
 
 static bool IsController() { return Sim().board.role == ROLE_CONTROLLER || Sim().board.role == ROLE_SYSTEM_CONTROLLER; }
-static bool ValidAddress(uint32_t a) { return a <= SIM_ADDRESS_MAX && static_cast<int>(a) != Sim().board.address; }
+static bool ValidAddress(uint32_t a) { return a <= TAVK_ADDRESS_MAX && static_cast<int>(a) != Sim().board.address; }
 
 // A device that does not answer: the board waits out its time-out.
 static int32_t TimeOut()
@@ -127,13 +128,13 @@ static void CmdGet(uint8_t) { ForListeners(SimInstrumentTrigger); }
 static void CmdLlo(uint8_t) { for (SimInstrument& d : Sim().instruments) d.lockout = true; }
 static void CmdDcl(uint8_t) { for (SimInstrument& d : Sim().instruments) SimInstrumentClear(d); }
 static void CmdPpu(uint8_t) { for (SimInstrument& d : Sim().instruments) Unconfigure(d); }
-static void CmdLad(uint8_t b) { ListenAddress(b - 0x20); }
+static void CmdLad(uint8_t b) { ListenAddress(static_cast<uint8_t>(BusListenerOf(b))); }
 static void CmdUnl(uint8_t)
 {
     Sim().board.listener = false;
     for (SimInstrument& d : Sim().instruments) d.listener = false;
 }
-static void CmdTad(uint8_t b) { TalkAddress(b - 0x40); }
+static void CmdTad(uint8_t b) { TalkAddress(static_cast<uint8_t>(BusTalkerOf(b))); }
 static void CmdUnt(uint8_t) { TalkAddress(0xFF); }
 // Secondary commands after PPC configure (PPE: sense in bit 3, line in bits 0-2) or disable (PPD).
 static void CmdSecondary(uint8_t b)
@@ -141,7 +142,7 @@ static void CmdSecondary(uint8_t b)
     if (!Sim().board.ppcPending) return;
     for (SimInstrument& d : Sim().instruments) {
         if (!d.listener) continue;
-        if (b < 0x70) { d.ppLine = b & 7; d.ppSense = (b >> 3) & 1; }
+        if (b < BUS_PPD) { d.ppLine = BusPpeLine(b); d.ppSense = BusPpeSense(b); }
         else Unconfigure(d);
     }
 }
@@ -158,8 +159,9 @@ static_assert(sizeof busCommandHandlers / sizeof busCommandHandlers[0] == sizeof
 static void ApplyCommands(const uint8_t* cmd, uint32_t length)
 {
     for (uint32_t i = 0; i < length; i++) {
-        uint8_t b = cmd[i] & 0x7F;
-        if (b < 0x60) Sim().board.ppcPending = Sim().board.ppcPending && (b == 0x05 || (b >= 0x20 && b <= 0x3F));
+        uint8_t b = BusCommandBits(cmd[i]);
+        // PPC stays pending through listen addressing; any other primary command ends it.
+        if (b < BUS_SECONDARY) Sim().board.ppcPending = Sim().board.ppcPending && (b == BUS_PPC || BusIsListenAddress(b) || b == BUS_UNL);
         int r = BusCommandIndex(b);
         if (r >= 0) busCommandHandlers[r](b);
     }
@@ -180,7 +182,7 @@ static const SimRole rolesByMode[] = {ROLE_CONTROLLER, ROLE_SYSTEM_CONTROLLER, R
 
 int32_t BusInit(uint32_t address, uint32_t mode, uint32_t bufferSize)
 {
-    if (address > SIM_ADDRESS_MAX || mode >= sizeof rolesByMode / sizeof rolesByMode[0]) return Fail(TAVK_ERR_ARGUMENT);
+    if (address > TAVK_ADDRESS_MAX || mode >= sizeof rolesByMode / sizeof rolesByMode[0]) return Fail(TAVK_ERR_ARGUMENT);
     SimBoard& b = Sim().board;
     BusUnaddressAll();
     b.address = static_cast<int>(address);
@@ -229,9 +231,9 @@ int32_t BusRen(uint32_t on)
 int32_t BusDcl()
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
-    static const uint8_t dcl[] = {0x14};
+    static const uint8_t dcl[] = {BUS_DCL};
     NoteCommands(dcl, 1);
-    CmdDcl(0x14);
+    CmdDcl(BUS_DCL);
     return Done();
 }
 
@@ -241,9 +243,9 @@ int32_t BusSdc(uint32_t address)
     if (!ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return Fail(TAVK_ERR_NO_LISTENER);
-    const uint8_t sdc[] = {0x3F, static_cast<uint8_t>(0x20 + address), 0x04};
+    const uint8_t sdc[] = {BUS_UNL, BusListenAddress(address), BUS_SDC};
     NoteCommands(sdc, sizeof sdc);
-    CmdUnl(0x3F);
+    CmdUnl(BUS_UNL);
     ListenAddress(static_cast<uint8_t>(address));
     SimInstrumentClear(*d);
     return Done();
@@ -251,15 +253,11 @@ int32_t BusSdc(uint32_t address)
 
 // ---- data transfers ------------------------------------------------------------------------
 
+// The end-of-string bytes the board's setting sends after a message.
+static std::string EosBytes() { return TavkEosBytes(Sim().board.eosMode, Sim().board.eosFlag); }
+
 // The message as it goes over the bus: the data, the end-of-string bytes, EOI on the last byte.
-static std::string WithEos(const char* data, uint32_t length)
-{
-    std::deque<SimByte> tail;
-    SimAppendEos(tail);
-    std::string message(data, length);
-    for (const SimByte& b : tail) message += static_cast<char>(b.value);
-    return message;
-}
+static std::string WithEos(const char* data, uint32_t length) { return std::string(data, length) + EosBytes(); }
 
 // Does this byte end a message the board receives?
 static bool EndsMessage(const SimByte& b, uint8_t previous, bool first)
@@ -268,10 +266,7 @@ static bool EndsMessage(const SimByte& b, uint8_t previous, bool first)
     if (b.eoi) return true;
     if (board.readEnd == SIM_READ_END_EOI) return false;
     if (board.readEnd >= 0) return b.value == board.readEnd;
-    if (board.eosMode == 0 && board.eosFlag == 0) return !first && previous == '\r' && b.value == '\n';
-    if (board.eosMode == 1) return b.value == '\r';
-    if (board.eosMode == 2) return b.value == '\n';
-    return false;
+    return TavkEosEnds(board.eosMode, board.eosFlag, b.value, previous, first);
 }
 
 // Moves one message (or max bytes) from a queue; false when the queue ran dry before its end.
@@ -283,8 +278,10 @@ static bool TakeMessage(std::deque<SimByte>& from, std::string& to, uint32_t max
         SimByte b = from.front();
         from.pop_front();
         if (b.eosAfter) {
+            // The instrument's answer ends with the board's end-of-string, EOI on its last byte.
             std::deque<SimByte> eos;
-            SimAppendEos(eos);
+            for (char c : EosBytes()) eos.push_back({static_cast<uint8_t>(c), false});
+            if (!eos.empty()) eos.back().eoi = true;
             from.insert(from.begin(), eos.begin(), eos.end());
             b.eosAfter = false;
             b.eoi = eos.empty();
@@ -307,7 +304,7 @@ int32_t BusSendDataC(const int16_t* list, uint32_t count, const char* data, uint
     for (uint32_t i = 0; i < count; i++)
         if (!SimFindInstrument(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_NO_LISTENER);
     NoteAddressing(static_cast<uint32_t>(Sim().board.address), list, count);
-    CmdUnl(0x3F);
+    CmdUnl(BUS_UNL);
     TalkAddress(static_cast<uint8_t>(Sim().board.address));
     for (uint32_t i = 0; i < count; i++) ListenAddress(static_cast<uint8_t>(list[i]));
     std::string message = WithEos(data, length);
@@ -324,7 +321,7 @@ int32_t BusRecvDataC(uint32_t address, char* buffer, uint32_t* length)
     *length = 0;
     if (!buffer || max == 0 || !ValidAddress(address)) return Fail(TAVK_ERR_ARGUMENT);
     NoteAddressing(address, nullptr, 0, Sim().board.address);
-    CmdUnl(0x3F);
+    CmdUnl(BUS_UNL);
     Sim().board.listener = true;
     TalkAddress(static_cast<uint8_t>(address));
     SimInstrument* d = SimFindInstrument(address);
@@ -347,7 +344,7 @@ int32_t BusTransData(uint32_t first, const int16_t* list, uint32_t count)
     for (uint32_t i = 0; i < count; i++)
         if (!SimFindInstrument(static_cast<uint16_t>(list[i]))) return Fail(TAVK_ERR_NO_LISTENER);
     NoteAddressing(first, list, count);
-    CmdUnl(0x3F);
+    CmdUnl(BUS_UNL);
     TalkAddress(static_cast<uint8_t>(first));
     for (uint32_t i = 0; i < count; i++) ListenAddress(static_cast<uint8_t>(list[i]));
     SimInstrument* talker = SimFindInstrument(first);
@@ -453,7 +450,7 @@ int32_t BusPpoll(uint8_t* response)
 int32_t BusPpollConfig(uint32_t address, uint32_t line, uint32_t sense)
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
-    if (!ValidAddress(address) || line > 7 || sense > 1) return Fail(TAVK_ERR_ARGUMENT);
+    if (!ValidAddress(address) || line > TAVK_PPOLL_LINE_MAX || sense > TAVK_PPOLL_SENSE_MAX) return Fail(TAVK_ERR_ARGUMENT);
     SimInstrument* d = SimFindInstrument(address);
     if (!d) return Fail(TAVK_ERR_NO_LISTENER);
     Note("PPOLL CONFIG " + std::to_string(address) + " line " + std::to_string(line) + " sense " + std::to_string(sense));
@@ -476,9 +473,9 @@ int32_t BusPpollUnConfig(uint32_t address)
 int32_t BusPpollUnConfigAll()
 {
     if (!IsController()) return Fail(TAVK_ERR_ROLE);
-    static const uint8_t ppu[] = {0x15};
+    static const uint8_t ppu[] = {BUS_PPU};
     NoteCommands(ppu, 1);
-    CmdPpu(0x15);
+    CmdPpu(BUS_PPU);
     return Done();
 }
 
@@ -486,7 +483,7 @@ int32_t BusPpollUnConfigAll()
 int32_t BusPpollRespModeSet(uint32_t mode)
 {
     if (Sim().board.role != ROLE_DEVICE) return Fail(TAVK_ERR_ROLE);
-    if (mode > 1) return Fail(TAVK_ERR_ARGUMENT);
+    if (mode > TAVK_PPR_MODE_MAX) return Fail(TAVK_ERR_ARGUMENT);
     Sim().board.pprMode = mode;
     return Done();
 }

@@ -43,15 +43,6 @@ std::string SimFormatReading(double value)
 
 // ---- answers -------------------------------------------------------------------------------
 
-void SimAppendEos(std::deque<SimByte>& out)
-{
-    const SimBoard& b = Sim().board;
-    if (b.eosMode == 0 && b.eosFlag == 0) { out.push_back({'\r', false}); out.push_back({'\n', false}); }
-    else if (b.eosMode == 1) out.push_back({'\r', false});
-    else if (b.eosMode == 2) out.push_back({'\n', false});
-    if (!out.empty()) out.back().eoi = true;
-}
-
 static void Answer(SimInstrument& d, const std::string& bytes)
 {
     std::deque<SimByte> message;

@@ -15,6 +15,5 @@ void SimInstrumentsUpdate();                      // readings that became ready 
 // Time passes on the bench: the clock moves on, and readings that became ready wait in their
 // devices' output with the service request raised.
 void SimTimePasses(uint32_t ms);
-void SimAppendEos(std::deque<SimByte>& out);      // the board's end-of-string, EOI on the last byte
 double SimSignalValue(const SimSignal& s, uint32_t n);
 std::string SimFormatReading(double value);

@@ -9,6 +9,7 @@
 #include <vector>
 #include "boardsim/lanctl.h"
 #include "host/modulefiles.h"
+#include "interfaces/tavkdrv.h"
 
 struct LanControl {
 #define LAN_CONTROL_SLOT(name) decltype(&::name) name = nullptr;
@@ -75,7 +76,7 @@ inline bool WriteSettings(const std::string& path, const std::string& text)
 inline std::vector<std::pair<int, std::string>> GatewayDevices(const std::vector<int>& own)
 {
     std::vector<std::pair<int, std::string>> all;
-    for (int a = 0; a <= 30; a++) {
+    for (int a = 0; a <= TAVK_ADDRESS_MAX; a++) {
         bool skip = false;
         for (int o : own) skip = skip || o == a;
         if (!skip) all.emplace_back(a, "gpib0," + std::to_string(a));

@@ -1,15 +1,10 @@
-// Bus command bytes and their names, and data as trace text: shared by every driver's bus trace,
+// The names of the bus command bytes, and data as trace text: shared by every driver's bus trace,
 // so the same bytes read the same through each of them. Pure: text in, text out.
 #pragma once
 #include <stdint.h>
 #include <stdio.h>
 #include <string>
-
-enum {
-    BUS_GTL = 0x01, BUS_SDC = 0x04, BUS_PPC = 0x05, BUS_GET = 0x08, BUS_TCT = 0x09, BUS_LLO = 0x11,
-    BUS_DCL = 0x14, BUS_PPU = 0x15, BUS_SPE = 0x18, BUS_SPD = 0x19, BUS_LAD = 0x20, BUS_UNL = 0x3F,
-    BUS_TAD = 0x40, BUS_UNT = 0x5F, BUS_PPE = 0x60, BUS_PPD = 0x70,
-};
+#include "interfaces/busbytes.h"
 
 struct BusCommandName {
     uint8_t first, last;
@@ -22,14 +17,14 @@ static const BusCommandName busCommandNames[] = {
     {BUS_GET, BUS_GET, "GET", false}, {BUS_TCT, BUS_TCT, "TCT", false}, {BUS_LLO, BUS_LLO, "LLO", false},
     {BUS_DCL, BUS_DCL, "DCL", false}, {BUS_PPU, BUS_PPU, "PPU", false}, {BUS_SPE, BUS_SPE, "SPE", false},
     {BUS_SPD, BUS_SPD, "SPD", false}, {BUS_LAD, BUS_UNL - 1, "LAD", true}, {BUS_UNL, BUS_UNL, "UNL", false},
-    {BUS_TAD, BUS_UNT - 1, "TAD", true}, {BUS_UNT, BUS_UNT, "UNT", false}, {BUS_PPE, 0x6F, "PPE", false},
+    {BUS_TAD, BUS_UNT - 1, "TAD", true}, {BUS_UNT, BUS_UNT, "UNT", false}, {BUS_PPE, BUS_PPD - 1, "PPE", false},
     {BUS_PPD, BUS_PPD, "PPD", false},
 };
 
 // Index of the row naming the command byte (parity bit ignored), -1 when none does.
 inline int BusCommandIndex(uint8_t byte)
 {
-    uint8_t b = byte & 0x7F;
+    uint8_t b = BusCommandBits(byte);
     for (size_t i = 0; i < sizeof busCommandNames / sizeof busCommandNames[0]; i++)
         if (b >= busCommandNames[i].first && b <= busCommandNames[i].last) return static_cast<int>(i);
     return -1;
@@ -43,7 +38,7 @@ inline std::string BusDescribeCommands(const uint8_t* cmd, uint32_t length)
         int r = BusCommandIndex(cmd[i]);
         char part[24];
         if (r < 0) snprintf(part, sizeof part, "0x%02X", cmd[i]);
-        else if (busCommandNames[r].showAddress) snprintf(part, sizeof part, "%s %d", busCommandNames[r].name, cmd[i] & 0x1F);
+        else if (busCommandNames[r].showAddress) snprintf(part, sizeof part, "%s %d", busCommandNames[r].name, cmd[i] & BUS_ADDRESS_BITS);
         else snprintf(part, sizeof part, "%s", busCommandNames[r].name);
         if (!text.empty()) text += ' ';
         text += part;

@@ -2,19 +2,13 @@
 // driver operations, the closing unlisten or untalk, and the mapping of driver errors to codes.
 #include <windows.h>
 #include <string.h>
+#include "interfaces/busbytes.h"
 #include "interfaces/gpibapi.h"
+#include "interfaces/tavkeos.h"
 #include "tavkx/tavkdriver.h"
 
 static int32_t s_bufferSize = 0x140000;
 static uint16_t s_statusByte;
-
-enum {
-    CMD_UNLISTEN = 0x3F,
-    CMD_UNTALK = 0x5F,
-    CMD_SDC = 0x04,
-    CMD_DCL = 0x14,
-    LISTEN_BASE = 0x20,
-};
 
 // ---- driver error mapping ------------------------------------------------------------------
 
@@ -83,23 +77,25 @@ static uint32_t Low8(int value) { return static_cast<uint8_t>(value); }
 // ---- transfer helpers ----------------------------------------------------------------------
 
 struct GpibEosSetting {
+    short delim;
     uint32_t mode;
     uint32_t flag;
 };
 
-// Terminator code -> driver end-of-string setting; any other code means no terminator.
+// Terminator code -> driver end-of-string setting; any other code means no terminator, which
+// the CR+LF mode with its flag set gives.
 static const GpibEosSetting eosTable[] = {
-    {0, 0},  // CR+LF
-    {1, 1},  // CR
-    {2, 1},  // LF
-    {3, 1},  // EOI
+    {GPIB_DELIM_CRLF, TAVK_EOS_CRLF, 0},
+    {GPIB_DELIM_CR, TAVK_EOS_CR, 1},
+    {GPIB_DELIM_LF, TAVK_EOS_LF, 1},
+    {GPIB_DELIM_EOI, TAVK_EOS_EOI, 1},
 };
-static const GpibEosSetting eosNone = {0, 1};
+static const GpibEosSetting eosNone = {-1, TAVK_EOS_CRLF, 1};
 
 static GpibEosSetting GpibEosFor(int delim)
 {
-    short code = static_cast<short>(delim);
-    if (code >= 0 && code < static_cast<short>(sizeof eosTable / sizeof eosTable[0])) return eosTable[code];
+    for (const GpibEosSetting& e : eosTable)
+        if (e.delim == static_cast<short>(delim)) return e;
     return eosNone;
 }
 
@@ -125,8 +121,8 @@ struct GpibTransferKind {
     int closeCommand;   // NO_CLOSE for the board as a device
 };
 enum { NO_CLOSE = -1 };
-static const GpibTransferKind CONTROLLER_SEND = {SEND, CMD_UNLISTEN};
-static const GpibTransferKind CONTROLLER_RECV = {STANDARD, CMD_UNTALK};
+static const GpibTransferKind CONTROLLER_SEND = {SEND, BUS_UNL};
+static const GpibTransferKind CONTROLLER_RECV = {STANDARD, BUS_UNT};
 static const GpibTransferKind DEVICE_TRANSFER = {STANDARD, NO_CLOSE};
 
 enum GpibTransferOutcome {
@@ -220,8 +216,8 @@ extern "C" short WINAPI GpibRen(int on)
 extern "C" short WINAPI GpibSendCmd(int length, const unsigned char* cmd)
 {
     if (length < 0 || (length > 0 && !cmd)) return GPIB_ERR_PARAM;
-    if (length >= 3 && cmd[2] == CMD_SDC) return GpibResult(g_driver.TavkSdc(g_boardHandle, Low16(cmd[1] - LISTEN_BASE)), STANDARD);
-    if (length >= 1 && cmd[0] == CMD_DCL) return GpibResult(g_driver.TavkDcl(g_boardHandle), STANDARD);
+    if (length >= 3 && cmd[2] == BUS_SDC) return GpibResult(g_driver.TavkSdc(g_boardHandle, Low16(BusListenerOf(cmd[1]))), STANDARD);
+    if (length >= 1 && cmd[0] == BUS_DCL) return GpibResult(g_driver.TavkDcl(g_boardHandle), STANDARD);
     return GpibResult(g_driver.TavkSendCmd(g_boardHandle, cmd, static_cast<uint32_t>(length)), STANDARD);
 }
 
@@ -287,7 +283,7 @@ extern "C" short WINAPI GpibSPollN(const short* list, short* statusBytes)
     int i = 0;
     while (i <= GPIB_LIST_MAX && list[i] != GPIB_LIST_END) {
         statusBytes[i] = 0;
-        if (list[i] < 0 || list[i] > 30) return GPIB_ERR_PARAM;
+        if (list[i] < 0 || list[i] > TAVK_ADDRESS_MAX) return GPIB_ERR_PARAM;
         int16_t value = 0;
         if (!TavkOk(g_driver.TavkSpoll(g_boardHandle, Low16(list[i]), &value))) result = GpibMapError(STANDARD);
         statusBytes[i] = static_cast<uint8_t>(value);

@@ -260,22 +260,20 @@ static int32_t SetEos(uint32_t mode, uint32_t flag)
 // Bus commands the adapter has a line for: unlisten and untalk (the adapter addresses by itself),
 // listen addresses, then SDC (++clr), GET (++trg), GTL (++loc) to those listeners, LLO (++llo).
 // Any other byte refuses the whole list before a line is sent.
-static bool IsListen(uint8_t b) { return b >= BUS_LAD && b < BUS_UNL; }
-
 static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 {
     for (uint32_t i = 0; i < length; i++) {
-        uint8_t b = cmd[i] & 0x7F;
-        bool known = b == BUS_UNL || b == BUS_UNT || IsListen(b) || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
+        uint8_t b = BusCommandBits(cmd[i]);
+        bool known = b == BUS_UNL || b == BUS_UNT || BusIsListenAddress(b) || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
         if (!known) return TAVK_ERR_ROLE;
     }
     if (!Ready()) return d.error;
     uint32_t listeners[TAVK_ADDRESS_MAX + 1];
     uint32_t count = 0;
     for (uint32_t i = 0; i < length; i++) {
-        uint8_t b = cmd[i] & 0x7F;
+        uint8_t b = BusCommandBits(cmd[i]);
         if (b == BUS_UNL) count = 0;
-        else if (IsListen(b)) { if (count <= TAVK_ADDRESS_MAX) listeners[count++] = b - BUS_LAD; }
+        else if (BusIsListenAddress(b)) { if (count <= TAVK_ADDRESS_MAX) listeners[count++] = static_cast<uint32_t>(BusListenerOf(b)); }
         else if (b == BUS_LLO) { if (!Command("++llo")) return d.error; }
         else if (b == BUS_GET) {
             std::string line = "++trg";

@@ -376,7 +376,7 @@ static bool ToEach(const std::vector<uint32_t>& addresses, uint32_t procedure, b
 // other refuses the whole list before a procedure is called.
 static bool KnownCommand(uint8_t b)
 {
-    return b == BUS_UNL || b == BUS_UNT || (b >= BUS_LAD && b < BUS_UNL) || (b >= BUS_TAD && b < BUS_UNT) ||
+    return b == BUS_UNL || b == BUS_UNT || BusIsListenAddress(b) || BusIsTalkAddress(b) ||
            b == BUS_SDC || b == BUS_DCL || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
 }
 
@@ -384,18 +384,18 @@ static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 {
     uint8_t previous = 0;
     for (uint32_t i = 0; i < length; i++) {
-        uint8_t b = cmd[i] & 0x7F;
-        bool secondary = b >= 0x60 && b <= 0x7E && ((previous >= BUS_LAD && previous < BUS_UNL) || (previous >= BUS_TAD && previous < BUS_UNT));
+        uint8_t b = BusCommandBits(cmd[i]);
+        bool secondary = BusIsSecondary(b) && (BusIsListenAddress(previous) || BusIsTalkAddress(previous));
         if (!KnownCommand(b) && !secondary) return Unsupported(("bus command " + BusDescribeCommands(&cmd[i], 1) + " has no meaning on the network").c_str());
         if (!secondary) previous = b;
     }
     for (uint32_t i = 0; i < length; i++) {
-        uint8_t b = cmd[i] & 0x7F;
+        uint8_t b = BusCommandBits(cmd[i]);
         bool ok = true;
         if (b == BUS_UNL) d.listeners.clear();
         else if (b == BUS_UNT) d.talker = -1;
-        else if (b >= BUS_LAD && b < BUS_UNL) { if (!IsListener(b - BUS_LAD)) d.listeners.push_back(b - BUS_LAD); }
-        else if (b >= BUS_TAD && b < BUS_UNT) d.talker = b - BUS_TAD;
+        else if (BusIsListenAddress(b)) { if (!IsListener(BusListenerOf(b))) d.listeners.push_back(BusListenerOf(b)); }
+        else if (BusIsTalkAddress(b)) d.talker = BusTalkerOf(b);
         else if (b == BUS_SDC || b == BUS_GET || b == BUS_GTL) {
             uint32_t procedure = b == BUS_SDC ? VXI11_DEVICE_CLEAR : b == BUS_GET ? VXI11_DEVICE_TRIGGER : VXI11_DEVICE_LOCAL;
             for (uint32_t a : d.listeners)

@@ -3,6 +3,7 @@
 #include <ctype.h>
 #include <stdlib.h>
 #include <vector>
+#include "interfaces/tavkdrv.h"
 
 static std::string Upper(std::string s)
 {
@@ -28,8 +29,8 @@ static std::vector<std::string> SplitParts(const std::string& text)
     return parts;
 }
 
-// gpib0,N or gpib0,N,S (the gateway's interface name, then the addresses): primary 0..30,
-// secondary 0..30 as written (the bus sends 0x60 + S).
+// gpib0,N or gpib0,N,S (the gateway's interface name, then the addresses): primary and
+// secondary 0..TAVK_ADDRESS_MAX as written (the bus sends the secondary as its own byte).
 static bool ParseGateway(const std::string& device, LanResource& r)
 {
     std::string lower = device;
@@ -40,8 +41,8 @@ static bool ParseGateway(const std::string& device, LanResource& r)
     size_t second = rest.find(',');
     std::string primary = rest.substr(0, second);
     std::string secondary = second == std::string::npos ? std::string() : rest.substr(second + 1);
-    if (!Digits(primary, 2) || atoi(primary.c_str()) > 30) return false;
-    if (second != std::string::npos && (!Digits(secondary, 2) || atoi(secondary.c_str()) > 30)) return false;
+    if (!Digits(primary, 2) || atoi(primary.c_str()) > TAVK_ADDRESS_MAX) return false;
+    if (second != std::string::npos && (!Digits(secondary, 2) || atoi(secondary.c_str()) > TAVK_ADDRESS_MAX)) return false;
     r.gateway = true;
     r.gpibPrimary = atoi(primary.c_str());
     r.gpibSecondary = secondary.empty() ? -1 : atoi(secondary.c_str());

@@ -7,7 +7,7 @@ static bool AddressKey(const std::string& key, uint32_t& address)
 {
     if (key.empty() || key.size() > 2 || key.find_first_not_of("0123456789") != std::string::npos) return false;
     address = static_cast<uint32_t>(atoi(key.c_str()));
-    return address <= LAN_ADDRESS_MAX;
+    return address <= TAVK_ADDRESS_MAX;
 }
 
 static bool ReadInstruments(JsonReader& reader, const json& list, LanSettings& s)
@@ -16,7 +16,7 @@ static bool ReadInstruments(JsonReader& reader, const json& list, LanSettings& s
     for (auto it = list.begin(); it != list.end(); ++it) {
         std::string path = "/instruments/" + it.key();
         uint32_t address = 0;
-        if (!AddressKey(it.key(), address)) return reader.Fail(path, "is not a primary address 0.." + std::to_string(LAN_ADDRESS_MAX));
+        if (!AddressKey(it.key(), address)) return reader.Fail(path, "is not a primary address 0.." + std::to_string(TAVK_ADDRESS_MAX));
         if (!it.value().is_string()) return reader.Fail(path, "must be a text (a resource string)");
         LanInstrument instrument;
         std::string problem;

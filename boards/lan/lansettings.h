@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 #include "boards/lan/lanresource.h"
+#include "interfaces/tavkdrv.h"
 
 enum {
-    LAN_ADDRESS_MAX = 30,
     LAN_CONNECT_TIMEOUT_MS = 3000,
     LAN_TIMEOUT_LIMIT_MS = 60000,
     LAN_PORTMAPPER_PORT = 111,

@@ -71,8 +71,8 @@ static bool Address(uint32_t talker, const int16_t* listeners, uint32_t count)
     uint8_t bytes[2 + TAVK_LIST_MAX + 1];
     size_t n = 0;
     bytes[n++] = BUS_UNL;
-    bytes[n++] = static_cast<uint8_t>(BUS_TAD + talker);
-    for (uint32_t i = 0; i < count; i++) bytes[n++] = static_cast<uint8_t>(BUS_LAD + (listeners[i] & 0x1F));
+    bytes[n++] = BusTalkAddress(talker);
+    for (uint32_t i = 0; i < count; i++) bytes[n++] = BusListenAddress(listeners[i] & BUS_ADDRESS_BITS);
     return Cmd(bytes, n);
 }
 
@@ -217,7 +217,7 @@ static int32_t Dcl()
 
 static int32_t Sdc(uint32_t address)
 {
-    const uint8_t bytes[] = {BUS_UNL, static_cast<uint8_t>(BUS_LAD + address), BUS_SDC};
+    const uint8_t bytes[] = {BUS_UNL, BusListenAddress(address), BUS_SDC};
     return Result(Cmd(bytes, sizeof bytes));
 }
 

@@ -51,7 +51,7 @@ constexpr GpibCreation ZEROED = {1, 0};
 constexpr GpibCreation MADE(double value) { return {1, value}; }
 
 enum {
-    PRIMARY_ADDRESS_DIALOG_MAX = 31,
+    PRIMARY_ADDRESS_DIALOG_MAX = TAVK_ADDRESS_MAX + 1,   // the unlisten address, see above
     CHANNEL_NAME_LONGEST = 19,   // the dialog stores 19 characters of the 24-byte field
 };
 

@@ -4,6 +4,7 @@
 #include <stddef.h>
 #include <stdint.h>
 #include "interfaces/callconv.h"
+#include "interfaces/tavkdrv.h"
 
 enum {
     GPIB_CHANNELS = 16,
@@ -12,8 +13,8 @@ enum {
     GPIB_COMMAND_TEXT_SIZE = 800,
     GPIB_SPOLL_TEXT_SIZE = 256,
     GPIB_MASK_TEXT_SIZE = 16,
-    GPIB_BUS_ROWS = 31,     // own addresses 0..30
-    GPIB_BUS_DEVICES = 31,  // device primary addresses 0..30
+    GPIB_BUS_ROWS = TAVK_ADDRESS_MAX + 1,     // one per own address
+    GPIB_BUS_DEVICES = TAVK_ADDRESS_MAX + 1,  // one per device primary address
     GPIB_ACTIONS = 16,
     GPIB_ACTION_WORDS = 7,
     GPIB_ACTION_BUSY_WORD = 1,

@@ -56,7 +56,7 @@ static int SendBusCommand(ModuleRecord* module, int channel, const BusCommand& c
     unsigned char bytes[4] = {};
     int length = 0;
     if (command.addressed)
-        bytes[length++] = uint8_t((PrimaryAddress(module->params, channel) & 0xFF) + 0x20);
+        bytes[length++] = BusListenAddress(static_cast<uint8_t>(PrimaryAddress(module->params, channel)));
     bytes[length++] = command.code;
     return g_board.GpibSendCmd(length, bytes);
 }

@@ -2,9 +2,9 @@
 // shared bus-command codes, so a bus trace names each one as the script does. Pure.
 #pragma once
 #include <stdint.h>
-#include "interfaces/bustext.h"
+#include "interfaces/busbytes.h"
 
-// An addressed command is preceded by the channel's listen address (primary address + 0x20).
+// An addressed command is preceded by the channel's listen address (BusListenAddress).
 struct BusCommand {
     const char* name;
     int32_t addressed;

@@ -186,6 +186,40 @@ TEST_F(BoardTest, ParallelPollAnswersOnTheConfiguredLines)
     EXPECT_EQ(gpib.GpibPPollConfig(1, 8, 1), GPIB_ERR_PARAM);
 }
 
+// PPC to the addressed listeners, then PPE (sense in bit 3, line in bits 0-2) or PPD.
+TEST_F(BoardTest, ParallelPollConfiguredByBusCommands)
+{
+    const char* bench = R"({"instruments": [
+        {"address": 2, "type": "multimeter"}, {"address": 4, "type": "multimeter"},
+        {"address": 6, "type": "multimeter"}]})";
+    ASSERT_EQ(sim.SimLoadBench(bench), 1) << sim.SimLastMessage();
+    sim.SimSetIst(2, 1);
+    sim.SimSetIst(4, 0);
+    sim.SimSetIst(6, 1);
+    const unsigned char line3[] = {0x3F, 0x22, 0x05, 0x6B};        // UNL LAD 2 PPC PPE(sense 1, line 3)
+    const unsigned char line5[] = {0x3F, 0x24, 0x05, 0x65};        // UNL LAD 4 PPC PPE(sense 0, line 5)
+    ASSERT_EQ(gpib.GpibSendCmd(4, line3), 0);
+    ASSERT_EQ(gpib.GpibSendCmd(4, line5), 0);
+    EXPECT_EQ(gpib.GpibPPoll(), 0x28);
+    sim.SimSetIst(2, 0);
+    EXPECT_EQ(gpib.GpibPPoll(), 0x20);
+    sim.SimSetIst(2, 1);
+
+    // With the parity bit set the bytes mean the same.
+    const unsigned char parity[] = {0xBF, 0xA6, 0x85, 0xE9};       // UNL LAD 6 PPC PPE(sense 1, line 1)
+    ASSERT_EQ(gpib.GpibSendCmd(4, parity), 0);
+    EXPECT_EQ(gpib.GpibPPoll(), 0x2A);
+
+    // A talk address ends PPC: the PPE after it configures nobody.
+    const unsigned char ended[] = {0x3F, 0x26, 0x05, 0x5E, 0x68};  // UNL LAD 6 PPC TAD 30 PPE(line 0)
+    ASSERT_EQ(gpib.GpibSendCmd(5, ended), 0);
+    EXPECT_EQ(gpib.GpibPPoll(), 0x2A);
+
+    const unsigned char disable[] = {0x3F, 0x22, 0x05, 0x70};      // UNL LAD 2 PPC PPD
+    ASSERT_EQ(gpib.GpibSendCmd(4, disable), 0);
+    EXPECT_EQ(gpib.GpibPPoll(), 0x22);
+}
+
 TEST_F(BoardTest, BoardAsTalkerAndListener)
 {
     const unsigned char talk[] = {0x3F, 0x5E, 0x36};  // UNL, TAD 30 (the board), LAD 22
