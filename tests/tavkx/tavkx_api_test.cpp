@@ -127,6 +127,20 @@ TEST_F(BoardTest, ClosingUnlistenAndUntalk)
     EXPECT_EQ(CallNames(), "TavkGetStatus TavkSetEos TavkSendDataS");
 }
 
+// Each terminator code ends the message with its bytes; a code of none of them sends none (only
+// the low 16 bits of the code count).
+TEST_F(BoardTest, TerminatorCodesEndTheMessage)
+{
+    struct { int delim; const char* ending; } table[] = {
+        {0, "\r\n"}, {1, "\r"}, {2, "\n"}, {3, ""}, {7, ""}, {-1, ""}, {0x10001, "\r"}};
+    for (auto& t : table) {
+        SCOPED_TRACE(t.delim);
+        sim.SimClearDeviceInput(22);
+        EXPECT_EQ(gpib.GpibSend(22, 4, "*CLS", t.delim, &status), 4);
+        EXPECT_EQ(DeviceInput(22), std::string("*CLS") + t.ending);
+    }
+}
+
 TEST_F(BoardTest, TerminatorCodesSetTheEndOfString)
 {
     SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
@@ -205,9 +219,9 @@ TEST_F(BoardTest, AddressListsHoldOneToFourteenAddresses)
     }
 }
 
+// Each entry's status byte, the entry of a bad address zeroed and the rest untouched.
 TEST_F(BoardTest, SerialPollOfAList)
 {
-    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
     sim.SimSetStatusByte(22, 0x41);
     short stb[16];
     const short good[] = {22, 5, -1};
@@ -221,12 +235,27 @@ TEST_F(BoardTest, SerialPollOfAList)
     for (auto& o : outOfRange) {
         const short list[] = {5, o.bad, 22, -1};
         memset(stb, 0x55, sizeof stb);
-        sim.SimClearCalls();
         EXPECT_EQ(gpib.GpibSPollN(list, stb), GPIB_ERR_PARAM);
         EXPECT_EQ(stb[1], 0);       // zeroed before the check
         EXPECT_EQ(stb[2], 0x5555);  // never reached
-        EXPECT_EQ(sim.SimCountCalls("TavkSpoll"), 1u);
     }
+    short fifteen[16];
+    for (int i = 0; i < 15; i++) fifteen[i] = 5;
+    fifteen[15] = -1;
+    EXPECT_EQ(gpib.GpibSPollN(fifteen, stb), GPIB_ERR_PARAM);
+    const short none[] = {-1};
+    EXPECT_EQ(gpib.GpibSPollN(none, stb), GPIB_ERR_PARAM);
+}
+
+// The polls a list makes: up to a bad entry, every entry when some fail (the last failure wins),
+// all fifteen of a list without its end.
+TEST_F(BoardTest, SerialPollOfAListPollsUntilItsEnd)
+{
+    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
+    short stb[16];
+    const short list[] = {5, 31, 22, -1};
+    EXPECT_EQ(gpib.GpibSPollN(list, stb), GPIB_ERR_PARAM);
+    EXPECT_EQ(sim.SimCountCalls("TavkSpoll"), 1u);
 
     const short withSilent[] = {12, 22, 7, 5, -1};  // 12 and 7 time out, the last failure wins
     sim.SimScriptCall("TavkSpoll", 3, 0, 8, 0);
@@ -239,13 +268,10 @@ TEST_F(BoardTest, SerialPollOfAList)
     sim.SimClearCalls();
     EXPECT_EQ(gpib.GpibSPollN(fifteen, stb), GPIB_ERR_PARAM);
     EXPECT_EQ(sim.SimCountCalls("TavkSpoll"), 15u);
-    const short none[] = {-1};
-    EXPECT_EQ(gpib.GpibSPollN(none, stb), GPIB_ERR_PARAM);
 }
 
 TEST_F(BoardTest, SinglePollsAndStatus)
 {
-    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
     short stb = 0;
     sim.SimSetStatusByte(22, 0x50);
     EXPECT_EQ(gpib.GpibSPoll(22, &stb), 1);  // 1, not the status byte
@@ -256,9 +282,6 @@ TEST_F(BoardTest, SinglePollsAndStatus)
     int32_t word = 0;
     EXPECT_EQ(gpib.GpibStatus(&word), 0);
     EXPECT_EQ(word & (TAVK_STATUS_TALKER | TAVK_STATUS_LISTENER), 0);
-    sim.SimScriptCall("TavkGetStatus", 1, -5, 9, 0);
-    EXPECT_EQ(gpib.GpibStatus(&word), 0);  // whatever the driver says
-    EXPECT_EQ(word, -5);
 
     status = 0;
     EXPECT_EQ(gpib.GpibSendS(4, "*CLS", 2, &status), 0);
@@ -266,6 +289,15 @@ TEST_F(BoardTest, SinglePollsAndStatus)
     status = 0;
     EXPECT_EQ(gpib.GpibRecvS(sizeof buffer, buffer, 2, &status), 0);
     EXPECT_EQ(status, GPIB_ERR_ADDRESS_STATUS);
+}
+
+TEST_F(BoardTest, StatusIsZeroWhateverTheDriverSays)
+{
+    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
+    int32_t word = 0;
+    sim.SimScriptCall("TavkGetStatus", 1, -5, 9, 0);
+    EXPECT_EQ(gpib.GpibStatus(&word), 0);
+    EXPECT_EQ(word, -5);
 }
 
 TEST_F(BoardTest, SendCmdTakesDeviceClearsApart)
