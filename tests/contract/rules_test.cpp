@@ -21,12 +21,8 @@ struct Row {
 std::vector<const Row*> RowsThisBoardCan(const std::vector<Row>& rows)
 {
     std::vector<const Row*> can;
-    std::string leftOut;
-    for (const Row& r : rows) {
-        if (const char* why = DriverLacks(r.needs)) leftOut += std::string("\n  ") + r.entry + ": " + why;
-        else can.push_back(&r);
-    }
-    if (!leftOut.empty()) printf("left out in the %s configuration:%s\n", driverconfig::FromEnvironment().name, leftOut.c_str());
+    for (const Row& r : rows)
+        if (DriverCanRow(r.needs, r.entry)) can.push_back(&r);
     return can;
 }
 

@@ -186,11 +186,10 @@ TEST_F(Read, ValuesWaitForABlock)
 // READ failures that stop the experiment with their message.
 TEST_F(Read, Failures)
 {
-    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
     struct Case {
         const char* what;
         uint32_t values;      // per answer, from a 4 KB buffer whose ring holds 1024
-        bool emptyAnswer;     // the driver reports success with no byte
+        bool emptyAnswer;     // the driver reports success with no byte (a script of its call)
         const char* text;
     };
     const Case cases[] = {
@@ -198,6 +197,7 @@ TEST_F(Read, Failures)
         {"nothing received", 1, true, CMD_TEXT_READ_NOTHING},
     };
     for (const Case& c : cases) {
+        if (!DriverCanRow(c.emptyAnswer ? Ability::TavkCallLog : Ability::Always, c.what)) continue;
         SCOPED_TRACE(c.what);
         ASSERT_EQ(sim.SimLoadBench(BinaryBench(2, "signed", (int)c.values, 0, 1).c_str()), 1);
         BinaryReader(DATA_INT16, c.values);

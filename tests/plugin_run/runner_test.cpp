@@ -32,6 +32,37 @@ TEST_F(Runner, WaitHoldsTheScriptForItsFullTime)
     }
 }
 
+// Each bus command reaches the device at address 5: its clears and triggers.
+TEST_F(Runner, BusCommandsReachTheDevice)
+{
+    struct Case {
+        const char* name;
+        Ability needs;
+        uint32_t clears, triggers;
+    };
+    const Case cases[] = {
+        {"UNL", Ability::Always, 0, 0}, {"UNT", Ability::Always, 0, 0}, {"GTL", Ability::Always, 0, 0},
+        {"SDC", Ability::Always, 1, 0}, {"GET", Ability::Always, 0, 1}, {"LLO", Ability::Always, 0, 0},
+        {"DCL", Ability::UniversalClear, 1, 0},
+    };
+    Starter(5);
+    ModuleRecord* out = AlwaysOut(5, "");
+    for (const Case& c : cases) {
+        if (!DriverCanRow(c.needs, c.name)) continue;
+        SCOPED_TRACE(c.name);
+        SetScript(out, 0, (std::string("SENDCMD \"") + c.name + "\"\r\n").c_str());
+        SimDeviceInfo before, after;
+        ASSERT_EQ(sim.SimGetDevice(5, &before), 1);
+        Start();
+        standin::RunCycle();
+        standin::EndExperiment();
+        ASSERT_EQ(sim.SimGetDevice(5, &after), 1);
+        EXPECT_EQ(after.clears - before.clears, c.clears);
+        EXPECT_EQ(after.triggers - before.triggers, c.triggers);
+        ExpectQuiet();
+    }
+}
+
 // Each bus command with the bytes that reach the driver for a device at address 5 (listen
 // address 0x25); device clear has a driver operation of its own.
 TEST_F(Runner, BusCommandsPutTheirBytesOnTheBus)

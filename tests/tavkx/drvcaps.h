@@ -3,6 +3,7 @@
 // which prints the configuration and the reason; no test decides that on its own.
 #pragma once
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 #include "host/driverconfig.h"
 
@@ -64,6 +65,15 @@ inline const char* DriverLacks(Ability ability)
 }
 
 inline bool DriverCan(Ability ability) { return DriverLacks(ability) == nullptr; }
+
+// For one row of a table: true when the board can do it; else the row is named with the reason on
+// the output and left out.
+inline bool DriverCanRow(Ability ability, const char* row)
+{
+    const char* why = DriverLacks(ability);
+    if (why) printf("left out in the %s configuration: %s: %s\n", driverconfig::FromEnvironment().name, row, why);
+    return why == nullptr;
+}
 
 #define SKIP_UNLESS_DRIVER_CAN(ability)                                                         \
     do {                                                                                        \
