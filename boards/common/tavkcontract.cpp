@@ -146,7 +146,9 @@ extern "C" int32_t WINAPI TavkGetVersion(uint32_t board)
 {
     Entry e("TavkGetVersion", {board});
     if (e.decided) return e.End(0);
-    return e.End(e.Board(board) ? TAVK_DRIVER_VERSION : Entry::Result(TAVK_ERR_ARGUMENT));
+    if (!e.Board(board)) return e.End(Entry::Result(TAVK_ERR_ARGUMENT));
+    LastError() = TAVK_OK;   // a success like any other, though its result is the number
+    return e.End(TAVK_DRIVER_VERSION);
 }
 
 // The status word is a value, not a result: any word is a success; only a board that is not open

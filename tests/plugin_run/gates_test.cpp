@@ -27,6 +27,7 @@ protected:
 // device makes the gate poll again only a bounded number of times.
 TEST_F(Gates, SerialPoll)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
     const int READY_BIT = 4, ERROR_BIT = 2;
     struct Case {
         const char* what;
@@ -79,6 +80,7 @@ TEST_F(Gates, SerialPoll)
 // the plug-in does not expect, shown as such, and stops the experiment.
 TEST_F(Gates, ParallelPoll)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::ParallelPoll);
     struct Case {
         const char* what;
         int16_t channelLine;
@@ -159,6 +161,7 @@ TEST_F(Gates, OutputRunsOncePerInterval)
 // the query never goes out twice without a read in between.
 TEST_F(Gates, OutputAndInputAlternate)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
     Starter(22);
     AlwaysOut(22, "SEND \"READ?\"\r\n");
     ModuleRecord* in = Reader(22, "READ\r\n", 1);

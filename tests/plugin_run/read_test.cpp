@@ -34,6 +34,13 @@ protected:
     }
     // One READ by a host action; its result.
     int32_t ReadOnce() { return standin::RunAction(in, 1, ACTION_KIND_IN); }
+    // Answers the binary instrument gave since its bench was loaded: it takes its four values each
+    // time it is addressed to talk.
+    uint32_t Answers()
+    {
+        SimDeviceInfo d;
+        return sim.SimGetDevice(BINARY, &d) ? d.readings / 4 : 0;
+    }
     std::vector<float> Samples() { return standin::ReleasedSamples(in, 0); }
 };
 
@@ -124,10 +131,9 @@ TEST_F(Read, NoValuesReceivesAgain)
 {
     BinaryReader(DATA_INT16, 0);
     Start();
-    sim.SimClearCalls();
     for (int i = 0; i < 3; i++)
         EXPECT_EQ(ReadOnce(), 1);
-    EXPECT_EQ(Calls("TavkRecvDataC").size(), 3u);
+    EXPECT_EQ(Answers(), 3u);
     EXPECT_TRUE(standin::ReleasedBlocks(in, 0).empty());
     standin::Params(in)->recvBlockLength[0] = 1;
     EXPECT_EQ(ReadOnce(), 1);
@@ -162,18 +168,17 @@ TEST_F(Read, ValuesWaitForABlock)
     ASSERT_EQ(sim.SimLoadBench(BinaryBench(2, "signed", 4, 0, 1).c_str()), 1);
     BinaryReader(DATA_INT16, 4, 4);
     Start();
-    sim.SimClearCalls();
     standin::OfferNoOutputBlockAtCall(1);
     EXPECT_EQ(ReadOnce(), 1);
     EXPECT_TRUE(standin::ReleasedBlocks(in, 0).empty());
     EXPECT_EQ(ReadOnce(), 1);   // delivers what the first one received
-    EXPECT_EQ(Calls("TavkRecvDataC").size(), 1u);
+    EXPECT_EQ(Answers(), 1u);
     standin::OfferNoOutputBlockAtCall(1);
     EXPECT_EQ(ReadOnce(), 1);
     EXPECT_EQ(ReadOnce(), 1);
     EXPECT_EQ(ReadOnce(), 1);
     standin::EndExperiment();
-    EXPECT_EQ(Calls("TavkRecvDataC").size(), 3u);
+    EXPECT_EQ(Answers(), 3u);
     EXPECT_EQ(Samples(), (std::vector<float>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
     ExpectQuiet();
 }
@@ -184,7 +189,7 @@ TEST_F(Read, Failures)
     struct Case {
         const char* what;
         uint32_t values;      // per answer, from a 4 KB buffer whose ring holds 1024
-        bool emptyAnswer;     // the driver reports success with no byte
+        bool emptyAnswer;     // the driver reports success with no byte (a script of its call)
         const char* text;
     };
     const Case cases[] = {
@@ -192,6 +197,7 @@ TEST_F(Read, Failures)
         {"nothing received", 1, true, CMD_TEXT_READ_NOTHING},
     };
     for (const Case& c : cases) {
+        if (!DriverCanRow(c.emptyAnswer ? Ability::TavkCallLog : Ability::Always, c.what)) continue;
         SCOPED_TRACE(c.what);
         ASSERT_EQ(sim.SimLoadBench(BinaryBench(2, "signed", (int)c.values, 0, 1).c_str()), 1);
         BinaryReader(DATA_INT16, c.values);

@@ -1,5 +1,6 @@
 // Channel runs through the real plug-in: the stand-in host drives EXTAVIK.dll over TavkX and the
-// simulated driver; what the bus saw comes from the driver's call log.
+// driver of the test configuration; what the bus saw comes from the bench, or from the simulated
+// driver's call log where a test needs the Tavk* calls themselves (drvcaps.h says where that is).
 #pragma once
 #include <stdio.h>
 #include <string.h>
@@ -8,6 +9,7 @@
 #include "interfaces/tavkdrv.h"
 #include "extavik/texts/cmdtexts.h"
 #include "tests/modules/pluginbench.h"
+#include "tests/tavkx/drvcaps.h"
 
 constexpr int32_t ACTION_KIND_IN = 14;
 constexpr int32_t ACTION_KIND_OUT = 13;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "interfaces/tavkdrv.h"
+#include "tests/tavkx/drvcaps.h"
 #include "tests/tavkx/drvload.h"
 
 class BoardTest : public ::testing::Test {

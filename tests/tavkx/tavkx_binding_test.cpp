@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include "tests/tavkx/drvcaps.h"
 #include "tests/tavkx/drvload.h"
 
 namespace {
@@ -133,6 +134,7 @@ TEST_F(Binding, MissingDriverFailsTheLoad)
 
 TEST_F(Binding, DetachClosesTheBoardThenReleasesTheDriver)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::TavkCallLog);
     ASSERT_TRUE(variant.SelectAndLoadDriver("default"));
     ASSERT_NE(variant.LoadTavkX(), nullptr);
     SimBoardInfo board;
