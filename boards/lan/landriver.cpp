@@ -97,7 +97,7 @@ static int32_t Dropped(LanDevice& dev, const std::string& why)
     if (!dev.downReported) core.Report("the link to " + Describe(dev) + " " + why + "; the next call links again");
     else core.Trace("    link: " + why);
     dev.downReported = true;
-    return Fail(LAN_ERR_LINK);
+    return Fail(TAVK_ERR_LINK);
 }
 
 // One core procedure on a device's link: false with the error set (and the link dropped when
@@ -115,13 +115,13 @@ static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vx
     if (outcome == LAN_CALL_BROKEN || outcome == LAN_CALL_TIMEOUT) { Dropped(dev, "dropped: " + problem); return false; }
     if (outcome == LAN_CALL_REFUSED) {
         core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": " + problem);
-        d.error = LAN_ERR_REPLY;
+        d.error = TAVK_ERR_REPLY;
         return false;
     }
     XdrReader r(results);
     if (!Vxi11DecodeResult(procedure, r, x)) {
         core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": the results are garbled");
-        d.error = LAN_ERR_REPLY;
+        d.error = TAVK_ERR_REPLY;
         return false;
     }
     if (core.trace)
@@ -250,7 +250,7 @@ static bool WriteVxi11(LanDevice& dev, const std::string& message)
         a.data = message.substr(at, n);
         Vxi11Result x;
         if (!Procedure(dev, VXI11_DEVICE_WRITE, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS)) return false;
-        if (x.size > n) { d.error = LAN_ERR_REPLY; return false; }
+        if (x.size > n) { d.error = TAVK_ERR_REPLY; return false; }
         at += x.size;
         if (x.size == 0 && n > 0) { d.error = TAVK_ERR_TIMEOUT; return false; }
     } while (at < message.size());
@@ -304,7 +304,7 @@ static int32_t ReadVxi11(LanDevice& dev, char* buffer, uint32_t max, uint32_t* l
         if (!ok) return d.error;
         if (x.reason & (VXI11_REASON_END | VXI11_REASON_CHR)) break;
         if (n >= max) break;
-        if (got == 0) return Fail(LAN_ERR_REPLY);   // "request count" for nothing: it would never end
+        if (got == 0) return Fail(TAVK_ERR_REPLY);   // "request count" for nothing: it would never end
     }
     return n > 0 ? TAVK_OK : TAVK_ERR_TIMEOUT;
 }
@@ -412,7 +412,7 @@ static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 // The settings only: links are made at the first use of each address.
 static int32_t Create(std::string& detail)
 {
-    if (!d.configured && !LoadSettings()) return LAN_ERR_LINK;
+    if (!d.configured && !LoadSettings()) return TAVK_ERR_LINK;
     detail = std::to_string(d.settings.instruments.size()) + " instruments from " + d.settings.source;
     return TAVK_OK;
 }

@@ -175,8 +175,8 @@ TEST_F(LanDriver, EveryVxi11ErrorHasItsDriverError)
     ASSERT_EQ(b.Send(22, "READ?"), 1);
     struct Case { int32_t vxi11, driver; bool relinks; };
     const Case cases[] = {{15, TAVK_ERR_TIMEOUT, false}, {3, TAVK_ERR_NO_LISTENER, false}, {21, TAVK_ERR_NO_LISTENER, false},
-                          {4, LAN_ERR_LINK, true}, {6, LAN_ERR_LINK, true}, {17, LAN_ERR_LINK, true},
-                          {11, LAN_ERR_LOCKED, false}, {8, TAVK_ERR_ROLE, false}, {99, LAN_ERR_REPLY, false}};
+                          {4, TAVK_ERR_LINK, true}, {6, TAVK_ERR_LINK, true}, {17, TAVK_ERR_LINK, true},
+                          {11, LAN_ERR_LOCKED, false}, {8, TAVK_ERR_ROLE, false}, {99, TAVK_ERR_REPLY, false}};
     for (const Case& c : cases) {
         ASSERT_EQ(b.sim.SimScriptCall("device_write", 1, 0, c.vxi11, 0), 1);
         EXPECT_EQ(b.Send(22, "READ?"), 0) << c.vxi11;
@@ -210,7 +210,7 @@ TEST_F(LanDriver, DroppedLinkIsReportedOnceAndTheNextCallLinksAgain)
     ASSERT_EQ(b.Send(22, "*CLS"), 1);
     b.lan.LanSimDropAt(1);
     EXPECT_EQ(b.Send(22, "READ?"), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     b.Take();
     ASSERT_EQ(b.Send(22, "READ?"), 1);
     EXPECT_EQ(b.Take(), (Rpcs{"getport " + std::to_string(b.lan.corePort), "create_link inst0",
@@ -226,7 +226,7 @@ TEST_F(LanDriver, RefusedLinkFailsAndIsTriedAgain)
 {
     ASSERT_EQ(b.sim.SimScriptCall("create_link", 1, 0, 9, 0), 1);
     EXPECT_EQ(b.Send(22, "*CLS"), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     b.Take();
     EXPECT_EQ(b.Send(22, "*CLS"), 1);
     EXPECT_EQ(b.Take()[1], "create_link inst0");
@@ -248,12 +248,12 @@ TEST(LanLinks, SilentPortmapperFailsWithinTheConnectTimeout)
     b.lan.LanSimSetDelay(5000);
     DWORD start = GetTickCount();
     EXPECT_EQ(b.Send(22, "*IDN?"), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     EXPECT_LT(GetTickCount() - start, 2000u);
     b.lan.LanSimSetDelay(0);
     start = GetTickCount();
     EXPECT_EQ(b.Send(4, "*IDN?"), 0);   // nobody listens there
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     EXPECT_LT(GetTickCount() - start, 2000u);
 }
 
