@@ -5,7 +5,8 @@
 // served from a thread of its own. Every RPC it receives is a record of the call log (SimGetCall):
 // entry the procedure's name ("create_link", "device_write", "getport", or "socket_write" and
 // "socket_read" for a raw socket's messages), args {link, flags, io_timeout, request size or
-// written size, termChar, lock_timeout}, data the written bytes, the device name or the answer,
+// written size, termChar (device_docmd: its cmd), lock_timeout}, data the written bytes (the
+// command bytes of device_docmd), the device name or the answer,
 // result 1 or 0 with lastError the VXI-11 error code. A script on a procedure's name
 // (SimScriptCall) makes the server answer it with that error code and do nothing else.
 #pragma once

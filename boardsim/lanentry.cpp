@@ -17,7 +17,8 @@
 #include "interfaces/bustext.h"
 #include "interfaces/tavkdrv.h"
 
-enum { LAN_SIM_POLL_MS = 10, LAN_SIM_BOARD_ADDRESS = 0, LAN_SIM_READ_MAX = 1 << 20, LAN_SIM_LINE_MAX = 1 << 20 };
+enum { LAN_SIM_INTERFACE = -1, LAN_SIM_POLL_MS = 10, LAN_SIM_BOARD_ADDRESS = 0, LAN_SIM_READ_MAX = 1 << 20, LAN_SIM_LINE_MAX = 1 << 20,
+       LAN_SIM_SYNC_TRIES = 2000 };
 
 static const char* const entryNames[] = {
     "getport", "create_link", "device_write", "device_read", "device_readstb", "device_trigger", "device_clear",
@@ -34,6 +35,8 @@ struct LanConn {
     std::string inbox;
     std::string outbox;            // answers of this round, sent after the lock is left
     bool close = false;
+    SOCKET intr = INVALID_SOCKET;  // the interrupt channel its client asked for
+    uint32_t intrProgram = VXI11_INTR_PROGRAM, intrVersion = VXI11_VERSION;
 };
 
 struct LanListener {
@@ -51,6 +54,7 @@ struct LanLink {
     uint32_t maxRecvSize = LAN_SIM_MAX_RECV_SIZE;
     bool srqEnabled = false;
     std::string srqHandle;
+    bool srqWas = false;           // its device requested service at the last look
 };
 
 struct LanSimState {
@@ -64,9 +68,6 @@ struct LanSimState {
     uint32_t delayMs = 0, dropIn = 0, maxRecvSize = LAN_SIM_MAX_RECV_SIZE, readPiece = 0;
     uint32_t connections = 0, srqSent = 0, srqXid = 1;
     int corePort = 0, registeredWith = 0;
-    SOCKET intr = INVALID_SOCKET;  // the client's interrupt channel
-    uint32_t intrProgram = VXI11_INTR_PROGRAM, intrVersion = 1;
-    bool srqWas = false;
     LanSimState() { InitializeCriticalSection(&lock); }
 };
 static LanSimState& L()
@@ -75,7 +76,34 @@ static LanSimState& L()
     return *s;
 }
 
-static void HoldBus() { EnterCriticalSection(&L().lock); }
+// Bytes written to a raw socket get no reply, so the writer returns before the instrument has
+// them: a control call first waits (a millisecond at a time, under a bound) until every byte that
+// reached a socket connection, or a connection not yet accepted, is handled. Loopback delivers a
+// written byte at once, so what was sent before the call is seen here.
+static bool SocketBytesWaiting()
+{
+    fd_set set;
+    FD_ZERO(&set);
+    for (const LanListener& li : L().listeners)
+        if (li.kind == CONN_SOCKET) FD_SET(li.s, &set);
+    for (const LanConn& c : L().conns) {
+        u_long n = 0;
+        if (c.kind == CONN_SOCKET && ioctlsocket(c.s, FIONREAD, &n) == 0 && n > 0) return true;
+    }
+    timeval none = {0, 0};
+    return set.fd_count > 0 && select(0, &set, nullptr, nullptr, &none) > 0;
+}
+
+static void HoldBus()
+{
+    for (int i = 0; i < LAN_SIM_SYNC_TRIES; i++) {
+        EnterCriticalSection(&L().lock);
+        if (!SocketBytesWaiting()) return;
+        LeaveCriticalSection(&L().lock);
+        Sleep(1);
+    }
+    EnterCriticalSection(&L().lock);
+}
 static void ReleaseBus() { LeaveCriticalSection(&L().lock); }
 
 static const SimFace lanFace = {entryNames, sizeof entryNames / sizeof entryNames[0], nullptr, HoldBus, ReleaseBus};
@@ -119,9 +147,15 @@ static std::string Talk(int address, uint32_t max, int endByte, bool& complete)
 }
 
 // A device name: instK is the bench's Kth instrument; gpib0,N[,S] the instrument at N behind a
-// LAN/GPIB gateway (VXI-11 create_link's device names, the VXI-11.2 gateway's names).
+// LAN/GPIB gateway, gpib0 the gateway's interface itself (VXI-11 create_link's device names, the
+// VXI-11.2 gateway's names).
 static bool FindDevice(const std::string& name, LanLink& link)
 {
+    if (name == "gpib0") {
+        link.address = LAN_SIM_INTERFACE;
+        link.gateway = true;
+        return true;
+    }
     if (name.compare(0, 4, "inst") == 0 && name.size() > 4 && name.size() < 8 && name.find_first_not_of("0123456789", 4) == std::string::npos) {
         size_t k = static_cast<size_t>(atoi(name.c_str() + 4));
         if (k >= Sim().instruments.size()) return false;
@@ -148,6 +182,15 @@ static LanLink* FindLink(int32_t id, Vxi11Result& x)
     return nullptr;
 }
 
+// A link to a device: the gateway's interface link has no device to write, read, poll, trigger,
+// clear or set remote (this gateway offers only device_docmd there).
+static LanLink* FindDeviceLink(int32_t id, Vxi11Result& x)
+{
+    LanLink* link = FindLink(id, x);
+    if (link && link->address == LAN_SIM_INTERFACE) { x.error = VXI11_ERR_NOT_SUPPORTED; return nullptr; }
+    return link;
+}
+
 static void CreateLink(const Vxi11Args& a, Vxi11Result& x, LanConn& c)
 {
     LanLink link;
@@ -164,7 +207,7 @@ static void CreateLink(const Vxi11Args& a, Vxi11Result& x, LanConn& c)
 // that carries END, and only then reaches the instrument (VXI-11, device_write).
 static void Write(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    LanLink* link = FindLink(a.link, x);
+    LanLink* link = FindDeviceLink(a.link, x);
     if (!link) return;
     if (a.data.size() > link->maxRecvSize) { x.error = VXI11_ERR_PARAMETER; return; }
     link->pending += a.data;
@@ -179,7 +222,7 @@ static void Write(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 // the count (VXI-11, device_read: the reason bits); nothing within io_timeout is error 15.
 static void Read(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    LanLink* link = FindLink(a.link, x);
+    LanLink* link = FindDeviceLink(a.link, x);
     if (!link) return;
     BusSetTime(a.ioTimeout);
     uint32_t max = a.requestSize < uint32_t(LAN_SIM_READ_MAX) ? a.requestSize : uint32_t(LAN_SIM_READ_MAX);
@@ -198,7 +241,7 @@ static void Read(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 
 static void ReadStb(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    LanLink* link = FindLink(a.link, x);
+    LanLink* link = FindDeviceLink(a.link, x);
     if (!link) return;
     int16_t stb = 0;
     BusSetTime(a.ioTimeout);
@@ -208,12 +251,12 @@ static void ReadStb(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 
 static void Trigger(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    if (LanLink* link = FindLink(a.link, x)) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_GET});
+    if (LanLink* link = FindDeviceLink(a.link, x)) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_GET});
 }
 
 static void Clear(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    LanLink* link = FindLink(a.link, x);
+    LanLink* link = FindDeviceLink(a.link, x);
     if (!link) return;
     link->pending.clear();
     BusSdc(static_cast<uint32_t>(link->address));
@@ -223,7 +266,7 @@ static void Clear(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 // (VXI-11, device_remote and device_local): on a bus REN with the device listening, then LLO, or GTL.
 static void Remote(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    LanLink* link = FindLink(a.link, x);
+    LanLink* link = FindDeviceLink(a.link, x);
     if (!link) return;
     BusRen(1);
     BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_LLO});
@@ -231,17 +274,20 @@ static void Remote(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 
 static void Local(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
-    if (LanLink* link = FindLink(a.link, x)) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_GTL});
+    if (LanLink* link = FindDeviceLink(a.link, x)) BusCommand({BUS_UNL, BusListenAddress(static_cast<uint32_t>(link->address)), BUS_GTL});
 }
 
 static void LockOrUnlock(const Vxi11Args& a, Vxi11Result& x, LanConn&) { FindLink(a.link, x); }
 
+// A request that stands when the link is enabled is reported at the next look, as a line that is
+// already asserted would be seen.
 static void EnableSrq(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
     LanLink* link = FindLink(a.link, x);
     if (!link) return;
     link->srqEnabled = a.enable;
     link->srqHandle = a.device;
+    link->srqWas = false;
 }
 
 // device_docmd: a gateway's bus commands (send command, IFC, REN); an instrument has none
@@ -272,12 +318,12 @@ static void DestroyLink(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     if (FindLink(a.link, x)) L().links.erase(a.link);
 }
 
-// create_intr_chan: the server connects to the client's interrupt program (VXI-11, create_intr_chan); a
-// second one while the first stands is error 29.
-static void CreateIntrChan(const Vxi11Args& a, Vxi11Result& x, LanConn&)
+// create_intr_chan: the server connects to the client's interrupt program (VXI-11, create_intr_chan),
+// one channel for each client connection; a second one while the first stands is error 29.
+static void CreateIntrChan(const Vxi11Args& a, Vxi11Result& x, LanConn& c)
 {
-    if (L().intr != INVALID_SOCKET) { x.error = VXI11_ERR_CHANNEL_EXISTS; return; }
-    if (a.progFamily != 0) { x.error = VXI11_ERR_NOT_SUPPORTED; return; }   // DEVICE_TCP only
+    if (c.intr != INVALID_SOCKET) { x.error = VXI11_ERR_CHANNEL_EXISTS; return; }
+    if (a.progFamily != VXI11_FAMILY_TCP) { x.error = VXI11_ERR_NOT_SUPPORTED; return; }
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     sockaddr_in at{};
     at.sin_family = AF_INET;
@@ -288,16 +334,21 @@ static void CreateIntrChan(const Vxi11Args& a, Vxi11Result& x, LanConn&)
         x.error = VXI11_ERR_NO_CHANNEL;
         return;
     }
-    L().intr = s;
-    L().intrProgram = a.progNum;
-    L().intrVersion = a.progVers;
+    c.intr = s;
+    c.intrProgram = a.progNum;
+    c.intrVersion = a.progVers;
 }
 
-static void DestroyIntrChan(const Vxi11Args&, Vxi11Result& x, LanConn&)
+static void CloseIntrChan(LanConn& c)
 {
-    if (L().intr == INVALID_SOCKET) { x.error = VXI11_ERR_NO_CHANNEL; return; }
-    closesocket(L().intr);
-    L().intr = INVALID_SOCKET;
+    if (c.intr != INVALID_SOCKET) closesocket(c.intr);
+    c.intr = INVALID_SOCKET;
+}
+
+static void DestroyIntrChan(const Vxi11Args&, Vxi11Result& x, LanConn& c)
+{
+    if (c.intr == INVALID_SOCKET) { x.error = VXI11_ERR_NO_CHANNEL; return; }
+    CloseIntrChan(c);
 }
 
 struct CoreRow {
@@ -332,7 +383,8 @@ static void CoreCall(LanConn& c, const RpcCallHeader& h, XdrReader& r)
     if (L().dropIn && --L().dropIn == 0) { c.close = true; return; }
     uint32_t size = h.procedure == VXI11_DEVICE_READ ? a.requestSize : static_cast<uint32_t>(a.data.size());
     SimCall call;
-    bool scripted = SimCallBegin(call, Vxi11ProcedureName(h.procedure), {static_cast<uint32_t>(a.link), a.flags, a.ioTimeout, size, a.termChar, a.lockTimeout});
+    uint32_t fifth = h.procedure == VXI11_DEVICE_DOCMD ? static_cast<uint32_t>(a.cmd) : a.termChar;
+    bool scripted = SimCallBegin(call, Vxi11ProcedureName(h.procedure), {static_cast<uint32_t>(a.link), a.flags, a.ioTimeout, size, fifth, a.lockTimeout});
     const std::string& shown = h.procedure == VXI11_CREATE_LINK || h.procedure == VXI11_DEVICE_ENABLE_SRQ ? a.device : a.data;
     SimCallData(call, shown.data(), static_cast<uint32_t>(shown.size()));
     Vxi11Result x;
@@ -407,23 +459,40 @@ static void SocketChannel(LanConn& c)
     if (c.inbox.size() > LAN_SIM_LINE_MAX) c.close = true;
 }
 
-// A service request while SRQ rises: device_intr_srq with each enabled link's handle on the
-// interrupt channel, a call that gets no reply (VXI-11, device_intr_srq).
+// What a link's device asserts: an instrument its own request (RQS in its status byte), a link
+// through a gateway (to a device behind it or to its interface) the one SRQ line of its bus.
+static bool Requesting(const LanLink& link)
+{
+    if (link.gateway) return BusSrqLine();
+    const SimInstrument* d = SimFindInstrument(link.address);
+    return d && (d->stb & STB_RQS);
+}
+
+static LanConn* Owner(const LanLink& link)
+{
+    for (LanConn& c : L().conns)
+        if (c.s == link.owner) return &c;
+    return nullptr;
+}
+
+// A service request as it rises: device_intr_srq with the enabled link's handle on the interrupt
+// channel of the connection that made the link, a call that gets no reply (VXI-11, device_intr_srq).
 static void ServiceRequests()
 {
     LanSimState& l = L();
     SimInstrumentsUpdate();
-    bool line = BusSrqLine();
-    bool rising = line && !l.srqWas;
-    l.srqWas = line;
-    if (!rising || l.intr == INVALID_SOCKET) return;
     for (auto& kv : l.links) {
-        if (!kv.second.srqEnabled) continue;
+        LanLink& link = kv.second;
+        bool now = Requesting(link);
+        bool rising = now && !link.srqWas;
+        link.srqWas = now;
+        LanConn* c = Owner(link);
+        if (!rising || !link.srqEnabled || !c || c->intr == INVALID_SOCKET) continue;
         Vxi11Args a;
-        a.device = kv.second.srqHandle;
-        std::string record = RpcRecord(RpcCall(l.srqXid++, l.intrProgram, l.intrVersion, VXI11_DEVICE_INTR_SRQ,
+        a.device = link.srqHandle;
+        std::string record = RpcRecord(RpcCall(l.srqXid++, c->intrProgram, c->intrVersion, VXI11_DEVICE_INTR_SRQ,
                                                Vxi11EncodeArgs(VXI11_DEVICE_INTR_SRQ, a)));
-        if (send(l.intr, record.data(), static_cast<int>(record.size()), 0) == static_cast<int>(record.size())) l.srqSent++;
+        if (send(c->intr, record.data(), static_cast<int>(record.size()), 0) == static_cast<int>(record.size())) l.srqSent++;
     }
 }
 
@@ -431,6 +500,7 @@ static void CloseConn(LanConn& c)
 {
     for (auto it = L().links.begin(); it != L().links.end();)
         it = it->second.owner == c.s ? L().links.erase(it) : std::next(it);
+    CloseIntrChan(c);
     closesocket(c.s);
     c.s = INVALID_SOCKET;
 }
@@ -610,10 +680,11 @@ extern "C" void WINAPI LanSimStop(void)
     }
     if (l.registeredWith) PortmapperSet(l.registeredWith, PMAP_PROC_UNSET);
     l.registeredWith = 0;
-    for (LanConn& c : l.conns) closesocket(c.s);
+    for (LanConn& c : l.conns) {
+        CloseIntrChan(c);
+        closesocket(c.s);
+    }
     for (LanListener& li : l.listeners) closesocket(li.s);
-    if (l.intr != INVALID_SOCKET) closesocket(l.intr);
-    l.intr = INVALID_SOCKET;
     l.conns.clear();
     l.listeners.clear();
     l.links.clear();
@@ -622,7 +693,6 @@ extern "C" void WINAPI LanSimStop(void)
     l.maxRecvSize = LAN_SIM_MAX_RECV_SIZE;
     l.readPiece = 0;
     l.corePort = 0;
-    l.srqWas = false;
 }
 
 extern "C" void WINAPI LanSimSetDelay(uint32_t ms) { L().delayMs = ms; }
@@ -638,8 +708,6 @@ extern "C" void WINAPI LanSimCloseConnections(void)
     SimFaceGuard guard;
     for (LanConn& c : L().conns) CloseConn(c);
     L().conns.clear();
-    if (L().intr != INVALID_SOCKET) closesocket(L().intr);
-    L().intr = INVALID_SOCKET;
 }
 
 extern "C" void WINAPI LanSimSetMaxRecvSize(uint32_t bytes)

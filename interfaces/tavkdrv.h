@@ -14,6 +14,13 @@ enum {
     TAVK_ERR_NO_LISTENER = 10,
 };
 
+// Driver error numbers of the drivers that reach the bus or the instruments over a connection
+// (the "++" adapter, the LAN instruments), beyond the ones TavkX interprets.
+enum {
+    TAVK_ERR_LINK = 30,      // the connection could not be made, or it dropped
+    TAVK_ERR_REPLY = 31,     // the other end answered what its protocol does not say
+};
+
 // The arguments every driver takes; beyond them it fails with TAVK_ERR_ARGUMENT:
 // - a device address 0..TAVK_ADDRESS_MAX that is not the board's own (TavkInit's address);
 // - address lists of 1..TAVK_LIST_MAX entries (every address but the board's own, once);

@@ -76,7 +76,7 @@ static void LinkLost(const std::string& why)
     if (!d.downReported) core.Report("the link to the adapter at " + AdapterDescribe(d.settings) + " " + why + "; the next call connects again");
     else core.Trace("    link: " + why);
     d.downReported = true;
-    d.error = ADAPTER_ERR_LINK;
+    d.error = TAVK_ERR_LINK;
 }
 
 static bool SendRaw(const std::string& bytes, const std::string& shown)
@@ -120,7 +120,7 @@ static bool ReplyLine(std::string& line, uint32_t waitMs)
     std::string got;
     size_t end;
     while ((end = got.find('\n')) == std::string::npos) {
-        if (got.size() > ADAPTER_LINE_MAX) { d.error = ADAPTER_ERR_REPLY; return false; }
+        if (got.size() > ADAPTER_LINE_MAX) { d.error = TAVK_ERR_REPLY; return false; }
         if (!More(got, waitMs)) {
             if (!got.empty()) core.Trace("    < " + BusEscape(got.data(), static_cast<uint32_t>(got.size())) + " (incomplete)");
             return false;
@@ -178,7 +178,7 @@ static bool Connect()
     if (!d.link.Open(d.settings, problem)) {
         if (!d.downReported) core.Report("the adapter at " + AdapterDescribe(d.settings) + " cannot be reached: " + problem);
         d.downReported = true;
-        d.error = ADAPTER_ERR_LINK;
+        d.error = TAVK_ERR_LINK;
         return false;
     }
     d.sentAddress = d.sentEos = -1;
@@ -189,7 +189,7 @@ static bool Connect()
     for (size_t i = 0; ok && i < sizeof adapterCreateLines / sizeof adapterCreateLines[0]; i++) ok = Command(adapterCreateLines[i]);
     if (!ok || !SendSettings()) {
         d.link.Close();
-        d.error = ADAPTER_ERR_LINK;
+        d.error = TAVK_ERR_LINK;
         return false;
     }
     core.Trace("    adapter: " + version);
@@ -226,7 +226,7 @@ static int32_t Result(bool ok) { return ok ? TAVK_OK : d.error; }
 
 static int32_t Create(std::string& detail)
 {
-    if (!d.configured && !LoadSettings()) return ADAPTER_ERR_LINK;
+    if (!d.configured && !LoadSettings()) return TAVK_ERR_LINK;
     d.downReported = false;
     if (!Connect()) return d.error;
     detail = AdapterDescribe(d.settings);
@@ -362,7 +362,7 @@ static bool Ask(const std::string& line, long lo, long hi, long& value)
     if (AdapterReplyNumber(reply, lo, hi, value)) return true;
     core.Report("the adapter answered " + line + " with " + BusEscape(reply.data(), static_cast<uint32_t>(reply.size())) +
                 ", not a number " + std::to_string(lo) + ".." + std::to_string(hi));
-    d.error = ADAPTER_ERR_REPLY;
+    d.error = TAVK_ERR_REPLY;
     return false;
 }
 

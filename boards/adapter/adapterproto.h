@@ -16,13 +16,10 @@ enum {
     ADAPTER_VERSION_RETRY_MS = 250,   // ++ver is asked again this often while the adapter starts
 };
 
-// Driver error numbers of this driver beyond the ones TavkX interprets. An operation the protocol
-// cannot do is TAVK_ERR_ROLE (8): the plug-in shows it as its mode error, "not possible on this
-// board", where 6 would read as an internal parameter error.
-enum {
-    ADAPTER_ERR_LINK = 30,      // no connection to the adapter, or it was dropped
-    ADAPTER_ERR_REPLY = 31,     // the adapter's reply is not what the protocol says
-};
+// No connection to the adapter, or a dropped one, is TAVK_ERR_LINK; a reply that is not what the
+// protocol says TAVK_ERR_REPLY (interfaces/tavkdrv.h). An operation the protocol cannot do is
+// TAVK_ERR_ROLE (8): the plug-in shows it as its mode error, "not possible on this board", where
+// 6 would read as an internal parameter error.
 
 // What a connect sends once the adapter answered ++ver (asked until it does: an AR488 hears
 // nothing while it starts), in order: saving off first, so nothing below reaches the adapter's

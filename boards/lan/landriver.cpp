@@ -16,6 +16,7 @@
 #include "boards/common/drvfiles.h"
 #include "boards/lan/lanclient.h"
 #include "boards/lan/lanframe.h"
+#include "boards/lan/lanintr.h"
 #include "boards/lan/lanmap.h"
 #include "boards/lan/lansettings.h"
 #include "boards/lan/vxi11.h"
@@ -40,7 +41,17 @@ struct LanDevice {
     bool downReported = false;
     std::string pending;             // a raw socket's bytes beyond the last answer taken
     size_t answerLeft = 0;           // bytes of an answer the last receive's buffer could not hold
+    bool srqArmed = false;           // its service requests come over the interrupt channel
+    bool srqPending = false;         // it requested service and was not polled since
 };
+
+// The interface link of a LAN/GPIB gateway (gpib0 of gpib0,N on its host): the bus's own
+// commands are the interface's, carried by device_docmd (VXI-11.2).
+struct LanGatewayLink {
+    LanInstrument named;           // the interface as a resource of its own
+    LanDevice dev;
+};
+enum : uint32_t { LAN_INTERFACE_ADDRESS = 0xFFFFFFFF };   // a gateway's interface is no bus address
 
 struct LanDriver {
     LanSettings settings;
@@ -51,6 +62,8 @@ struct LanDriver {
     // The addressing the bus commands describe.
     std::vector<uint32_t> listeners;
     int talker = -1;
+    LanInterruptServer intr;         // where the instruments' device_intr_srq calls arrive
+    std::map<std::string, LanGatewayLink> gateways;   // by GatewayOf
 };
 static LanDriver d;
 static DriverCore core("LAN");
@@ -80,6 +93,7 @@ static bool LoadSettings()
 
 static std::string Describe(const LanDevice& dev)
 {
+    if (dev.address == LAN_INTERFACE_ADDRESS) return "the gateway interface " + dev.instrument->resource.text;
     return "address " + std::to_string(dev.address) + " (" + dev.instrument->resource.text + ")";
 }
 
@@ -94,10 +108,11 @@ static int32_t Dropped(LanDevice& dev, const std::string& why)
     dev.linked = false;
     dev.pending.clear();
     dev.answerLeft = 0;
+    dev.srqArmed = dev.srqPending = false;   // a new link is armed again at the next look at the line
     if (!dev.downReported) core.Report("the link to " + Describe(dev) + " " + why + "; the next call links again");
     else core.Trace("    link: " + why);
     dev.downReported = true;
-    return Fail(LAN_ERR_LINK);
+    return Fail(TAVK_ERR_LINK);
 }
 
 // One core procedure on a device's link: false with the error set (and the link dropped when
@@ -106,6 +121,11 @@ static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vx
 {
     if (core.trace) {
         std::string shown = procedure == VXI11_DEVICE_WRITE ? " " + BusEscape(a.data.data(), static_cast<uint32_t>(a.data.size())) : "";
+        if (procedure == VXI11_DEVICE_DOCMD) {
+            char command[24];
+            snprintf(command, sizeof command, " cmd 0x%X", static_cast<unsigned>(a.cmd));
+            shown = command + (a.data.empty() ? "" : " " + BusDescribeCommands(reinterpret_cast<const uint8_t*>(a.data.data()), static_cast<uint32_t>(a.data.size())));
+        }
         char flags[16];
         snprintf(flags, sizeof flags, " flags 0x%X", a.flags);
         core.Trace("    > " + std::string(Vxi11ProcedureName(procedure)) + " link " + std::to_string(a.link) + flags + (procedure == VXI11_DEVICE_READ ? " size " + std::to_string(a.requestSize) : "") + shown);
@@ -115,13 +135,13 @@ static bool Procedure(LanDevice& dev, uint32_t procedure, const Vxi11Args& a, Vx
     if (outcome == LAN_CALL_BROKEN || outcome == LAN_CALL_TIMEOUT) { Dropped(dev, "dropped: " + problem); return false; }
     if (outcome == LAN_CALL_REFUSED) {
         core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": " + problem);
-        d.error = LAN_ERR_REPLY;
+        d.error = TAVK_ERR_REPLY;
         return false;
     }
     XdrReader r(results);
     if (!Vxi11DecodeResult(procedure, r, x)) {
         core.Report(Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": the results are garbled");
-        d.error = LAN_ERR_REPLY;
+        d.error = TAVK_ERR_REPLY;
         return false;
     }
     if (core.trace)
@@ -161,15 +181,10 @@ static bool LinkVxi11(LanDevice& dev)
     return true;
 }
 
-// The device at an address, linked: no instrument is a device that does not answer (10).
-static LanDevice* Linked(uint32_t address)
+// A device's link, made when it is not (a link made again after a drop is reported).
+static bool Link(LanDevice& dev)
 {
-    auto found = d.settings.instruments.find(address);
-    if (found == d.settings.instruments.end()) { d.error = TAVK_ERR_NO_LISTENER; return nullptr; }
-    LanDevice& dev = d.devices[address];
-    dev.address = address;
-    dev.instrument = &found->second;
-    if (dev.linked) return &dev;
+    if (dev.linked) return true;
     core.Trace("    linking " + Describe(dev));
     bool ok;
     if (dev.instrument->resource.kind == LAN_SOCKET) {
@@ -179,30 +194,72 @@ static LanDevice* Linked(uint32_t address)
     } else {
         ok = LinkVxi11(dev);
     }
-    if (!ok) return nullptr;
+    if (!ok) return false;
     dev.linked = true;
     if (dev.downReported) core.Report("linked again to " + Describe(dev));
     dev.downReported = false;
-    return &dev;
+    return true;
+}
+
+// The device at an address, linked: no instrument is a device that does not answer (10).
+static LanDevice* Linked(uint32_t address)
+{
+    auto found = d.settings.instruments.find(address);
+    if (found == d.settings.instruments.end()) { d.error = TAVK_ERR_NO_LISTENER; return nullptr; }
+    LanDevice& dev = d.devices[address];
+    dev.address = address;
+    dev.instrument = &found->second;
+    return Link(dev) ? &dev : nullptr;
+}
+
+// The gateway a resource sits behind, as its host and interface name; empty for an instrument.
+static std::string GatewayOf(const LanResource& r)
+{
+    if (r.kind != LAN_VXI11 || !r.gateway) return std::string();
+    return r.host + "::" + r.device.substr(0, r.device.find(','));
+}
+
+// The interface link of the gateway a member of it names, linked.
+static LanDevice* GatewayLinked(const LanResource& member)
+{
+    LanGatewayLink& g = d.gateways[GatewayOf(member)];
+    if (!g.dev.instrument) {
+        g.named.resource = member;
+        g.named.resource.device = member.device.substr(0, member.device.find(','));
+        g.named.resource.gateway = false;
+        g.named.resource.gpibPrimary = g.named.resource.gpibSecondary = -1;
+        g.named.resource.text = "TCPIP" + std::to_string(member.board) + "::" + member.host + "::" + g.named.resource.device + "::INSTR";
+        g.dev.address = LAN_INTERFACE_ADDRESS;
+        g.dev.instrument = &g.named;
+    }
+    return Link(g.dev) ? &g.dev : nullptr;
 }
 
 static bool IsSocket(const LanDevice& dev) { return dev.instrument->resource.kind == LAN_SOCKET; }
 
-// destroy_link, then the connection closed whatever the answer: at the process's end the
-// instrument's side may be gone already, so the wait is short and a failure only traced.
+// A closing procedure whose answer does not matter: the wait is short and a failure only traced.
+static void Farewell(LanDevice& dev, uint32_t procedure, const Vxi11Args& a)
+{
+    std::string results, problem;
+    core.Trace(std::string("    > ") + Vxi11ProcedureName(procedure) + (procedure == VXI11_DESTROY_LINK ? " link " + std::to_string(a.link) : ""));
+    if (dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, procedure, Vxi11EncodeArgs(procedure, a), LAN_CLOSE_WAIT_MS, results,
+                         problem) != LAN_CALL_OK)
+        core.Trace("    " + Describe(dev) + ": " + Vxi11ProcedureName(procedure) + ": " + problem + "; closed anyway");
+}
+
+// destroy_intr_chan where one was made, destroy_link, then the connection closed whatever the
+// answers: at the process's end the instrument's side may be gone already.
 static void Unlink(LanDevice& dev)
 {
     if (dev.linked && !IsSocket(dev)) {
         Vxi11Args a;
         a.link = dev.link;
-        std::string results, problem;
-        core.Trace("    > destroy_link link " + std::to_string(dev.link));
-        if (dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, VXI11_DESTROY_LINK, Vxi11EncodeArgs(VXI11_DESTROY_LINK, a),
-                             LAN_CLOSE_WAIT_MS, results, problem) != LAN_CALL_OK)
-            core.Trace("    " + Describe(dev) + ": destroy_link: " + problem + "; closed anyway");
+        if (dev.srqArmed) Farewell(dev, VXI11_DESTROY_INTR_CHAN, a);
+        Farewell(dev, VXI11_DESTROY_LINK, a);
     }
     dev.channel.Close();
     dev.linked = false;
+    dev.srqArmed = dev.srqPending = false;
 }
 
 // A procedure of the Device_GenericParms kind (readstb, trigger, clear, remote, local).
@@ -250,7 +307,7 @@ static bool WriteVxi11(LanDevice& dev, const std::string& message)
         a.data = message.substr(at, n);
         Vxi11Result x;
         if (!Procedure(dev, VXI11_DEVICE_WRITE, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS)) return false;
-        if (x.size > n) { d.error = LAN_ERR_REPLY; return false; }
+        if (x.size > n) { d.error = TAVK_ERR_REPLY; return false; }
         at += x.size;
         if (x.size == 0 && n > 0) { d.error = TAVK_ERR_TIMEOUT; return false; }
     } while (at < message.size());
@@ -304,7 +361,7 @@ static int32_t ReadVxi11(LanDevice& dev, char* buffer, uint32_t max, uint32_t* l
         if (!ok) return d.error;
         if (x.reason & (VXI11_REASON_END | VXI11_REASON_CHR)) break;
         if (n >= max) break;
-        if (got == 0) return Fail(LAN_ERR_REPLY);   // "request count" for nothing: it would never end
+        if (got == 0) return Fail(TAVK_ERR_REPLY);   // "request count" for nothing: it would never end
     }
     return n > 0 ? TAVK_OK : TAVK_ERR_TIMEOUT;
 }
@@ -380,23 +437,100 @@ static bool KnownCommand(uint8_t b)
            b == BUS_SDC || b == BUS_DCL || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
 }
 
+// The addressing a byte describes, kept by the driver.
+static void Address(uint8_t b)
+{
+    if (b == BUS_UNL) d.listeners.clear();
+    else if (b == BUS_UNT) d.talker = -1;
+    else if (BusIsListenAddress(b)) { if (!IsListener(BusListenerOf(b))) d.listeners.push_back(BusListenerOf(b)); }
+    else if (BusIsTalkAddress(b)) d.talker = BusTalkerOf(b);
+}
+
+static bool IsSecondary(uint8_t b, uint8_t previous)
+{
+    return BusIsSecondary(b) && (BusIsListenAddress(previous) || BusIsTalkAddress(previous));
+}
+
+// A listener's address on its gateway's bus: the primary address of gpib0,N[,S], then secondary S.
+static void GatewayAddress(const LanResource& r, std::string& bus)
+{
+    bus += static_cast<char>(BusListenAddress(r.gpibPrimary));
+    if (r.gpibSecondary >= 0) bus += static_cast<char>(BUS_SECONDARY + r.gpibSecondary);
+}
+
+// The bytes a gateway's interface puts on its bus for these commands, when every device they
+// concern sits behind that one gateway: each addressed command after its listeners' addresses on
+// that bus (UNL first), universal commands as they are. The addressing alone stays with the
+// driver, since the gateway addresses its devices itself for every write and read; so do bytes
+// that concern no device. Reads the driver's addressing without changing it.
+static bool ThroughGateway(const uint8_t* cmd, uint32_t length, const LanResource*& member, std::string& bus)
+{
+    std::vector<uint32_t> listeners = d.listeners, concerned;
+    uint8_t previous = 0;
+    for (uint32_t i = 0; i < length; i++) {
+        uint8_t b = BusCommandBits(cmd[i]);
+        if (IsSecondary(b, previous)) continue;   // the file's resources name the secondary addresses
+        previous = b;
+        if (b == BUS_UNL) listeners.clear();
+        else if (BusIsListenAddress(b) && uint32_t(BusListenerOf(b)) != TavkBoardAddress()) listeners.push_back(BusListenerOf(b));
+        else if (b == BUS_SDC || b == BUS_GET || b == BUS_GTL) {
+            bus += static_cast<char>(BUS_UNL);
+            for (uint32_t a : listeners) {
+                auto found = d.settings.instruments.find(a);
+                if (found == d.settings.instruments.end() || GatewayOf(found->second.resource).empty()) return false;
+                GatewayAddress(found->second.resource, bus);
+                concerned.push_back(a);
+            }
+            bus += static_cast<char>(b);
+        } else if (b == BUS_DCL || b == BUS_LLO) {
+            bus += static_cast<char>(b);
+            for (uint32_t a : Vxi11Addresses()) concerned.push_back(a);
+        }
+    }
+    member = nullptr;
+    for (uint32_t a : concerned) {
+        const LanResource& r = d.settings.instruments.at(a).resource;
+        if (GatewayOf(r).empty() || (member && GatewayOf(r) != GatewayOf(*member))) return false;
+        member = &r;
+    }
+    return member != nullptr;
+}
+
+// One device_docmd on a gateway's interface link; the data are bytes (datasize 1).
+static int32_t Docmd(const LanResource& member, int32_t command, const std::string& data)
+{
+    LanDevice* gateway = GatewayLinked(member);
+    if (!gateway) return d.error;
+    Vxi11Args a;
+    a.link = gateway->link;
+    a.ioTimeout = IoTimeout();
+    a.cmd = command;
+    a.dataSize = data.empty() ? 0 : 1;
+    a.data = data;
+    Vxi11Result x;
+    return Procedure(*gateway, VXI11_DEVICE_DOCMD, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS) ? TAVK_OK : d.error;
+}
+
 static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 {
     uint8_t previous = 0;
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = BusCommandBits(cmd[i]);
-        bool secondary = BusIsSecondary(b) && (BusIsListenAddress(previous) || BusIsTalkAddress(previous));
+        bool secondary = IsSecondary(b, previous);
         if (!KnownCommand(b) && !secondary) return Unsupported(("bus command " + BusDescribeCommands(&cmd[i], 1) + " has no meaning on the network").c_str());
         if (!secondary) previous = b;
+    }
+    const LanResource* member = nullptr;
+    std::string bus;
+    if (ThroughGateway(cmd, length, member, bus)) {
+        for (uint32_t i = 0; i < length; i++) Address(BusCommandBits(cmd[i]));
+        return Docmd(*member, VXI11_DOCMD_SEND_COMMAND, bus);
     }
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = BusCommandBits(cmd[i]);
         bool ok = true;
-        if (b == BUS_UNL) d.listeners.clear();
-        else if (b == BUS_UNT) d.talker = -1;
-        else if (BusIsListenAddress(b)) { if (!IsListener(BusListenerOf(b))) d.listeners.push_back(BusListenerOf(b)); }
-        else if (BusIsTalkAddress(b)) d.talker = BusTalkerOf(b);
-        else if (b == BUS_SDC || b == BUS_GET || b == BUS_GTL) {
+        Address(b);
+        if (b == BUS_SDC || b == BUS_GET || b == BUS_GTL) {
             uint32_t procedure = b == BUS_SDC ? VXI11_DEVICE_CLEAR : b == BUS_GET ? VXI11_DEVICE_TRIGGER : VXI11_DEVICE_LOCAL;
             for (uint32_t a : d.listeners)
                 if (a != TavkBoardAddress() && ok) ok = GenericAt(a, procedure);
@@ -412,7 +546,7 @@ static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 // The settings only: links are made at the first use of each address.
 static int32_t Create(std::string& detail)
 {
-    if (!d.configured && !LoadSettings()) return LAN_ERR_LINK;
+    if (!d.configured && !LoadSettings()) return TAVK_ERR_LINK;
     detail = std::to_string(d.settings.instruments.size()) + " instruments from " + d.settings.source;
     return TAVK_OK;
 }
@@ -420,8 +554,11 @@ static int32_t Create(std::string& detail)
 static void Close()
 {
     for (auto& kv : d.devices) Unlink(kv.second);
+    for (auto& kv : d.gateways) Unlink(kv.second.dev);
     d.devices.clear();
+    d.gateways.clear();
     d.listeners.clear();
+    d.intr.Stop();
 }
 
 static int32_t Status() { return 0x0001; }
@@ -450,12 +587,18 @@ static int32_t SetEos(uint32_t mode, uint32_t flag)
     return TAVK_OK;
 }
 
-// Instruments on the network have no interface to clear: the driver clears its own addressing.
+// Each gateway the file's instruments sit behind clears its interface (device_docmd IFC);
+// instruments on the network have no interface to clear: the driver clears its own addressing.
 static int32_t Ifc()
 {
     d.listeners.clear();
     d.talker = -1;
-    core.Trace("    no interface to clear on the network: the addressing is cleared");
+    std::map<std::string, const LanResource*> gateways;
+    for (const auto& kv : d.settings.instruments)
+        if (!GatewayOf(kv.second.resource).empty()) gateways[GatewayOf(kv.second.resource)] = &kv.second.resource;
+    if (gateways.empty()) core.Trace("    no interface to clear on the network: the addressing is cleared");
+    for (const auto& g : gateways)
+        if (Docmd(*g.second, VXI11_DOCMD_IFC, std::string()) != TAVK_OK) return d.error;
     return TAVK_OK;
 }
 
@@ -484,10 +627,94 @@ static int32_t ReceiveFrom(uint32_t address, char* buffer, uint32_t max, uint32_
     return IsSocket(*dev) ? ReadSocket(*dev, buffer, max, got) : ReadVxi11(*dev, buffer, max, got);
 }
 
-// The SRQ line needs the interrupt channel, which this driver does not open yet.
-static int32_t SrqLine(int16_t*)
+// ---- service requests --------------------------------------------------------------------------
+
+// The handle device_enable_srq gives a link, which device_intr_srq brings back: the address.
+static std::string SrqHandle(const LanDevice& dev) { return "tavk" + std::to_string(dev.address); }
+
+// create_intr_chan tells about the channel back to this driver, not about the link: any error is
+// the instrument refusing the interrupt channel, and the link stays.
+static bool CreateInterruptChannel(LanDevice& dev, std::string& why)
 {
-    return Unsupported("SRQ line: this driver opens no VXI-11 interrupt channel, so it cannot see service requests");
+    uint32_t host = 0;
+    if (!LanLocalAddress(dev.channel.link.handle, host)) { why = "the connection has no local address to be called back at"; return false; }
+    Vxi11Args a;
+    a.hostAddr = host;
+    a.hostPort = d.intr.port;
+    a.progNum = VXI11_INTR_PROGRAM;
+    a.progVers = VXI11_VERSION;
+    a.progFamily = VXI11_FAMILY_TCP;
+    core.Trace("    > create_intr_chan port " + std::to_string(a.hostPort));
+    std::string results, problem;
+    LanCallOutcome outcome = dev.channel.Call(VXI11_CORE_PROGRAM, VXI11_VERSION, VXI11_CREATE_INTR_CHAN,
+                                              Vxi11EncodeArgs(VXI11_CREATE_INTR_CHAN, a), d.settings.connectTimeoutMs, results, problem);
+    if (outcome == LAN_CALL_BROKEN || outcome == LAN_CALL_TIMEOUT) { Dropped(dev, "dropped: " + problem); why = "dropped its link"; return false; }
+    Vxi11Result x;
+    XdrReader r(results);
+    if (outcome == LAN_CALL_REFUSED || !Vxi11DecodeResult(VXI11_CREATE_INTR_CHAN, r, x)) {
+        why = "refused create_intr_chan: " + (outcome == LAN_CALL_REFUSED ? problem : std::string("the results are garbled"));
+        return false;
+    }
+    core.Trace("    < error " + std::to_string(x.error));
+    if (x.error == VXI11_OK || x.error == VXI11_ERR_CHANNEL_EXISTS) return true;
+    why = "refused create_intr_chan with error " + std::to_string(x.error) + " (" + LanMapError(x.error).meaning + ")";
+    return false;
+}
+
+// The interrupt channel of the device's connection, then device_enable_srq with its handle.
+static bool ArmServiceRequests(LanDevice& dev, std::string& why)
+{
+    if (dev.srqArmed) return true;
+    if (!CreateInterruptChannel(dev, why)) return false;
+    Vxi11Args a;
+    a.link = dev.link;
+    a.enable = true;
+    a.device = SrqHandle(dev);
+    Vxi11Result x;
+    if (!Procedure(dev, VXI11_DEVICE_ENABLE_SRQ, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS)) {
+        why = "refused device_enable_srq with error " + std::to_string(x.error) + " (" + LanMapError(x.error).meaning + ")";
+        return false;
+    }
+    dev.srqArmed = true;
+    return true;
+}
+
+// The device_intr_srq calls that arrived: each marks its device as requesting service.
+static void TakeServiceRequests()
+{
+    std::vector<std::string> handles;
+    d.intr.Take(handles);
+    for (const std::string& h : handles) {
+        LanDevice* requester = nullptr;
+        for (auto& kv : d.devices)
+            if (kv.second.srqArmed && SrqHandle(kv.second) == h) requester = &kv.second;
+        core.Trace("    < device_intr_srq " + BusEscape(h.data(), static_cast<uint32_t>(h.size())) + (requester ? "" : ": no link of this driver has it"));
+        if (requester) requester->srqPending = true;
+    }
+}
+
+// The SRQ line over the network: asserted while an instrument that called device_intr_srq was not
+// polled since. Every instrument of the file that VXI-11 reaches is linked and armed first; one
+// that refuses its interrupt channel leaves the line unknown (8), and the trace says why.
+static int32_t SrqLine(int16_t* line)
+{
+    std::string problem;
+    if (!d.intr.open) {
+        if (!d.intr.Start(problem)) return Unsupported(("SRQ line: the interrupt channel's server cannot listen: " + problem).c_str());
+        core.Trace("    interrupt channel server at port " + std::to_string(d.intr.port));
+    }
+    for (uint32_t address : Vxi11Addresses()) {
+        LanDevice* dev = Linked(address);
+        if (!dev && d.error == TAVK_ERR_NO_LISTENER) continue;   // nothing there to request service
+        if (!dev) return d.error;
+        if (!ArmServiceRequests(*dev, problem))
+            return Unsupported(("SRQ line: " + Describe(*dev) + " " + problem + ", so its service requests cannot be seen").c_str());
+    }
+    TakeServiceRequests();
+    *line = 0;
+    for (const auto& kv : d.devices)
+        if (kv.second.srqPending) *line = 1;
+    return TAVK_OK;
 }
 
 static int32_t SerialPoll(uint32_t address, int16_t* statusByte)
@@ -498,6 +725,11 @@ static int32_t SerialPoll(uint32_t address, int16_t* statusByte)
     Vxi11Result x;
     if (!Generic(*dev, VXI11_DEVICE_READSTB, x)) return d.error;
     *statusByte = x.stb;
+    // The poll takes the request back, as on a bus. Behind a gateway it answered the bus's one
+    // SRQ line, which the gateway reported on every link through it.
+    std::string gateway = GatewayOf(dev->instrument->resource);
+    for (auto& kv : d.devices)
+        if (&kv.second == dev || (!gateway.empty() && GatewayOf(kv.second.instrument->resource) == gateway)) kv.second.srqPending = false;
     return TAVK_OK;
 }
 

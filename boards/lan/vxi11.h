@@ -42,6 +42,9 @@ enum {
     VXI11_REASON_END = 0x04,
 };
 
+// create_intr_chan's progFamily: the interrupt channel over TCP or UDP.
+enum { VXI11_FAMILY_TCP = 0, VXI11_FAMILY_UDP = 1 };
+
 // Device_ErrorCode.
 enum Vxi11Error {
     VXI11_OK = 0,

@@ -39,7 +39,7 @@ std::vector<Call> ReadLog()
 void ExpectCleanFailure(AdapterBench& b, const std::string& step, const std::string& run)
 {
     int32_t e = b.TavkGetLastError(b.board);
-    EXPECT_TRUE(e == ADAPTER_ERR_LINK || e == ADAPTER_ERR_REPLY || e == TAVK_ERR_TIMEOUT)
+    EXPECT_TRUE(e == TAVK_ERR_LINK || e == TAVK_ERR_REPLY || e == TAVK_ERR_TIMEOUT)
         << run << ": " << step << " failed with error " << e;
 }
 

@@ -166,7 +166,7 @@ TEST_F(AdapterProtocol, DroppedLinkIsReportedOnceAndTheNextCallConnectsAgain)
     int16_t stb = 0;
     testing::internal::CaptureStderr();
     EXPECT_EQ(b.TavkSpoll(b.board, 9, &stb), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), ADAPTER_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("was closed by the adapter; the next call connects again"), std::string::npos) << said;
     b.Take();
@@ -188,7 +188,7 @@ TEST_F(AdapterProtocol, GarbledReplyIsRefusedAndTheNextOneTaken)
     int16_t stb = 0;
     testing::internal::CaptureStderr();
     EXPECT_EQ(b.TavkSpoll(b.board, 9, &stb), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), ADAPTER_ERR_REPLY);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_REPLY);
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("answered ++spoll 9 with \"??\", not a number 0..255"), std::string::npos) << said;
     ASSERT_EQ(b.sim.SimSetStatusByte(9, 0x41), 1);
@@ -311,13 +311,13 @@ TEST(AdapterSettings, BadOrMissingSettingsAreRefusedWithFileLineAndField)
         AdapterBench b;
         std::string path = WriteSettings("adapter_bad.json", row.text);
         ASSERT_TRUE(b.Load(false));
-        std::string said = CreateFails(b, ADAPTER_ERR_LINK);
+        std::string said = CreateFails(b, TAVK_ERR_LINK);
         EXPECT_NE(said.find(path + row.message), std::string::npos) << said;
     }
     AdapterBench b;
     SetEnvironmentVariableA("TAVK_ADAPTER_SETTINGS", (TestDir() + "no_such_adapter.json").c_str());
     ASSERT_TRUE(b.Load(false));
-    std::string said = CreateFails(b, ADAPTER_ERR_LINK);
+    std::string said = CreateFails(b, TAVK_ERR_LINK);
     EXPECT_NE(said.find("no_such_adapter.json: line 0: adapter: no adapter is named"), std::string::npos) << said;
 }
 
@@ -326,7 +326,7 @@ TEST(AdapterSettings, BadEnvironmentValueIsRefused)
     AdapterBench b;
     SetEnvironmentVariableA("TAVK_ADAPTER", "127.0.0.1:0");
     ASSERT_TRUE(b.Load(false));
-    std::string said = CreateFails(b, ADAPTER_ERR_LINK);
+    std::string said = CreateFails(b, TAVK_ERR_LINK);
     EXPECT_NE(said.find("TAVK_ADAPTER: '127.0.0.1:0' has no port"), std::string::npos) << said;
 }
 
@@ -348,7 +348,7 @@ TEST(AdapterSettings, UnreachableOrSilentAdapterFailsTheCreate)
         AdapterBench b;
         WriteSettings("adapter_silent.json", ("{\"adapter\": \"" + address + "\", \"connectTimeoutMs\": 300}").c_str());
         ASSERT_TRUE(b.Load(false));
-        std::string said = CreateFails(b, ADAPTER_ERR_LINK);
+        std::string said = CreateFails(b, TAVK_ERR_LINK);
         EXPECT_NE(said.find("the adapter at " + address + " does not answer ++ver within 300 ms"), std::string::npos) << said;
     }
     closesocket(s);
@@ -356,7 +356,7 @@ TEST(AdapterSettings, UnreachableOrSilentAdapterFailsTheCreate)
         AdapterBench b;
         WriteSettings("adapter_closed.json", ("{\"adapter\": \"" + address + "\", \"connectTimeoutMs\": 300}").c_str());
         ASSERT_TRUE(b.Load(false));
-        std::string said = CreateFails(b, ADAPTER_ERR_LINK);
+        std::string said = CreateFails(b, TAVK_ERR_LINK);
         EXPECT_NE(said.find("the adapter at " + address + " cannot be reached"), std::string::npos) << said;
     }
     WSACleanup();

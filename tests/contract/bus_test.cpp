@@ -21,6 +21,7 @@ const Ending endings[] = {{0, 0, "\r\n"}, {1, 1, "\r"}, {2, 1, "\n"}, {3, 1, ""}
 // A message reaches each listener whole, with the end-of-string in force after it.
 TEST_F(Bus, MessagesCarryTheEndOfStringInForce)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::MessageEndsAtAnyEos);
     const int16_t both[] = {DMM, BINARY};
     for (const Ending& e : endings) {
         SCOPED_TRACE(std::to_string(e.mode) + " " + std::to_string(e.flag));
@@ -72,6 +73,7 @@ TEST_F(Bus, AbsentAndSilentDevices)
 // a trigger (GET) reaches the listeners of its command.
 TEST_F(Bus, ClearsAndTriggersReachTheirDevices)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     const uint8_t clear[] = {BUS_UNL, BUS_LAD + BINARY, BUS_SDC};
     const uint8_t trigger[] = {BUS_UNL, BUS_LAD + SRQ_DEVICE, BUS_GET};
     const DeviceMarks dmm = Marks(DMM), binary = Marks(BINARY), srq = Marks(SRQ_DEVICE);
@@ -89,6 +91,7 @@ TEST_F(Bus, ClearsAndTriggersReachTheirDevices)
 TEST_F(Bus, UniversalClearReachesEveryDevice)
 {
     SKIP_UNLESS_DRIVER_CAN(Ability::UniversalClear);
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     const uint32_t devices[] = {DMM, BINARY, SRQ_DEVICE, SILENT};
     std::vector<DeviceMarks> before;
     for (uint32_t a : devices) before.push_back(Marks(a));
@@ -99,6 +102,7 @@ TEST_F(Bus, UniversalClearReachesEveryDevice)
 // A serial poll gives the device's status byte.
 TEST_F(Bus, SerialPollGivesTheStatusByte)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     int16_t stb = -1;
     ASSERT_EQ(sim.SimSetStatusByte(DMM, 0x41), 1);
     ASSERT_EQ(tavk.TavkSpoll(board, DMM, &stb), 1);

@@ -150,9 +150,55 @@ TEST_F(LanDriver, BusCommandsBecomeTheProceduresOfTheAddressedInstruments)
     ASSERT_EQ(b.TavkRen(b.board, 0), 1);
     Rpcs off = b.Take();
     EXPECT_EQ(std::count(off.begin(), off.end(), "device_local link 1"), 1);
+    // Interface clear: the instruments have none; the gateway that gpib0,7 names clears its own.
     EXPECT_EQ(b.TavkIfc(b.board), 1);
-    EXPECT_EQ(b.Take(), Rpcs{});
+    Rpcs ifc = b.Take();
+    ASSERT_EQ(ifc.size(), 3u);
+    EXPECT_EQ(ifc[1], "create_link gpib0");
+    EXPECT_EQ(ifc[2].substr(0, 12), "device_docmd");
+    EXPECT_EQ(ifc[2].substr(ifc[2].size() - 12), " cmd 0x20010");
 }
+
+// Where every device the bytes concern sits behind one gateway, they go to the gateway's
+// interface link as device_docmd "send command", each addressed command after its listeners'
+// addresses on the gateway's bus (gpib0,N: N, whatever address the file gives it); interface clear
+// is the gateway's. Addressing alone stays with the driver.
+TEST(LanGateway, BusCommandsGoThroughTheGatewaysInterface)
+{
+    LanBench b;
+    ASSERT_TRUE(b.Load("", false));
+    WriteLanSettings(b.lan, {{22, "gpib0,22"}, {4, "gpib0,9"}}, {});
+    ASSERT_EQ(b.TavkCreate(&b.board), 1);
+    ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
+    ASSERT_EQ(b.TavkSetTime(b.board, 500), 1);
+    b.Take();
+    SimDeviceInfo before, after;
+    ASSERT_TRUE(b.sim.SimGetDevice(9, &before));
+    ASSERT_EQ(b.Commands({BUS_UNL, BUS_UNT, BUS_TAD + 30, BUS_LAD + 4, BUS_GET}), 1);
+    EXPECT_EQ(b.Take(), (Rpcs{"getport " + std::to_string(b.lan.corePort), "create_link gpib0",
+                              "device_docmd link 1 cmd 0x20000 UNL LAD 9 GET"}));
+    ASSERT_TRUE(b.sim.SimGetDevice(9, &after));
+    EXPECT_EQ(after.triggers, before.triggers + 1);
+    ASSERT_EQ(b.Commands({BUS_UNL, BUS_LAD + 22}), 1);
+    EXPECT_EQ(b.Take(), Rpcs{});
+    ASSERT_TRUE(b.sim.SimGetDevice(22, &before));
+    ASSERT_EQ(b.Commands({BUS_SDC}), 1);
+    EXPECT_EQ(b.Take(), (Rpcs{"device_docmd link 1 cmd 0x20000 UNL LAD 22 SDC"}));
+    ASSERT_TRUE(b.sim.SimGetDevice(22, &after));
+    EXPECT_EQ(after.clears, before.clears + 1);
+    EXPECT_EQ(after.listener, 1);
+    ASSERT_EQ(b.Commands({BUS_DCL, BUS_LLO}), 1);
+    EXPECT_EQ(b.Take(), (Rpcs{"device_docmd link 1 cmd 0x20000 DCL LLO"}));
+    ASSERT_EQ(b.TavkIfc(b.board), 1);
+    EXPECT_EQ(b.Take(), (Rpcs{"device_docmd link 1 cmd 0x20010"}));
+    ASSERT_TRUE(b.sim.SimGetDevice(22, &after));
+    EXPECT_EQ(after.listener, 0);   // the gateway's interface clear unaddressed its bus
+    // An address the file does not name is no device behind the gateway: the bytes are the
+    // driver's own again, and nobody answers.
+    EXPECT_EQ(b.Commands({BUS_UNL, BUS_LAD + 22, BUS_LAD + 3, BUS_SDC}), 0);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_NO_LISTENER);
+}
+
 
 TEST_F(LanDriver, SerialPollReadsTheStatusByte)
 {
@@ -163,9 +209,57 @@ TEST_F(LanDriver, SerialPollReadsTheStatusByte)
     EXPECT_EQ(stb, 0x50);
     Rpcs rpcs = b.Take();
     EXPECT_EQ(rpcs.back(), "device_readstb link 1");
-    int16_t line = 0;
-    EXPECT_EQ(b.TavkGetSrqLine(b.board, &line), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ROLE);
+}
+
+// The SRQ line comes over the interrupt channel: the first look links and arms every instrument
+// VXI-11 reaches (create_intr_chan to the driver's own server, device_enable_srq with a handle);
+// an instrument's request arrives as device_intr_srq and holds the line until its serial poll.
+TEST_F(LanDriver, TheSrqLineFollowsTheInterruptChannelUntilTheSerialPoll)
+{
+    int16_t line = -1;
+    ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
+    EXPECT_EQ(line, 0);
+    Rpcs armed = b.Take();
+    EXPECT_EQ(std::count(armed.begin(), armed.end(), "create_link gpib0,7 error 3"), 1);   // nothing there: left out
+    EXPECT_EQ(std::count(armed.begin(), armed.end(), "create_intr_chan link 0"), 3);
+    for (int link = 1; link <= 3; link++)
+        EXPECT_EQ(std::count(armed.begin(), armed.end(), "device_enable_srq link " + std::to_string(link)), 1) << link;
+    ASSERT_EQ(b.Send(9, "*TRG"), 1);
+    b.sim.SimAdvanceTime(200);
+    EXPECT_EQ(b.SrqLineBecomes(1), 1);
+    EXPECT_EQ(b.lan.LanSimSrqSent(), 1u);
+    int16_t stb = 0;
+    ASSERT_EQ(b.TavkSpoll(b.board, 9, &stb), 1);
+    EXPECT_EQ(stb, 0x50);
+    ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
+    EXPECT_EQ(line, 0);
+    // The next request is a new call; a look at the line arms nothing twice.
+    b.Take();
+    ASSERT_EQ(b.Send(9, "*TRG"), 1);
+    b.sim.SimAdvanceTime(200);
+    EXPECT_EQ(b.SrqLineBecomes(1), 1);
+    EXPECT_EQ(b.lan.LanSimSrqSent(), 2u);
+    Rpcs again = b.Take();
+    EXPECT_EQ(std::count(again.begin(), again.end(), "create_intr_chan link 0"), 0);
+    EXPECT_EQ(std::count(again.begin(), again.end(), "device_enable_srq link 2"), 0);
+    ASSERT_EQ(b.TavkClose(b.board), 1);
+    Rpcs closed = b.Take();
+    EXPECT_EQ(std::count(closed.begin(), closed.end(), "destroy_intr_chan link 0"), 3);
+}
+
+// A link that dropped is armed again with the new link at the next look at the line.
+TEST_F(LanDriver, ARelinkedInstrumentIsArmedAgain)
+{
+    int16_t line = -1;
+    ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
+    b.lan.LanSimCloseConnections();
+    EXPECT_EQ(b.Send(9, "*TRG"), 0);   // finds the link gone
+    ASSERT_EQ(b.Send(9, "*TRG"), 1);
+    b.sim.SimAdvanceTime(200);
+    b.Take();
+    EXPECT_EQ(b.SrqLineBecomes(1), 1);
+    Rpcs rearmed = b.Take();
+    EXPECT_GE(std::count(rearmed.begin(), rearmed.end(), "create_intr_chan link 0"), 1);
 }
 
 // Each VXI-11 error as the driver's: 15 the time-out, 3 and 21 no listener, 4, 6 and 17 the
@@ -175,8 +269,8 @@ TEST_F(LanDriver, EveryVxi11ErrorHasItsDriverError)
     ASSERT_EQ(b.Send(22, "READ?"), 1);
     struct Case { int32_t vxi11, driver; bool relinks; };
     const Case cases[] = {{15, TAVK_ERR_TIMEOUT, false}, {3, TAVK_ERR_NO_LISTENER, false}, {21, TAVK_ERR_NO_LISTENER, false},
-                          {4, LAN_ERR_LINK, true}, {6, LAN_ERR_LINK, true}, {17, LAN_ERR_LINK, true},
-                          {11, LAN_ERR_LOCKED, false}, {8, TAVK_ERR_ROLE, false}, {99, LAN_ERR_REPLY, false}};
+                          {4, TAVK_ERR_LINK, true}, {6, TAVK_ERR_LINK, true}, {17, TAVK_ERR_LINK, true},
+                          {11, LAN_ERR_LOCKED, false}, {8, TAVK_ERR_ROLE, false}, {99, TAVK_ERR_REPLY, false}};
     for (const Case& c : cases) {
         ASSERT_EQ(b.sim.SimScriptCall("device_write", 1, 0, c.vxi11, 0), 1);
         EXPECT_EQ(b.Send(22, "READ?"), 0) << c.vxi11;
@@ -210,7 +304,7 @@ TEST_F(LanDriver, DroppedLinkIsReportedOnceAndTheNextCallLinksAgain)
     ASSERT_EQ(b.Send(22, "*CLS"), 1);
     b.lan.LanSimDropAt(1);
     EXPECT_EQ(b.Send(22, "READ?"), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     b.Take();
     ASSERT_EQ(b.Send(22, "READ?"), 1);
     EXPECT_EQ(b.Take(), (Rpcs{"getport " + std::to_string(b.lan.corePort), "create_link inst0",
@@ -226,7 +320,7 @@ TEST_F(LanDriver, RefusedLinkFailsAndIsTriedAgain)
 {
     ASSERT_EQ(b.sim.SimScriptCall("create_link", 1, 0, 9, 0), 1);
     EXPECT_EQ(b.Send(22, "*CLS"), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     b.Take();
     EXPECT_EQ(b.Send(22, "*CLS"), 1);
     EXPECT_EQ(b.Take()[1], "create_link inst0");
@@ -248,13 +342,24 @@ TEST(LanLinks, SilentPortmapperFailsWithinTheConnectTimeout)
     b.lan.LanSimSetDelay(5000);
     DWORD start = GetTickCount();
     EXPECT_EQ(b.Send(22, "*IDN?"), 0);
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     EXPECT_LT(GetTickCount() - start, 2000u);
     b.lan.LanSimSetDelay(0);
     start = GetTickCount();
     EXPECT_EQ(b.Send(4, "*IDN?"), 0);   // nobody listens there
-    EXPECT_EQ(b.TavkGetLastError(b.board), LAN_ERR_LINK);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_LINK);
     EXPECT_LT(GetTickCount() - start, 2000u);
+}
+
+static std::string ReadText(const std::string& path)
+{
+    std::string text;
+    FILE* in = fopen(path.c_str(), "rb");
+    char chunk[512];
+    size_t n;
+    while (in && (n = fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, n);
+    if (in) fclose(in);
+    return text;
 }
 
 static std::string CreateFailure(const std::string& settings)
@@ -271,13 +376,7 @@ static std::string CreateFailure(const std::string& settings)
     EXPECT_EQ(b.TavkCreate(&b.board), 0);
     FreeLibrary(b.tavk);
     b.tavk = nullptr;
-    std::string text;
-    FILE* in = fopen(trace.c_str(), "rb");
-    char chunk[512];
-    size_t n;
-    while (in && (n = fread(chunk, 1, sizeof chunk, in)) > 0) text.append(chunk, n);
-    if (in) fclose(in);
-    return text;
+    return ReadText(trace);
 }
 
 TEST(LanLinks, BadSettingsAreRefusedWithFileLineAndField)
@@ -286,6 +385,27 @@ TEST(LanLinks, BadSettingsAreRefusedWithFileLineAndField)
     EXPECT_NE(t.find("tavk_lan_bad.json: line 2: instruments[22]: 'TCPIP::h::9::SOCKT' has too many parts"), std::string::npos) << t;
     t = CreateFailure("{\"instruments\": {\"40\": \"TCPIP::h\"}}");
     EXPECT_NE(t.find("line 1: instruments[40]: is not a primary address 0..30"), std::string::npos) << t;
+}
+
+// An instrument that refuses the interrupt channel leaves the SRQ line unknown: error 8, and the
+// trace names the instrument and its answer.
+TEST(LanLinks, ARefusedInterruptChannelMakesTheSrqLineError8)
+{
+    LanBench b;
+    std::string trace = TestDir() + "lan_intr.trace";
+    SetEnvironmentVariableA("TAVK_TRACE", trace.c_str());
+    ASSERT_TRUE(b.Load());
+    ASSERT_EQ(b.TavkCreate(&b.board), 1);
+    ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
+    ASSERT_EQ(b.sim.SimScriptCall("create_intr_chan", 1, 0, VXI11_ERR_NOT_SUPPORTED, 1), 1);
+    int16_t line = -1;
+    EXPECT_EQ(b.TavkGetSrqLine(b.board, &line), 0);
+    EXPECT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ROLE);
+    EXPECT_EQ(line, -1);
+    ASSERT_EQ(b.TavkClose(b.board), 1);
+    std::string text = ReadText(trace);
+    EXPECT_NE(text.find("refused create_intr_chan with error 8 (operation not supported), so its service requests cannot be seen"),
+              std::string::npos) << text;
 }
 
 TEST(LanLinks, TheBoardsOwnAddressIsNoInstrument)

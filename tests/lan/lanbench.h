@@ -76,6 +76,11 @@ struct LanBench {
                 if (r.args[1]) line += std::string(" flags ") + flags;
                 if (e == "device_read") line += " size " + std::to_string(r.args[3]) + (r.args[1] & VXI11_FLAG_TERMCHRSET ? " term " + std::to_string(r.args[4]) : "");
                 if (e == "device_write") line += " " + BusEscape(reinterpret_cast<const char*>(r.data), r.dataLength < uint32_t(SIM_DATA_MAX) ? r.dataLength : uint32_t(SIM_DATA_MAX));
+                if (e == "device_docmd") {
+                    snprintf(flags, sizeof flags, "0x%x", r.args[4]);
+                    line += std::string(" cmd ") + flags;
+                    if (r.dataLength) line += " " + BusDescribeCommands(r.data, r.dataLength < uint32_t(SIM_DATA_MAX) ? r.dataLength : uint32_t(SIM_DATA_MAX));
+                }
             }
             if (r.result != 1) line += " error " + std::to_string(r.lastError);
             out.push_back(line);
@@ -100,6 +105,20 @@ struct LanBench {
         uint32_t length = size;
         result = TavkRecvDataC(board, static_cast<uint32_t>(address), buffer.data(), &length);
         return std::string(buffer.data(), length);
+    }
+    // The SRQ line looked at until it is want: the instrument's call comes over the network, so
+    // it arrives a little after the request (a bounded wait, not a timing goal). -1 when the
+    // line cannot be read.
+    int16_t SrqLineBecomes(int16_t want, uint32_t withinMs = 3000)
+    {
+        DWORD start = GetTickCount();
+        int16_t line = -1;
+        do {
+            if (TavkGetSrqLine(board, &line) != 1) return -1;
+            if (line == want) return line;
+            Sleep(5);
+        } while (GetTickCount() - start < withinMs);
+        return line;
     }
     int32_t Commands(std::initializer_list<uint8_t> bytes)
     {

@@ -1,8 +1,10 @@
 // The LAN driver's pure units: resource strings, the settings file, XDR and ONC RPC with record
-// marking, the VXI-11 messages, the portmapper's mapping and the raw socket's answer ends.
+// marking, the VXI-11 messages, the portmapper's mapping, the raw socket's answer ends and the
+// interrupt channel's calls.
 #include <gtest/gtest.h>
 #include <string>
 #include "boards/lan/lanframe.h"
+#include "boards/lan/lanintr.h"
 #include "boards/lan/lanresource.h"
 #include "boards/lan/lansettings.h"
 #include "boards/lan/lanxdr.h"
@@ -237,4 +239,33 @@ TEST(LanSocketFrame, LineEndsAndDefiniteLengthBlocks)
     EXPECT_EQ(LanSocketAnswerEnd(":CURV #13\n\n\n;\n"), 14u);
     EXPECT_EQ(LanSocketAnswerEnd("#0abc\n"), 6u);   // an indefinite block ends at LF
     EXPECT_EQ(LanSocketAnswerEnd("#9999999999"), 0u);
+}
+
+static std::string IntrCall(uint32_t xid, const std::string& handle, uint32_t program = VXI11_INTR_PROGRAM,
+                            uint32_t procedure = VXI11_DEVICE_INTR_SRQ)
+{
+    Vxi11Args a;
+    a.device = handle;
+    return RpcRecord(RpcCall(xid, program, VXI11_VERSION, procedure, Vxi11EncodeArgs(VXI11_DEVICE_INTR_SRQ, a)));
+}
+
+TEST(LanInterruptChannel, TakesTheHandlesOfCompleteServiceRequests)
+{
+    std::string second = IntrCall(2, "tavk22");
+    std::string inbox = IntrCall(1, "tavk9") + IntrCall(3, "x", VXI11_CORE_PROGRAM) + IntrCall(4, "y", VXI11_INTR_PROGRAM, 31) +
+                        second.substr(0, 10);
+    std::vector<std::string> handles;
+    ASSERT_TRUE(LanTakeServiceRequests(inbox, handles));
+    EXPECT_EQ(handles, std::vector<std::string>{"tavk9"});   // other programs and procedures: dropped
+    EXPECT_EQ(inbox, second.substr(0, 10));                  // the partial call waits for its rest
+    inbox += second.substr(10);
+    ASSERT_TRUE(LanTakeServiceRequests(inbox, handles));
+    EXPECT_EQ(handles, (std::vector<std::string>{"tavk9", "tavk22"}));
+    EXPECT_TRUE(inbox.empty());
+    // A handle longer than the protocol's 40 bytes is no call; a stream that is no records ends it.
+    inbox = IntrCall(5, std::string(41, 'h'));
+    ASSERT_TRUE(LanTakeServiceRequests(inbox, handles));
+    EXPECT_EQ(handles.size(), 2u);
+    inbox = std::string("\xFF\xFF\xFF\xFF", 4);
+    EXPECT_FALSE(LanTakeServiceRequests(inbox, handles));
 }

@@ -46,6 +46,7 @@ protected:
 
 TEST_F(Read, EveryDataTypeFromABinaryInstrument)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::AnswersEndAtEnd);
     struct Case {
         const char* what;
         int width;
@@ -81,6 +82,7 @@ TEST_F(Read, EveryDataTypeFromABinaryInstrument)
 // every value never decoded, and the mask applied to the raw bits.
 TEST_F(Read, AnswerLayoutAndMask)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::AnswersEndAtEnd);
     struct Case {
         const char* what;
         std::string answer;
@@ -129,6 +131,7 @@ TEST_F(Read, AnswerLayoutAndMask)
 // instrument answers four values each time; with one value asked, the fourth answer gives 12.
 TEST_F(Read, NoValuesReceivesAgain)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::AnswersEndAtEnd);
     BinaryReader(DATA_INT16, 0);
     Start();
     for (int i = 0; i < 3; i++)
@@ -145,6 +148,7 @@ TEST_F(Read, NoValuesReceivesAgain)
 // Ten values per answer into blocks of four: every block is full and the values come in order.
 TEST_F(Read, MoreValuesThanABlockGoOutInLaterBlocks)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::AnswersEndAtEnd);
     ASSERT_EQ(sim.SimLoadBench(BinaryBench(2, "signed", 10, 0, 1).c_str()), 1);
     BinaryReader(DATA_INT16, 10, 4);
     Start();
@@ -165,6 +169,7 @@ TEST_F(Read, MoreValuesThanABlockGoOutInLaterBlocks)
 // The host offers no block for some READs: their values wait and go out with a later one.
 TEST_F(Read, ValuesWaitForABlock)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::AnswersEndAtEnd);
     ASSERT_EQ(sim.SimLoadBench(BinaryBench(2, "signed", 4, 0, 1).c_str()), 1);
     BinaryReader(DATA_INT16, 4, 4);
     Start();
@@ -186,6 +191,7 @@ TEST_F(Read, ValuesWaitForABlock)
 // READ failures that stop the experiment with their message.
 TEST_F(Read, Failures)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::AnswersEndAtEnd);
     struct Case {
         const char* what;
         uint32_t values;      // per answer, from a 4 KB buffer whose ring holds 1024

@@ -35,6 +35,7 @@ TEST_F(Runner, WaitHoldsTheScriptForItsFullTime)
 // Each bus command reaches the device at address 5: its clears and triggers.
 TEST_F(Runner, BusCommandsReachTheDevice)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     struct Case {
         const char* name;
         Ability needs;
@@ -135,6 +136,7 @@ TEST_F(Runner, BusCommandInSmallLettersStopsTheExperiment)
 // A host action while the experiment is paused: SEND leaves the bus alone, the pass goes on.
 TEST_F(Runner, SendWhilePausedSendsNothing)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     ModuleRecord* out = AlwaysOut(5, "SEND \"A\"\r\nSENDCMD \"GET\"\r\n");
     Start();
     standin::SetPaused(1);

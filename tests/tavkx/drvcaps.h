@@ -21,6 +21,9 @@ enum class Ability {
     ReportsNoListener,       // a send to an address without a device fails with error 10
     AnswersEndWithBoardEos,  // instruments end their answers with the board's end-of-string
     BenchInDriver,           // a bad bench leaves no board to open
+    DeviceControl,           // serial poll, clear, trigger and local reach the multimeter (22) and the binary source (5)
+    MessageEndsAtAnyEos,     // an instrument takes a message as ended at whatever end-of-string is in force
+    AnswersEndAtEnd,         // an answer ends at END, so a binary answer without a block header ends too
 };
 
 struct DriverLack {
@@ -49,9 +52,13 @@ constexpr DriverLack DRIVER_LACKS[] = {
     {"lan", Ability::BoardAsDevice, "the board is controller of its instruments, never a device (error 8)"},
     {"lan", Ability::DeviceToDevice, "instruments on the network do not talk to each other (error 8)"},
     {"lan", Ability::BusLines, "the network has no bus lines: REN reaches the instruments linked at the time, unlisten stays with the driver"},
-    {"lan", Ability::SrqLine, "the driver opens no VXI-11 interrupt channel, so it sees no SRQ line (error 8)"},
     {"lan", Ability::AnswersEndWithBoardEos, "instruments on the network end their answers with LF and END, as real ones do"},
     {"lan", Ability::BenchInDriver, "the bench sits behind the network, so the board opens"},
+
+    // The lan_socket configuration takes every "lan" row (its test folder) and these.
+    {"lan_socket", Ability::DeviceControl, "the multimeter and the binary source sit on raw SCPI sockets, which carry data only (error 8)"},
+    {"lan_socket", Ability::MessageEndsAtAnyEos, "an instrument on a raw SCPI socket ends a message at LF only"},
+    {"lan_socket", Ability::AnswersEndAtEnd, "a raw socket has no END: a binary answer that is no #-block ends only at the time-out"},
 };
 
 // Why the test configuration's board cannot do this; null when it can.

@@ -131,6 +131,7 @@ TEST_F(BoardTest, ClosingUnlistenAndUntalk)
 // the low 16 bits of the code count).
 TEST_F(BoardTest, TerminatorCodesEndTheMessage)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::MessageEndsAtAnyEos);
     struct { int delim; const char* ending; } table[] = {
         {0, "\r\n"}, {1, "\r"}, {2, "\n"}, {3, ""}, {7, ""}, {-1, ""}, {0x10001, "\r"}};
     for (auto& t : table) {
@@ -222,6 +223,7 @@ TEST_F(BoardTest, AddressListsHoldOneToFourteenAddresses)
 // Each entry's status byte, the entry of a bad address zeroed and the rest untouched.
 TEST_F(BoardTest, SerialPollOfAList)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     sim.SimSetStatusByte(22, 0x41);
     short stb[16];
     const short good[] = {22, 5, -1};
@@ -272,6 +274,7 @@ TEST_F(BoardTest, SerialPollOfAListPollsUntilItsEnd)
 
 TEST_F(BoardTest, SinglePollsAndStatus)
 {
+    SKIP_UNLESS_DRIVER_CAN(Ability::DeviceControl);
     short stb = 0;
     sim.SimSetStatusByte(22, 0x50);
     EXPECT_EQ(gpib.GpibSPoll(22, &stb), 1);  // 1, not the status byte
