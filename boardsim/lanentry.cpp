@@ -290,7 +290,20 @@ static void EnableSrq(const Vxi11Args& a, Vxi11Result& x, LanConn&)
     link->srqWas = false;
 }
 
-// device_docmd: a gateway's bus commands (send command, IFC, REN); an instrument has none
+// Bus status (VXI-11.2, device_docmd bus status): a 16-bit request in, a 16-bit answer out, each
+// in network order when the client says so. Of the states this gateway models the SRQ line,
+// asserted while any device on its bus requests service; another request is a parameter error.
+static void BusStatus(const Vxi11Args& a, Vxi11Result& x)
+{
+    if (a.data.size() != 2) { x.error = VXI11_ERR_PARAMETER; return; }
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(a.data.data());
+    uint32_t request = a.enable ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]);
+    if (request != VXI11_BUS_STATUS_SRQ) { x.error = VXI11_ERR_PARAMETER; return; }
+    const char on = BusSrqLine() ? 1 : 0;
+    x.data = a.enable ? std::string{0, on} : std::string{on, 0};
+}
+
+// device_docmd: a gateway's bus commands (send command, bus status, IFC, REN); an instrument has none
 // (VXI-11, device_docmd; VXI-11.2, its commands).
 static void Docmd(const Vxi11Args& a, Vxi11Result& x, LanConn&)
 {
@@ -303,6 +316,8 @@ static void Docmd(const Vxi11Args& a, Vxi11Result& x, LanConn&)
         for (size_t i = 0; i + step <= a.data.size(); i += step) bytes += a.data[a.enable ? i + step - 1 : i];
         if (BusSendCmd(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size())) != 1) x.error = VXI11_ERR_IO_ERROR;
         x.data = a.data;
+    } else if (a.cmd == VXI11_DOCMD_BUS_STATUS) {
+        BusStatus(a, x);
     } else if (a.cmd == VXI11_DOCMD_IFC) {
         BusIfc();
     } else if (a.cmd == VXI11_DOCMD_REN) {

@@ -496,8 +496,10 @@ static bool ThroughGateway(const uint8_t* cmd, uint32_t length, const LanResourc
     return member != nullptr;
 }
 
-// One device_docmd on a gateway's interface link; the data are bytes (datasize 1).
-static int32_t Docmd(const LanResource& member, int32_t command, const std::string& data)
+// One device_docmd on a gateway's interface link: its data in items of dataSize bytes (in
+// network order), the gateway's data_out into *out when given.
+static int32_t Docmd(const LanResource& member, int32_t command, const std::string& data, int32_t dataSize = 1,
+                     std::string* out = nullptr)
 {
     LanDevice* gateway = GatewayLinked(member);
     if (!gateway) return d.error;
@@ -505,10 +507,22 @@ static int32_t Docmd(const LanResource& member, int32_t command, const std::stri
     a.link = gateway->link;
     a.ioTimeout = IoTimeout();
     a.cmd = command;
-    a.dataSize = data.empty() ? 0 : 1;
+    a.enable = true;   // network order
+    a.dataSize = data.empty() ? 0 : dataSize;
     a.data = data;
     Vxi11Result x;
-    return Procedure(*gateway, VXI11_DEVICE_DOCMD, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS) ? TAVK_OK : d.error;
+    if (!Procedure(*gateway, VXI11_DEVICE_DOCMD, a, x, IoTimeout() + LAN_REPLY_MARGIN_MS)) return d.error;
+    if (out) *out = x.data;
+    return TAVK_OK;
+}
+
+// One resource of each gateway the file's instruments sit behind.
+static std::map<std::string, const LanResource*> Gateways()
+{
+    std::map<std::string, const LanResource*> gateways;
+    for (const auto& kv : d.settings.instruments)
+        if (!GatewayOf(kv.second.resource).empty()) gateways[GatewayOf(kv.second.resource)] = &kv.second.resource;
+    return gateways;
 }
 
 static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
@@ -593,9 +607,7 @@ static int32_t Ifc()
 {
     d.listeners.clear();
     d.talker = -1;
-    std::map<std::string, const LanResource*> gateways;
-    for (const auto& kv : d.settings.instruments)
-        if (!GatewayOf(kv.second.resource).empty()) gateways[GatewayOf(kv.second.resource)] = &kv.second.resource;
+    std::map<std::string, const LanResource*> gateways = Gateways();
     if (gateways.empty()) core.Trace("    no interface to clear on the network: the addressing is cleared");
     for (const auto& g : gateways)
         if (Docmd(*g.second, VXI11_DOCMD_IFC, std::string()) != TAVK_OK) return d.error;
@@ -693,17 +705,55 @@ static void TakeServiceRequests()
     }
 }
 
-// The SRQ line over the network: asserted while an instrument that called device_intr_srq was not
-// polled since. Every instrument of the file that VXI-11 reaches is linked and armed first; one
-// that refuses its interrupt channel leaves the line unknown (8), and the trace says why.
+// A gateway's SRQ line as its interface reports it (device_docmd bus status, request 2): the
+// line itself, held as long as any device on that bus requests service, so a second request
+// is not lost when the first requester is polled.
+static int32_t GatewaySrqLine(const LanResource& member, bool& asserted)
+{
+    const std::string request = {0, static_cast<char>(VXI11_BUS_STATUS_SRQ)};
+    std::string out;
+    if (Docmd(member, VXI11_DOCMD_BUS_STATUS, request, 2, &out) != TAVK_OK) return d.error;
+    if (out.size() != 2) {
+        core.Report("the gateway " + GatewayOf(member) + " answered its bus status with " + std::to_string(out.size()) + " bytes, not 2");
+        d.error = TAVK_ERR_REPLY;
+        return d.error;
+    }
+    asserted = out[0] != 0 || out[1] != 0;
+    return TAVK_OK;
+}
+
+// Every instrument of the file on the network itself (not behind a gateway).
+static std::vector<uint32_t> InstrumentAddresses()
+{
+    std::vector<uint32_t> out;
+    for (uint32_t a : Vxi11Addresses())
+        if (GatewayOf(d.settings.instruments.at(a).resource).empty()) out.push_back(a);
+    return out;
+}
+
+// The SRQ line over the network: a gateway's bus line as its interface reports it, and for an
+// instrument on the network, asserted while it called device_intr_srq and was not polled since.
+// Such instruments are linked and armed first; one that refuses its interrupt channel leaves
+// the line unknown (8), and the trace says why.
 static int32_t SrqLine(int16_t* line)
 {
+    bool asserted = false;
+    for (const auto& g : Gateways()) {
+        bool on = false;
+        if (GatewaySrqLine(*g.second, on) != TAVK_OK) return d.error;
+        asserted = asserted || on;
+    }
+    std::vector<uint32_t> instruments = InstrumentAddresses();
+    if (instruments.empty()) {
+        *line = asserted ? 1 : 0;
+        return TAVK_OK;
+    }
     std::string problem;
     if (!d.intr.open) {
         if (!d.intr.Start(problem)) return Unsupported(("SRQ line: the interrupt channel's server cannot listen: " + problem).c_str());
         core.Trace("    interrupt channel server at port " + std::to_string(d.intr.port));
     }
-    for (uint32_t address : Vxi11Addresses()) {
+    for (uint32_t address : instruments) {
         LanDevice* dev = Linked(address);
         if (!dev && d.error == TAVK_ERR_NO_LISTENER) continue;   // nothing there to request service
         if (!dev) return d.error;
@@ -711,9 +761,9 @@ static int32_t SrqLine(int16_t* line)
             return Unsupported(("SRQ line: " + Describe(*dev) + " " + problem + ", so its service requests cannot be seen").c_str());
     }
     TakeServiceRequests();
-    *line = 0;
     for (const auto& kv : d.devices)
-        if (kv.second.srqPending) *line = 1;
+        asserted = asserted || kv.second.srqPending;
+    *line = asserted ? 1 : 0;
     return TAVK_OK;
 }
 
@@ -725,11 +775,7 @@ static int32_t SerialPoll(uint32_t address, int16_t* statusByte)
     Vxi11Result x;
     if (!Generic(*dev, VXI11_DEVICE_READSTB, x)) return d.error;
     *statusByte = x.stb;
-    // The poll takes the request back, as on a bus. Behind a gateway it answered the bus's one
-    // SRQ line, which the gateway reported on every link through it.
-    std::string gateway = GatewayOf(dev->instrument->resource);
-    for (auto& kv : d.devices)
-        if (&kv.second == dev || (!gateway.empty() && GatewayOf(kv.second.instrument->resource) == gateway)) kv.second.srqPending = false;
+    dev->srqPending = false;   // the poll takes the request back, as on a bus
     return TAVK_OK;
 }
 

@@ -73,6 +73,7 @@ enum {
     VXI11_DOCMD_PASS_CONTROL = 0x020004,
     VXI11_DOCMD_BUS_ADDRESS = 0x02000A,
     VXI11_DOCMD_IFC = 0x020010,
+    VXI11_BUS_STATUS_SRQ = 2,   // bus status request: the SRQ line (data_out 1 while asserted)
 };
 
 // The procedure's name, for the trace and the simulator's record.

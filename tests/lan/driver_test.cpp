@@ -220,9 +220,12 @@ TEST_F(LanDriver, TheSrqLineFollowsTheInterruptChannelUntilTheSerialPoll)
     ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
     EXPECT_EQ(line, 0);
     Rpcs armed = b.Take();
-    EXPECT_EQ(std::count(armed.begin(), armed.end(), "create_link gpib0,7 error 3"), 1);   // nothing there: left out
+    // The gateway's line comes from its interface, the instruments' requests over the channel.
+    EXPECT_EQ(std::count(armed.begin(), armed.end(), "create_link gpib0"), 1);
+    EXPECT_EQ(std::count(armed.begin(), armed.end(), "device_docmd link 1 cmd 0x20001 0x00 0x02"), 1);
+    EXPECT_EQ(std::count(armed.begin(), armed.end(), "create_link gpib0,7 error 3"), 0);
     EXPECT_EQ(std::count(armed.begin(), armed.end(), "create_intr_chan link 0"), 3);
-    for (int link = 1; link <= 3; link++)
+    for (int link = 2; link <= 4; link++)
         EXPECT_EQ(std::count(armed.begin(), armed.end(), "device_enable_srq link " + std::to_string(link)), 1) << link;
     ASSERT_EQ(b.Send(9, "*TRG"), 1);
     b.sim.SimAdvanceTime(200);
@@ -241,7 +244,7 @@ TEST_F(LanDriver, TheSrqLineFollowsTheInterruptChannelUntilTheSerialPoll)
     EXPECT_EQ(b.lan.LanSimSrqSent(), 2u);
     Rpcs again = b.Take();
     EXPECT_EQ(std::count(again.begin(), again.end(), "create_intr_chan link 0"), 0);
-    EXPECT_EQ(std::count(again.begin(), again.end(), "device_enable_srq link 2"), 0);
+    EXPECT_EQ(std::count(again.begin(), again.end(), "device_enable_srq link 3"), 0);
     ASSERT_EQ(b.TavkClose(b.board), 1);
     Rpcs closed = b.Take();
     EXPECT_EQ(std::count(closed.begin(), closed.end(), "destroy_intr_chan link 0"), 3);
@@ -257,6 +260,7 @@ TEST_F(LanDriver, ARelinkedInstrumentIsArmedAgain)
     ASSERT_EQ(b.Send(9, "*TRG"), 1);
     b.sim.SimAdvanceTime(200);
     b.Take();
+    EXPECT_EQ(b.TavkGetSrqLine(b.board, &line), 0);   // finds the gateway's interface link gone
     EXPECT_EQ(b.SrqLineBecomes(1), 1);
     Rpcs rearmed = b.Take();
     EXPECT_GE(std::count(rearmed.begin(), rearmed.end(), "create_intr_chan link 0"), 1);
@@ -389,6 +393,29 @@ TEST(LanLinks, BadSettingsAreRefusedWithFileLineAndField)
 
 // An instrument that refuses the interrupt channel leaves the SRQ line unknown: error 8, and the
 // trace names the instrument and its answer.
+// Behind a gateway the SRQ line is its bus's, read from its interface (device_docmd bus status):
+// while a second device still requests service, polling the first leaves the line asserted.
+TEST(LanGateway, TheLineStaysWhileAnotherDeviceBehindTheGatewayRequests)
+{
+    const int16_t RQS = 0x40;   // the status byte's request bit
+    LanBench b;
+    ASSERT_TRUE(b.Load("", false));
+    WriteLanSettings(b.lan, {{22, "gpib0,22"}, {9, "gpib0,9"}}, {});
+    ASSERT_EQ(b.TavkCreate(&b.board), 1);
+    ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
+    ASSERT_EQ(b.sim.SimSetStatusByte(9, RQS | 0x01), 1);
+    ASSERT_EQ(b.sim.SimSetStatusByte(22, RQS | 0x02), 1);
+    EXPECT_EQ(b.SrqLineBecomes(1), 1);
+    int16_t stb = 0, line = -1;
+    ASSERT_EQ(b.TavkSpoll(b.board, 9, &stb), 1);
+    EXPECT_EQ(stb, RQS | 0x01);
+    ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
+    EXPECT_EQ(line, 1);   // 22 still requests
+    ASSERT_EQ(b.TavkSpoll(b.board, 22, &stb), 1);
+    EXPECT_EQ(stb, RQS | 0x02);
+    EXPECT_EQ(b.SrqLineBecomes(0), 0);
+}
+
 TEST(LanLinks, ARefusedInterruptChannelMakesTheSrqLineError8)
 {
     LanBench b;
