@@ -16,7 +16,7 @@
 #include "interfaces/tavkdrv.h"
 
 static const char adapterSimVersion[] = "TAVIK-SIM GPIB adapter, \"++\" controller protocol 1.0";
-enum { ADAPTER_SIM_POLL_MS = 20, ADAPTER_SIM_SERIAL_SETTLE_MS = 5, ADAPTER_SIM_SYNC_TRIES = 2000, ADAPTER_SIM_BOARD_ADDRESS = 0 };
+enum { ADAPTER_SIM_POLL_MS = 20, ADAPTER_SIM_SERIAL_SETTLE_MS = 15, ADAPTER_SIM_SYNC_TRIES = 2000, ADAPTER_SIM_BOARD_ADDRESS = 0 };
 
 static const char* const entryNames[] = {
     "data", "++addr", "++auto", "++clr", "++eoi", "++eos", "++eot_enable", "++eot_char", "++ifc", "++llo",
@@ -49,7 +49,8 @@ static AdapterSimState& A()
 }
 
 // A control call waits until every byte that reached the adapter is handled, then holds the bus.
-// Over a serial port pair bytes may still be on their way: they get a moment to arrive first.
+// Over a serial port pair bytes may still be on their way: they get a moment to arrive first
+// (socat relays them; after a reconnect's burst of set-up lines 5 ms was sometimes too short).
 static void HoldBus()
 {
     if (A().serial) Sleep(ADAPTER_SIM_SERIAL_SETTLE_MS);
