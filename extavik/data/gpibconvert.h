@@ -37,6 +37,11 @@ void StartDecoding(const DecodeSettings* settings, DecodeCursor* cursor);
 // Bytes of one binary value, 0 for number text.
 uint32_t ValueLength(int32_t dataType);
 
+// Binary values standing one after another are decoded eight at a time where the processor
+// has 256-bit steps (AVX2), with the same results. Turns that on (where it is there) or off;
+// returns whether it is in use. On by default; tests compare the two.
+bool UseWideDecoding(bool on);
+
 // Decodes up to maxOut further values of the answer data[0..length) into out. A value is only
 // produced when its bytes lie inside the answer, so a short answer yields only the values it
 // holds. Returns the count produced; fewer than maxOut means the answer is used up.

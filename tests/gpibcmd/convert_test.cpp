@@ -291,6 +291,45 @@ TEST(AsciiNumber, EqualsStrtodOnRandomTexts)
 
 namespace {
 
+// The 256-bit loops give the bits of the 128-bit ones: every bit pattern of every binary type
+// (NaNs, subnormals, values past the float range, unsigned values of 25 and more bits), with
+// and without a mask, for counts around the loop width and outputs at every alignment.
+TEST(WideLoops, GiveTheBitsOfTheNarrowOnes)
+{
+    if (!UseWideDecoding(true))
+        GTEST_SKIP() << "this processor has no 256-bit steps (AVX2)";
+    const int32_t types[] = { DATA_INT16, DATA_UINT16, DATA_INT32, DATA_UINT32, DATA_FLOAT32, DATA_FLOAT64 };
+    const char* const masks[] = { "", "7FFF0FFF", "FFFFFFFF000FFFFF" };
+    const uint32_t counts[] = { 1, 7, 8, 9, 17, 1003 };
+    std::mt19937 rng(25);
+    std::vector<uint8_t> answer(1003 * 8);
+    for (uint8_t& b : answer)
+        b = uint8_t(rng());
+    const uint8_t special[][8] = {
+        { 0xFF, 0xFF, 0xFF, 0xFF }, { 0, 0, 0, 0x80 }, { 1, 0, 0, 1 }, { 0x7F, 0, 0, 0x80 },
+        { 1, 0, 0, 0, 0, 0, 0, 0 }, { 0, 0, 0, 0, 0, 0, 0xF0, 0x7F }, { 0, 0, 0, 0xE0, 0xFF, 0xFF, 0xEF, 0x47 },
+        { 0, 0, 0, 0x10, 0, 0, 0xA0, 0x36 }, { 1, 0, 0, 0, 0, 0, 0xF8, 0xFF },
+    };
+    for (size_t i = 0; i < sizeof special / sizeof special[0]; ++i)
+        memcpy(&answer[i * 24], special[i], 8);
+    for (int32_t type : types)
+        for (const char* mask : masks)
+            for (uint32_t count : counts)
+                for (size_t offset = 0; offset < 8; ++offset) {
+                    DecodeSettings s = Settings(type, count, mask);
+                    std::vector<float> narrow(count + 8), wide(count + 8);
+                    DecodeCursor cursor;
+                    UseWideDecoding(false);
+                    StartDecoding(&s, &cursor);
+                    EXPECT_EQ(DecodeValues(answer.data(), answer.size(), &s, &cursor, &narrow[offset], count), count);
+                    UseWideDecoding(true);
+                    StartDecoding(&s, &cursor);
+                    EXPECT_EQ(DecodeValues(answer.data(), answer.size(), &s, &cursor, &wide[offset], count), count);
+                    EXPECT_EQ(memcmp(narrow.data(), wide.data(), narrow.size() * sizeof(float)), 0)
+                        << "type " << type << ", mask \"" << mask << "\", " << count << " values at offset " << offset;
+                }
+}
+
 struct RingFixture {
     ModuleRecord module = {};
     GpibChannelRuntime channel = {};
