@@ -153,11 +153,17 @@ static bool AskVersion(std::string& version)
     return false;
 }
 
+// The adapter's read time-out for the driver's time-out, at most the configured ceiling.
+static uint32_t ReadTimeoutInForce()
+{
+    uint32_t tmo = AdapterReadTimeoutMs(d.timeMs);
+    return tmo > d.settings.readTimeoutMaxMs ? d.settings.readTimeoutMaxMs : tmo;
+}
+
 // The settings that follow the driver's own (time-out, end-of-string), sent when they changed.
 static bool SendSettings()
 {
-    uint32_t tmo = AdapterReadTimeoutMs(d.timeMs);
-    if (tmo > d.settings.readTimeoutMaxMs) tmo = d.settings.readTimeoutMaxMs;
+    uint32_t tmo = ReadTimeoutInForce();
     if (tmo != d.sentReadTimeout) {
         if (!Command("++read_tmo_ms " + std::to_string(tmo))) return false;
         d.sentReadTimeout = tmo;
@@ -244,17 +250,25 @@ static int32_t Init(uint32_t, uint32_t mode, uint32_t)
     return mode == 2 ? TAVK_ERR_ROLE : TAVK_OK;
 }
 
+// Whether the adapter already holds the settings in force: then a setting call has nothing to
+// send, and the link is looked at by the next call that has (a plug-in sets the end-of-string
+// before every transfer).
+static bool SettingsSent()
+{
+    return d.link.IsOpen() && ReadTimeoutInForce() == d.sentReadTimeout && AdapterEosCode(d.eosMode, d.eosFlag) == d.sentEos;
+}
+
 static int32_t SetTime(uint32_t time)
 {
     d.timeMs = time;
-    return Result(Ready());
+    return SettingsSent() ? TAVK_OK : Result(Ready());
 }
 
 static int32_t SetEos(uint32_t mode, uint32_t flag)
 {
     d.eosMode = mode;
     d.eosFlag = flag;
-    return Result(Ready());
+    return SettingsSent() ? TAVK_OK : Result(Ready());
 }
 
 // Bus commands the adapter has a line for: unlisten and untalk (the adapter addresses by itself),
@@ -262,11 +276,15 @@ static int32_t SetEos(uint32_t mode, uint32_t flag)
 // Any other byte refuses the whole list before a line is sent.
 static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
 {
+    bool sends = false;
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = BusCommandBits(cmd[i]);
         bool known = b == BUS_UNL || b == BUS_UNT || BusIsListenAddress(b) || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
         if (!known) return TAVK_ERR_ROLE;
+        sends = sends || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
     }
+    // Addressing alone gives no line: nothing goes over the link.
+    if (!sends) return TAVK_OK;
     if (!Ready()) return d.error;
     uint32_t listeners[TAVK_ADDRESS_MAX + 1];
     uint32_t count = 0;
