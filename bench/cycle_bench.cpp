@@ -41,6 +41,8 @@ const int OWN_ADDRESS = 30;
 const int DMM = 22;
 const uint32_t BOARD = 1;
 const int REPETITIONS = 401;
+// The adapter round trip's turns: each costs a connection, so fewer and longer batches.
+const int ADAPTER_ROUNDS = 41, ADAPTER_BATCH = 20;
 
 double Seconds()
 {
@@ -52,21 +54,28 @@ double Seconds()
 struct Pair {
     double subject = 1e9, baseline = 1e9;
 };
-template <class A, class B> Pair BestTimes(A subject, B baseline, int batch)
+template <class A, class B, class P> Pair BestTimes(A subject, B baseline, int batch, P prepare, int repetitions)
 {
     Pair best;
-    for (int round = 0; round < REPETITIONS; ++round) {
+    for (int round = 0; round < repetitions; ++round) {
+        prepare(true);
         double t0 = Seconds();
         for (int i = 0; i < batch; ++i)
             subject();
         double t1 = Seconds();
+        prepare(false);
+        double t2 = Seconds();
         for (int i = 0; i < batch; ++i)
             baseline();
-        double t2 = Seconds();
+        double t3 = Seconds();
         if ((t1 - t0) / batch < best.subject) best.subject = (t1 - t0) / batch;
-        if ((t2 - t1) / batch < best.baseline) best.baseline = (t2 - t1) / batch;
+        if ((t3 - t2) / batch < best.baseline) best.baseline = (t3 - t2) / batch;
     }
     return best;
+}
+template <class A, class B> Pair BestTimes(A subject, B baseline, int batch)
+{
+    return BestTimes(subject, baseline, batch, [](bool) {}, REPETITIONS);
 }
 
 // The driver's entry points, bound from the tavk.dll that TavkX uses.
@@ -305,20 +314,30 @@ bool MeasureAdapterRoundTrip(std::vector<Row>& rows)
     printf("adapter lines of one round trip:");
     for (const std::string& l : bare.lines) printf(" [%s]", l.c_str());
     printf("\n");
-    // The simulator serves one connection at a time, so the two are timed one after the other:
-    // the cycles first, then the bare socket, which takes the driver's place.
+    // The simulator serves one connection at a time, the newest: the two take turns batch by
+    // batch, each connecting again (untimed) after the other took the simulator over, so that
+    // both are timed under the same load. The driver finds its link closed while idle, as after
+    // an adapter's idle drop, and connects again in its first call.
     uint32_t cycles = 0;
+    bool bareFailed = false;
+    auto prepare = [&](bool driver) {
+        if (driver) {
+            standin::RunCycle();
+            return;
+        }
+        if (bare.s != INVALID_SOCKET) closesocket(bare.s);
+        bareFailed = bareFailed || !bare.Connect() || !bare.Exchange();
+    };
     Pair t = BestTimes(
         [&] {
             standin::RunCycle();
             if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
         },
-        [] {}, 5);
-    if (!bare.Connect() || !bare.Exchange()) {
+        [&] { bare.Exchange(); }, ADAPTER_BATCH, prepare, ADAPTER_ROUNDS);
+    if (bareFailed) {
         fprintf(stderr, "cycle_bench: the bare exchange with the adapter simulator failed\n");
         return false;
     }
-    t.baseline = BestTimes([&] { bare.Exchange(); }, [] {}, 5).subject;
     closesocket(bare.s);
     standin::EndExperiment();
     rows.push_back({"roundtrip", "SEND READ? + READ cycle over the adapter", "its lines over a bare socket", t});
