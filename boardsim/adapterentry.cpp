@@ -39,6 +39,7 @@ struct AdapterSimState {
     bool saving = true;                  // Prologix: each change goes to the EPROM until ++savecfg 0
     uint32_t epromWrites = 0;
     DWORD bootUntil = 0;                 // input before this tick is lost: the adapter is starting
+    DWORD lastArrival = 0;               // tick of the last bytes taken from the link
     uint32_t paceBytes = 0, paceGapMs = 0;   // the instrument talks in pieces this far apart
     AdapterSimState() { InitializeCriticalSection(&lock); }
 };
@@ -49,14 +50,22 @@ static AdapterSimState& A()
 }
 
 // A control call waits until every byte that reached the adapter is handled, then holds the bus.
-// Over a serial port pair bytes may still be on their way: they get a moment to arrive first
-// (socat relays them; after a reconnect's burst of set-up lines 5 ms was sometimes too short).
+// Over a serial port pair bytes may still be on their way (socat relays them): the call waits
+// until none has come for a quiet spell, counted from the call or from the last byte that came,
+// so that a reconnect's burst of set-up lines relayed slowly on a loaded machine is all in.
+static bool SerialQuiet(DWORD since)
+{
+    DWORD last = static_cast<LONG>(A().lastArrival - since) > 0 ? A().lastArrival : since;
+    return !A().serial || GetTickCount() - last >= DWORD(ADAPTER_SIM_SERIAL_SETTLE_MS);
+}
+
 static void HoldBus()
 {
+    const DWORD start = GetTickCount();
     if (A().serial) Sleep(ADAPTER_SIM_SERIAL_SETTLE_MS);
     for (int i = 0; i < ADAPTER_SIM_SYNC_TRIES; i++) {
         EnterCriticalSection(&A().lock);
-        if (!A().client.IsOpen() || A().client.Pending() == 0) return;
+        if (!A().client.IsOpen() || (A().client.Pending() == 0 && SerialQuiet(start))) return;
         LeaveCriticalSection(&A().lock);
         Sleep(1);
     }
@@ -327,6 +336,7 @@ static void Serve()
     std::string got;
     int n = a.client.Receive(got, 0);
     if (n == LINK_DROPPED) drop = true;
+    if (!got.empty()) a.lastArrival = GetTickCount();
     if (!Booting()) a.inbox += got;
     if (a.inbox.size() > ADAPTER_LINE_MAX) a.inbox.erase(0, a.inbox.size() - ADAPTER_LINE_MAX);
     for (const std::string& line : TakeLines()) {
