@@ -42,7 +42,7 @@ const int DMM = 22;
 const uint32_t BOARD = 1;
 const int REPETITIONS = 401;
 // The adapter round trip's turns: each costs a connection, so fewer and longer batches.
-const int ADAPTER_ROUNDS = 41, ADAPTER_BATCH = 20;
+const int ADAPTER_ROUNDS = 101, ADAPTER_BATCH = 10;
 
 double Seconds()
 {
