@@ -283,8 +283,9 @@ static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
         if (!known) return TAVK_ERR_ROLE;
         sends = sends || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
     }
-    // Addressing alone gives no line: nothing goes over the link.
-    if (!sends) return TAVK_OK;
+    // Addressing alone gives no line: nothing goes over a link that is up (one that is down is
+    // connected again, as by every call, so that its loss is reported at once).
+    if (!sends && d.link.IsOpen()) return TAVK_OK;
     if (!Ready()) return d.error;
     uint32_t listeners[TAVK_ADDRESS_MAX + 1];
     uint32_t count = 0;

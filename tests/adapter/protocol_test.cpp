@@ -170,6 +170,10 @@ TEST_F(AdapterProtocol, DroppedLinkIsReportedOnceAndTheNextCallConnectsAgain)
     std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("was closed by the adapter; the next call connects again"), std::string::npos) << said;
     b.Take();
+    // A link that is down is connected again by every call, even one with nothing to send.
+    const uint8_t untalk[] = {0x5F};
+    ASSERT_EQ(b.TavkSendCmd(b.board, untalk, sizeof untalk), 1);
+    EXPECT_EQ(b.adapter.AdapterSimConnections(), 2u);
     ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1);
     EXPECT_EQ(b.adapter.AdapterSimConnections(), 2u);
     Lines again = createLines;
