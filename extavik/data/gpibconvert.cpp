@@ -150,6 +150,8 @@ __attribute__((target("avx2"))) static void DecodeContiguousWide(const uint8_t* 
         head = n;
     for (uint32_t i = 0; i < head; ++i)
         out[i] = Value::Decode(p + size_t(i) * size, mask);
+    if (head == n)
+        return;   // out + head is on the boundary only when values are left for it
     p += size_t(head) * size;
     float* aligned = static_cast<float*>(__builtin_assume_aligned(out + head, 32));
     for (uint32_t i = 0; i < n - head; ++i)
