@@ -168,7 +168,7 @@ extern "C" int32_t WINAPI SimGetBoard(SimBoardInfo* info)
     const SimBoard& b = Sim().board;
     memset(info, 0, sizeof *info);
     info->open = b.open;
-    info->handle = SIM_BOARD_HANDLE;
+    info->handle = TAVK_BOARD_HANDLE;
     info->role = b.role;
     info->address = b.address;
     info->eosMode = static_cast<int32_t>(b.eosMode);

@@ -11,7 +11,7 @@
 #include "boardsim/simctl.h"
 #include "boardsim/simface.h"
 
-enum { SIM_BOARD_HANDLE = 1, SIM_NO_ERROR = 0 };
+enum { SIM_NO_ERROR = 0 };
 const size_t SIM_INPUT_HISTORY_MAX = 1u << 20;   // bytes of received data kept per device
 
 enum SimRole { ROLE_NONE = 0, ROLE_CONTROLLER = 1, ROLE_SYSTEM_CONTROLLER = 2, ROLE_DEVICE = 3 };

@@ -56,9 +56,9 @@ inline std::string SettingsText(LanControl& lan, const std::vector<std::pair<int
         bool socket = false;
         for (int s : sockets) socket = socket || s == a;
         // A bench without an instrument there has no socket to name: behind the gateway nothing answers.
-        socket = socket && lan.LanSimSocketPort(a) != 0;
+        const int32_t port = socket ? lan.LanSimSocketPort(a) : 0;
         text += (k ? ",\n  \"" : "\n  \"") + std::to_string(a) + "\": \"TCPIP::127.0.0.1::" +
-                (socket ? std::to_string(lan.LanSimSocketPort(a)) + "::SOCKET" : instruments[k].second + "::INSTR") + "\"";
+                (port ? std::to_string(port) + "::SOCKET" : instruments[k].second + "::INSTR") + "\"";
     }
     return text + "},\n \"portmapperPort\": " + std::to_string(lan.portmapperPort) + ", \"connectTimeoutMs\": 2000" + extra + "}";
 }

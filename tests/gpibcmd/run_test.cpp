@@ -619,8 +619,9 @@ TEST_F(CommandRun, SerialPollGateBusFailures)
         EXPECT_EQ(g_sim.SimCountCalls("TavkIfc"), c.ifcCalls);
         if (c.shown) {
             EXPECT_EQ(g_shown.size(), 1u);
-            if (!g_shown.empty())
+            if (!g_shown.empty()) {
                 EXPECT_EQ(g_shown[0], (Shown{ CMD_TITLE_SPOLL, c.shown }));
+            }
         } else {
             EXPECT_TRUE(g_shown.empty());
         }
