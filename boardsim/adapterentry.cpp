@@ -62,7 +62,6 @@ static bool SerialQuiet(DWORD since)
 static void HoldBus()
 {
     const DWORD start = GetTickCount();
-    if (A().serial) Sleep(ADAPTER_SIM_SERIAL_SETTLE_MS);
     for (int i = 0; i < ADAPTER_SIM_SYNC_TRIES; i++) {
         EnterCriticalSection(&A().lock);
         if (!A().client.IsOpen() || (A().client.Pending() == 0 && SerialQuiet(start))) return;

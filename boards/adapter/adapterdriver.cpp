@@ -279,9 +279,10 @@ static int32_t SendCommands(const uint8_t* cmd, uint32_t length)
     bool sends = false;
     for (uint32_t i = 0; i < length; i++) {
         uint8_t b = BusCommandBits(cmd[i]);
-        bool known = b == BUS_UNL || b == BUS_UNT || BusIsListenAddress(b) || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
-        if (!known) return TAVK_ERR_ROLE;
-        sends = sends || b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
+        bool addressing = b == BUS_UNL || b == BUS_UNT || BusIsListenAddress(b);
+        bool line = b == BUS_SDC || b == BUS_GET || b == BUS_GTL || b == BUS_LLO;
+        if (!addressing && !line) return TAVK_ERR_ROLE;
+        sends = sends || line;
     }
     // Addressing alone gives no line: nothing goes over a link that is up (one that is down is
     // connected again, as by every call, so that its loss is reported at once).
