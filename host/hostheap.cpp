@@ -48,13 +48,18 @@ bool GuardsIntact(const uint8_t* raw, size_t size)
     return true;
 }
 
+// Writes the guards around size bytes at raw + GUARD_BYTES and fills those bytes.
+void WriteGuarded(uint8_t* raw, size_t size, uint8_t fill)
+{
+    memset(raw, GUARD_FRONT, GUARD_BYTES);
+    memset(raw + GUARD_BYTES, fill, size);
+    memset(raw + GUARD_BYTES + size, GUARD_BACK, GUARD_BYTES);
+}
+
 uint8_t* NewGuarded(size_t size)
 {
     uint8_t* raw = static_cast<uint8_t*>(malloc(size + 2 * GUARD_BYTES));
-    if (!raw) return nullptr;
-    memset(raw, GUARD_FRONT, GUARD_BYTES);
-    memset(raw + GUARD_BYTES, 0xCD, size);   // fresh host memory is not zeroed
-    memset(raw + GUARD_BYTES + size, GUARD_BACK, GUARD_BYTES);
+    if (raw) WriteGuarded(raw, size, 0xCD);   // fresh host memory is not zeroed
     return raw;
 }
 
@@ -160,9 +165,7 @@ void* GuardedAlloc(size_t size)
     if (!raw) return nullptr;
     reinterpret_cast<GuardedHeader*>(raw)->size = size;
     uint8_t* guarded = raw + sizeof(GuardedHeader);
-    memset(guarded, GUARD_FRONT, GUARD_BYTES);
-    memset(guarded + GUARD_BYTES, 0, size);
-    memset(guarded + GUARD_BYTES + size, GUARD_BACK, GUARD_BYTES);
+    WriteGuarded(guarded, size, 0);
     return guarded + GUARD_BYTES;
 }
 
@@ -175,6 +178,16 @@ bool GuardedIntact(void* block)
 {
     uint8_t* raw = GuardedRaw(block);
     return GuardsIntact(raw + sizeof(GuardedHeader), reinterpret_cast<GuardedHeader*>(raw)->size);
+}
+
+size_t GuardedSize(void* block)
+{
+    return reinterpret_cast<GuardedHeader*>(GuardedRaw(block))->size;
+}
+
+void GuardedRenew(void* block)
+{
+    WriteGuarded(static_cast<uint8_t*>(block) - GUARD_BYTES, GuardedSize(block), 0);
 }
 
 void GuardedFree(void* block)

@@ -13,6 +13,7 @@ struct HostOutput {
     ModuleRecord* module;
     int index;
     SampleBlock* offered;          // block handed out and not yet released
+    SampleBlock* spare;            // the last released block, offered again when the size fits
     std::vector<ReleasedBlock> released;
 };
 
@@ -66,6 +67,7 @@ struct HostState {
     bool noOutputBlock = false;
     int noOutputBlockAt = 0;
     int outputBlockCalls = 0;
+    bool recordReleases = true;
     uint32_t experimentCycle = 0;
 };
 
@@ -90,6 +92,9 @@ HBITMAP* LessMoreBitmapArray();
 // Guarded blocks outside the plug-in's heap (output and input sample blocks).
 void* GuardedAlloc(size_t size);
 bool GuardedIntact(void* block);
+size_t GuardedSize(void* block);
+// Zeroes the block and writes its guards again.
+void GuardedRenew(void* block);
 void GuardedFree(void* block);
 
 // Host heap services.

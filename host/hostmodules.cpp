@@ -24,7 +24,10 @@ void FreeModuleBlocks(HostModule* m)
     GuardedFree(m->record->params);
     GuardedFree(m->record->runtime);
     for (int ch = 0; ch < GPIB_CHANNELS; ch++) GuardedFree(m->record->channel[ch]);
-    for (HostOutput& out : m->outputs) GuardedFree(out.offered);
+    for (HostOutput& out : m->outputs) {
+        GuardedFree(out.offered);
+        GuardedFree(out.spare);
+    }
     for (HostInput& in : m->inputs) GuardedFree(in.handedOut);
     free(m->record);
 }
@@ -234,6 +237,21 @@ int32_t WINAPI HostPerformDefaultAction(ModuleRecord* module, uint32_t message, 
 
 // ---- output blocks ----
 
+// A zeroed block of the current block size: the last released one again when its size fits, as a
+// host's block ring hands out the same memory, so that a cycle takes nothing from the heap.
+static SampleBlock* FreshOutputBlock(HostOutput* out)
+{
+    const size_t bytes = SampleBlockBytes(g_host.blockSize);
+    SampleBlock* b = out->spare;
+    out->spare = nullptr;
+    if (b && GuardedSize(b) == bytes) {
+        GuardedRenew(b);
+        return b;
+    }
+    GuardedFree(b);
+    return static_cast<SampleBlock*>(GuardedAlloc(bytes));
+}
+
 SampleBlock* WINAPI HostGetCurrentOutputBlock(void* output)
 {
     g_host.outputBlockCalls++;
@@ -245,7 +263,7 @@ SampleBlock* WINAPI HostGetCurrentOutputBlock(void* output)
     bool skip = g_host.noOutputBlock;
     if (g_host.noOutputBlockAt > 0 && --g_host.noOutputBlockAt == 0) skip = true;
     if (skip) return nullptr;
-    if (!out->offered) out->offered = static_cast<SampleBlock*>(GuardedAlloc(SampleBlockBytes(g_host.blockSize)));
+    if (!out->offered) out->offered = FreshOutputBlock(out);
     return out->offered;
 }
 
@@ -261,22 +279,23 @@ void WINAPI HostNewReleaseOutputBlock(void* output, const char* file, int line)
         return;
     }
     SampleBlock* b = out->offered;
+    out->offered = nullptr;
+    out->spare = b;
     if (!GuardedIntact(b)) HostError("output block written outside its bounds");
+    int n = b->sampleCount;
+    if (n < 0 || (uint32_t)n > g_host.blockSize) {
+        HostError("output block released with " + std::to_string(n) + " samples");
+        n = n < 0 ? 0 : (int)g_host.blockSize;
+    }
+    if (!g_host.recordReleases) return;
     ReleasedBlock r;
     r.startTime = b->startTime;
     r.sampleDistance = b->sampleDistance;
     r.sampleCount = b->sampleCount;
     r.file = file ? file : "(null)";
     r.line = line;
-    int n = b->sampleCount;
-    if (n < 0 || (uint32_t)n > g_host.blockSize) {
-        HostError("output block released with " + std::to_string(n) + " samples");
-        n = n < 0 ? 0 : (int)g_host.blockSize;
-    }
     r.samples.assign(b->samples, b->samples + n);
-    out->released.push_back(r);
-    GuardedFree(b);
-    out->offered = nullptr;
+    out->released.push_back(std::move(r));
 }
 
 const std::vector<ReleasedBlock>& ReleasedBlocks(ModuleRecord* module, int output)
@@ -299,6 +318,7 @@ void ClearReleasedBlocks()
         for (HostOutput& out : m->outputs) out.released.clear();
 }
 
+void RecordReleasedBlocks(bool on) { g_host.recordReleases = on; }
 void OfferNoOutputBlock(bool none) { g_host.noOutputBlock = none; }
 void OfferNoOutputBlockAtCall(int n) { g_host.noOutputBlockAt = n; }
 int OutputBlockCalls() { return g_host.outputBlockCalls; }

@@ -179,6 +179,8 @@ struct ReleasedBlock {
 const std::vector<ReleasedBlock>& ReleasedBlocks(ModuleRecord* module, int output);
 std::vector<float> ReleasedSamples(ModuleRecord* module, int output);   // all blocks joined
 void ClearReleasedBlocks();
+// Off: a release checks the block and its count but keeps nothing (a long timed run).
+void RecordReleasedBlocks(bool on);
 void OfferNoOutputBlock(bool none);            // GetCurrentOutputBlock answers 0 always
 void OfferNoOutputBlockAtCall(int n);          // the n-th call from now (1 = next) answers 0
 int OutputBlockCalls();                        // GetCurrentOutputBlock calls since start

@@ -102,6 +102,61 @@ TEST_F(HostTest, TheNthAllocationFails)
     EXPECT_TRUE(standin::HeapErrors().empty());
 }
 
+int32_t WINAPI AnswerAnyMessage(ModuleRecord*, uint32_t, int32_t, intptr_t) { return 1; }
+int32_t WINAPI ProcessNothing(ModuleRecord*) { return 1; }
+
+bool AnyHostErrorContains(const char* what)
+{
+    for (const std::string& e : standin::HostErrors())
+        if (e.find(what) != std::string::npos) return true;
+    return false;
+}
+
+// The output-block services hand out the same memory again after a release: each offer must be
+// a clean block, and each release checked the same whether the host keeps a record of it or not.
+TEST_F(HostTest, OutputBlocksAreCleanWhenOfferedAndCheckedWhenReleased)
+{
+    ModuleClassRecord cls = {};
+    cls.className = "BLOCKS";
+    cls.displayName = cls.longName = "blocks";
+    cls.paramsSize = cls.runtimeSize = cls.channelStateSize = 16;
+    cls.moduleProc = AnswerAnyMessage;
+    cls.processProc = ProcessNothing;
+    Service<RegisterModuleClassFn>("RegisterModuleClass")(&cls);
+    ModuleRecord* m = standin::AddModule("BLOCKS");
+    ASSERT_NE(m, nullptr);
+    void* output = m->outputChannel[0];
+    auto offer = Service<GetCurrentOutputBlockFn>("GetCurrentOutputBlock");
+    auto give = Service<NewReleaseOutputBlockFn>("NewReleaseOutputBlock");
+    standin::SetBlockSize(4);
+    for (bool kept : {true, false}) {
+        SCOPED_TRACE(kept ? "kept" : "not kept");
+        standin::RecordReleasedBlocks(kept);
+        standin::ClearReleasedBlocks();
+        standin::ClearHostErrors();
+        SampleBlock* b = offer(output);
+        ASSERT_NE(b, nullptr);
+        for (int i = 0; i < 4; i++) b->samples[i] = float(i + 1);
+        b->sampleCount = 4;
+        give(output, "unit", 1);
+        b = offer(output);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->sampleCount, 0);
+        for (int i = 0; i < 4; i++) EXPECT_EQ(b->samples[i], 0.0f) << "sample " << i;
+        b->samples[4] = 1.0f;   // one past the block
+        b->sampleCount = 5;
+        give(output, "unit", 2);
+        EXPECT_TRUE(AnyHostErrorContains("outside its bounds"));
+        EXPECT_TRUE(AnyHostErrorContains("released with 5 samples"));
+        EXPECT_EQ(standin::ReleasedBlocks(m, 0).size(), kept ? 2u : 0u);
+        if (kept) {
+            EXPECT_EQ(standin::ReleasedSamples(m, 0), (std::vector<float>{1, 2, 3, 4, 0, 0, 0, 0}));
+        }
+    }
+    standin::RecordReleasedBlocks(true);
+    standin::RemoveAllModules();
+}
+
 TEST_F(HostTest, TickImportIsRedirected)
 {
     // This program's own import of GetTickCount goes through the same kind of table.
