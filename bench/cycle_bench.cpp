@@ -5,7 +5,8 @@
 //   roundtrip  one cycle of an always-mode GPIB-OUT SEND "READ?" and a GPIB-IN READ, against
 //              the driver calls that cycle makes, replayed directly from its call log.
 // With --driver ni4882 the same runs go through the NI-backed tavk.dll over the simulated
-// ni4882.dll, the baselines being the NI calls of the same cycle made bare; the names get "_ni4882".
+// ni4882.dll, the baselines being that driver's calls of the same cycle made bare, and the row
+// nidriver those calls against the NI calls they make, bare; the names get "_ni4882".
 // With --driver adapter the round trip goes through the adapter-backed tavk.dll over loopback TCP
 // to the adapter simulator, against a bare socket exchange of the same lines (the names get
 // "_adapter").
@@ -180,6 +181,56 @@ std::vector<Step> LoggedCalls()
     return steps;
 }
 
+// The tavk.dll calls of one round trip, for a driver that does not log them (the NI-backed one
+// logs the NI calls under it): GpibSend "READ?" to the multimeter, its unlisten, GpibRecv of up to
+// the receive buffer, its untalk, each transfer after the end-of-string setting of the channel's
+// default terminator. Written out here, they are checked against the cycle: replayed, they must
+// make the very calls the cycle made below the driver.
+Step TavkStep(const char* entry, std::initializer_list<uint32_t> args, const void* data, uint32_t length)
+{
+    Step s;
+    s.entry = entry;
+    s.kind = KindOf(entry);
+    s.record = SimCallRecord{};
+    strcpy(s.record.entry, entry);
+    uint32_t i = 0;
+    for (uint32_t a : args) s.record.args[i++] = a;
+    s.record.argCount = i;
+    s.record.dataLength = length;
+    if (data) memcpy(s.record.data, data, length);
+    return s;
+}
+
+std::vector<Step> RoundTripTavkCalls()
+{
+    static const uint8_t unlisten = BUS_UNL, untalk = BUS_UNT;
+    const uint32_t eosMode = 0, eosFlag = 0, receiveBytes = 8 * 1024;
+    return {
+        TavkStep("TavkSetEos", {BOARD, eosMode, eosFlag}, nullptr, 0),
+        TavkStep("TavkSendDataC", {BOARD, DMM}, "READ?", 5),
+        TavkStep("TavkSendCmd", {BOARD}, &unlisten, 1),
+        TavkStep("TavkSetEos", {BOARD, eosMode, eosFlag}, nullptr, 0),
+        TavkStep("TavkRecvDataC", {BOARD, DMM, 0, receiveBytes}, nullptr, 0),
+        TavkStep("TavkSendCmd", {BOARD}, &untalk, 1),
+    };
+}
+
+// The same calls below the driver: entries, values and sent bytes, not the buffers' addresses.
+bool SameCalls(const std::vector<Step>& a, const std::vector<Step>& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++) {
+        const SimCallRecord &x = a[i].record, &y = b[i].record;
+        const bool buffer = a[i].kind == STEP_IBCMD || a[i].kind == STEP_IBWRT || a[i].kind == STEP_IBRD;
+        const bool sent = a[i].kind == STEP_IBCMD || a[i].kind == STEP_IBWRT;
+        const size_t kept = x.dataLength < uint32_t(SIM_DATA_MAX) ? x.dataLength : size_t(SIM_DATA_MAX);
+        if (a[i].entry != b[i].entry || x.args[0] != y.args[0] || x.args[2] != y.args[2] ||
+            (!buffer && x.args[1] != y.args[1]) || (sent && (x.dataLength != y.dataLength || memcmp(x.data, y.data, kept) != 0)))
+            return false;
+    }
+    return true;
+}
+
 // The configuration's libraries from the build tree's bin folder (the simulator first, started),
 // the driver's entry points and the bench's control functions bound, the plug-in started.
 driverconfig::Loaded g_libs;
@@ -318,7 +369,6 @@ bool MeasureAdapterRoundTrip(std::vector<Row>& rows)
     // batch, each connecting again (untimed) after the other took the simulator over, so that
     // both are timed under the same load. The driver finds its link closed while idle, as after
     // an adapter's idle drop, and connects again in its first call.
-    uint32_t cycles = 0;
     bool bareFailed = false;
     auto prepare = [&](bool driver) {
         if (driver) {
@@ -329,10 +379,7 @@ bool MeasureAdapterRoundTrip(std::vector<Row>& rows)
         bareFailed = bareFailed || !bare.Connect() || !bare.Exchange();
     };
     Pair t = BestTimes(
-        [&] {
-            standin::RunCycle();
-            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
-        },
+        [&] { standin::RunCycle(); },
         [&] { bare.Exchange(); }, ADAPTER_BATCH, prepare, ADAPTER_ROUNDS);
     if (bareFailed) {
         fprintf(stderr, "cycle_bench: the bare exchange with the adapter simulator failed\n");
@@ -434,12 +481,8 @@ bool MeasureLanRoundTrip(std::vector<Row>& rows)
         fprintf(stderr, "cycle_bench: the bare RPCs to the LAN simulator failed\n");
         return false;
     }
-    uint32_t cycles = 0;
     Pair t = BestTimes(
-        [&] {
-            standin::RunCycle();
-            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
-        },
+        [&] { standin::RunCycle(); },
         [&] { bare.Replay(rpcs); }, 5);
     closesocket(bare.s);
     standin::EndExperiment();
@@ -464,10 +507,15 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
     if (!standin::StartExperiment(&started)) return false;
 
     standin::RunCycle();
+    // Timed cycles keep no record of their blocks, as a host's block ring keeps none: the
+    // record every test reads would put its own allocations into the plug-in's time.
+    standin::RecordReleasedBlocks(false);
     if (drv.viaAdapter) return MeasureAdapterRoundTrip(rows);
     if (drv.viaLan) return MeasureLanRoundTrip(rows);
     drv.sim.SimClearCalls();
+    standin::RecordReleasedBlocks(true);
     standin::RunCycle();
+    standin::RecordReleasedBlocks(false);
     std::vector<Step> steps = LoggedCalls();
     size_t samples = standin::ReleasedSamples(reader, 0).size();
     if (samples != 2 || !standin::Warnings().empty()) {
@@ -475,10 +523,30 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
                 standin::WarningsAsUtf8().c_str());
         return false;
     }
+    // Through the NI-backed driver the log holds the NI calls below it: the baseline is still the
+    // driver's own calls, and the NI calls measure the driver itself.
+    std::vector<Step> below;
+    if (drv.ni) {
+        below.swap(steps);
+        steps = RoundTripTavkCalls();
+        drv.sim.SimClearCalls();
+        for (const Step& s : steps)
+            if (!Replay(s)) return false;
+        if (!SameCalls(LoggedCalls(), below)) {
+            fprintf(stderr, "cycle_bench: the round trip's driver calls, replayed, no longer make the cycle's NI calls\n");
+            return false;
+        }
+    }
     printf("driver calls of one round trip:");
     for (const Step& s : steps)
         printf(" %s", s.entry.c_str());
     printf("\n");
+    if (!below.empty()) {
+        printf("their NI calls:");
+        for (const Step& s : below)
+            printf(" %s", s.entry.c_str());
+        printf("\n");
+    }
     for (const Step& s : steps)
         if (!Replay(s)) return false;
     // The baseline of every row below: the round trip's driver calls made directly.
@@ -487,6 +555,13 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
         for (const Step& s : steps)
             Replay(s);
     };
+    if (!below.empty()) {
+        Pair nidriver = BestTimes(bareCalls, [&] {
+            for (const Step& s : below)
+                Replay(s);
+        }, 50);
+        rows.push_back({"nidriver", "the driver calls, bare", "their NI calls, bare", nidriver});
+    }
 
     // Where the time goes: the same work through TavkX alone, and the two processing calls
     // without the host's cycle around them.
@@ -501,13 +576,11 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
         bareCalls, 50);
     rows.push_back({"tavkx", "GpibSend READ? + GpibRecv", BARE_CALLS, tavkx});
 
-    uint32_t calls = 0;
     Pair plugin = BestTimes(
         [&] {
             standin::Process(query);
             standin::Process(reader);
             standin::AdvanceTicks(10);
-            if (++calls % 1024 == 0) standin::ClearReleasedBlocks();
         },
         bareCalls, 50);
     rows.push_back({"plugin", "processing calls of query and reader", BARE_CALLS, plugin});
@@ -516,22 +589,16 @@ bool MeasureRoundTrip(std::vector<Row>& rows)
     auto offer = reinterpret_cast<GetCurrentOutputBlockFn>(standin::AnswerFor(30001, "GetCurrentOutputBlock"));
     auto release = reinterpret_cast<NewReleaseOutputBlockFn>(standin::AnswerFor(30001, "NewReleaseOutputBlock"));
     void* output = reader->outputChannel[0];
-    uint32_t blocks = 0;
     Pair host = BestTimes(
         [&] {
             offer(output);
             release(output, "gpibcmd", 1);
-            if (++blocks % 1024 == 0) standin::ClearReleasedBlocks();
         },
         bareCalls, 50);
     rows.push_back({"hostblock", "host: offer and release one output block", BARE_CALLS, host});
 
-    uint32_t cycles = 0;
     Pair t = BestTimes(
-        [&] {
-            standin::RunCycle();
-            if (++cycles % 1024 == 0) standin::ClearReleasedBlocks();
-        },
+        [&] { standin::RunCycle(); },
         bareCalls, 50);
     standin::EndExperiment();
     if (standin::StopExperimentCalls() != 0 || !standin::Warnings().empty()) {
