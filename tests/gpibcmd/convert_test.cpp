@@ -255,6 +255,11 @@ TEST(AsciiNumber, EqualsStrtodOnHardCases)
         "2.00000000000000044408920985006261616945267", "  +123.456e-3", "00000000000000000000001.5",
         "0.000000000000000000000000000001", "100000000000000000000000000", "1.8446744073709551615e19",
         "9.007199254740993e-5", "4.503599627370497e15",
+        // Around the ninth and the nineteenth significant digit, behind leading zeros, and with
+        // trailing zeros that put the exponent out of reach until they are moved into it.
+        "123456789", "1234567891", "0.0001234567891", "-000123456789.1", "1234567890123456789.5",
+        "0.00000000001234567890123456789", "1.00000000e-20", "1000000000e-31", "4.000000000000000000e-23",
+        "9999999999999999999e-20", "10000000000000000000",
     };
     for (const char* c : cases)
         ExpectSameAsStrtod(c);
