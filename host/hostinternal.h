@@ -48,6 +48,7 @@ struct HostState {
     // host values of the seven variables
     double samplePeriodMs = 1.0;
     uint32_t blockSize = 64;
+    uint32_t cycleTicks = 64;     // samplePeriodMs x blockSize, rounded (the setters keep it)
     int32_t animation = 0, running = 0, paused = 0, bboxModul = 0;
     uint32_t startTicks = 0;
     std::vector<WarningRecord> warnings;

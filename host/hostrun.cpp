@@ -83,7 +83,7 @@ bool RunCycle(bool paused)
     if (!paused)
         for (size_t i = 0; i < g_host.modules.size(); i++)
             g_host.modules[i]->cls->record.processProc(g_host.modules[i]->record);
-    AdvanceTicks((uint32_t)llround(g_host.samplePeriodMs * g_host.blockSize));
+    AdvanceTicks(g_host.cycleTicks);
     g_host.experimentCycle++;
     return !g_host.stopRequested;
 }
