@@ -1,5 +1,6 @@
 // State shared by the units of the stand-in host; not part of its API.
 #pragma once
+#include <math.h>
 #include <map>
 #include <set>
 #include <deque>
@@ -35,6 +36,12 @@ struct HostModule {
     HostInput inputs[GPIB_CHANNELS];
 };
 
+// The ticks one cycle advances: the block's samples at the sample period, rounded.
+inline uint32_t RoundedCycleTicks(double samplePeriodMs, uint32_t blockSize)
+{
+    return (uint32_t)llround(samplePeriodMs * blockSize);
+}
+
 struct HostState {
     bool started = false;
     HWND window = nullptr;
@@ -48,7 +55,7 @@ struct HostState {
     // host values of the seven variables
     double samplePeriodMs = 1.0;
     uint32_t blockSize = 64;
-    uint32_t cycleTicks = 64;     // samplePeriodMs x blockSize, rounded (the setters keep it)
+    uint32_t cycleTicks = RoundedCycleTicks(samplePeriodMs, blockSize);   // the setters keep it
     int32_t animation = 0, running = 0, paused = 0, bboxModul = 0;
     uint32_t startTicks = 0;
     std::vector<WarningRecord> warnings;

@@ -1,6 +1,5 @@
 // The stand-in host's main window: answers the name lookups, keeps the defined variables current,
 // records the plain service calls, loads and calls the plug-in.
-#include <math.h>
 #include <string.h>
 #include <utility>
 #include "host/hostinternal.h"
@@ -237,8 +236,8 @@ void PublishVariables()
     WriteVariable("BBoxModul", &g_host.bboxModul, 4);
 }
 
-// The ticks one cycle advances, worked out when the period or the block size changes, not per cycle.
-static void SetCycleTicks() { g_host.cycleTicks = (uint32_t)llround(g_host.samplePeriodMs * g_host.blockSize); }
+// Worked out when the period or the block size changes, not in every cycle.
+static void SetCycleTicks() { g_host.cycleTicks = RoundedCycleTicks(g_host.samplePeriodMs, g_host.blockSize); }
 void SetSamplePeriodMs(double ms) { g_host.samplePeriodMs = ms; SetCycleTicks(); PublishVariables(); }
 void SetBlockSize(uint32_t samples) { g_host.blockSize = samples; SetCycleTicks(); PublishVariables(); }
 void SetAnimation(int32_t on) { g_host.animation = on; PublishVariables(); }

@@ -219,14 +219,21 @@ static size_t ScanExponent(const char* p, size_t n, size_t i, int* q)
     return j;
 }
 
+// Blanks, then a sign: true for a minus; *i stands after them.
+static bool ScanSign(const char* p, size_t n, size_t* i)
+{
+    while (*i < n && p[*i] == ' ')
+        ++*i;
+    if (*i < n && (p[*i] == '+' || p[*i] == '-'))
+        return p[(*i)++] == '-';
+    return false;
+}
+
 static NumberScan ScanNumber(const char* p, size_t n)
 {
     NumberScan s = { 0, false, 0, 0, true };
     size_t i = 0;
-    while (i < n && p[i] == ' ')
-        ++i;
-    if (i < n && (p[i] == '+' || p[i] == '-'))
-        s.negative = p[i++] == '-';
+    s.negative = ScanSign(p, n, &i);
     int significant = 0, pendingZeros = 0;
     bool anyDigit = false;
     for (; i < n && IsDigit(p[i]); ++i) {
@@ -253,11 +260,7 @@ static NumberScan ScanNumber(const char* p, size_t n)
 static bool ScanPlainNumber(const char* p, size_t n, NumberScan* s)
 {
     size_t i = 0;
-    while (i < n && p[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < n && (p[i] == '+' || p[i] == '-'))
-        negative = p[i++] == '-';
+    const bool negative = ScanSign(p, n, &i);
     // The first nine significant digits in 32 bits: one short step each on a 32-bit processor.
     uint32_t head = 0;
     uint64_t w = 0;
