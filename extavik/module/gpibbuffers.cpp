@@ -2,14 +2,18 @@
 #include "extavik/module/gpibbuffers.h"
 #include "extavik/data/gpibring.h"
 
-uint32_t ChannelTransferBytes(const ModuleRecord* module, int ch)
+uint32_t TransferBufferBytes(ModuleRecord* module)
 {
     if (!module || !module->runtime || !module->runtime->transferBuffer)
         return 0;
-    // Only the channels below the count got their rings with this buffer.
-    if (ch < 0 || ch >= ClampChannelCount(module->outputCount))
-        return 0;
-    return RingEntries(module->channel[ch]) * 4;
+    uint32_t largest = 0;
+    const int count = ClampChannelCount(module->outputCount);
+    for (int c = 0; c < count; c++) {
+        const GpibChannelRuntime* rt = module->channel[c];
+        if (RingEntries(rt) > largest)
+            largest = RingEntries(rt);
+    }
+    return largest * 4;
 }
 
 // Gives a host-heap block back and clears its pointer; nothing when there is none.

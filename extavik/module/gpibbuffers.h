@@ -8,7 +8,5 @@
 int32_t AllocChannelBuffers(ModuleRecord* module);
 void FreeChannelBuffers(ModuleRecord* module);
 
-// Bytes of the module's transferBuffer that channel ch's READ may receive into: its own ring's
-// 4 bytes per entry, which the buffer holds as it was sized by the largest ring of the run; 0
-// when there is no buffer or ch has no ring of this run.
-uint32_t ChannelTransferBytes(const ModuleRecord* module, int ch);
+// Bytes of the module's transferBuffer while it is allocated, 0 when there is none.
+uint32_t TransferBufferBytes(ModuleRecord* module);

@@ -37,7 +37,7 @@ static RunResult ReceiveAnswer(ModuleRecord* module, int channel, bool* deliver)
     GpibModuleParams* params = module->params;
     GpibChannelRuntime* c = module->channel[channel];
     uint8_t* buffer = module->runtime->transferBuffer;
-    uint64_t capacity = ChannelTransferBytes(module, channel);
+    uint64_t capacity = TransferBufferBytes(module);
     *deliver = false;
     if (!buffer || capacity == 0) {
         HOST_CALL(ShowWarning)(CMD_TITLE_READ, CMD_TEXT_READ_NO_BUFFER);

@@ -479,17 +479,6 @@ TEST_F(CommandRun, ReadWithoutReceiveBuffer)
     EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_READ_NO_BUFFER } }));
 }
 
-// The start gave rings to the channels below the count only: a channel above it receives nothing.
-TEST_F(CommandRun, ReadOnAChannelBeyondTheCountHasNoReceiveBuffer)
-{
-    Script("READ", 1);
-    Buffers();
-    g_sim.SimQueueAnswer(kDmm, "1.5\n", 4, 1);
-    EXPECT_EQ(RunChannelScript(&module, 1), RUN_FAILED);
-    EXPECT_EQ(g_shown, (std::vector<Shown>{ { CMD_TITLE_READ, CMD_TEXT_READ_NO_BUFFER } }));
-    EXPECT_EQ(g_released, 0);
-}
-
 // ---- request gates and turns of GPIB-IN ----
 
 TEST_F(CommandRun, InputRunsOnlyOnItsTurn)
