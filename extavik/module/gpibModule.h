@@ -43,38 +43,38 @@ struct GpibModuleType {
 // the host's PerformDefaultAction.
 int32_t ModuleProc(const GpibModuleType& type, ModuleRecord* module, uint32_t message, int32_t wParam,
                    intptr_t lParam);
-// One processing cycle: runs, in order, the channels no host action controls (the count read
-// again before each); a failed run stops the experiment and gives 0. Inline, so that each
-// type's processing entry calls its own pieces directly.
-inline int32_t RunModuleCycle(const GpibModuleType& type, ModuleRecord* module)
-{
-    if (!type.cyclesWhenInactive && !module->isActive)
-        return 1;
-    if (bExperimentIsPaused == 1)
-        return 1;
-    for (int ch = 0; ch < ClampChannelCount(type.channelCount(module)); ch++) {
-        if (type.actionFlags(module)[ch])
-            continue;
-        if (type.skipsIdleChannel && type.skipsIdleChannel(module, ch))
-            continue;
-        if (RunFailed(type.runChannel(module, ch, TRIGGER_CYCLE))) {
-            HOST_CALL(StopExperiment)();
-            return 0;
-        }
-    }
-    return 1;
-}
-
 // The module procedure and processing entry the host calls for a type.
 template <const GpibModuleType& type>
 int32_t WINAPI TypeModuleProc(ModuleRecord* module, uint32_t message, int32_t wParam, intptr_t lParam)
 {
     return ModuleProc(type, module, message, wParam, lParam);
 }
+// One processing cycle: runs, in order, the channels no host action controls (the count read
+// again before each); a failed run stops the experiment and gives 0. The type's pieces are
+// taken as constants (its descriptor is constexpr), so that each type's processing entry calls
+// them directly and gets the small ones inlined, however the plug-in is optimised.
 template <const GpibModuleType& type>
 int32_t WINAPI TypeProcess(ModuleRecord* module)
 {
-    return RunModuleCycle(type, module);
+    constexpr auto channelCount = type.channelCount;
+    constexpr auto actionFlags = type.actionFlags;
+    constexpr auto skipsIdleChannel = type.skipsIdleChannel;
+    constexpr auto runChannel = type.runChannel;
+    if (!type.cyclesWhenInactive && !module->isActive)
+        return 1;
+    if (bExperimentIsPaused == 1)
+        return 1;
+    for (int ch = 0; ch < ClampChannelCount(channelCount(module)); ch++) {
+        if (actionFlags(module)[ch])
+            continue;
+        if (skipsIdleChannel && skipsIdleChannel(module, ch))
+            continue;
+        if (RunFailed(runChannel(module, ch, TRIGGER_CYCLE))) {
+            HOST_CALL(StopExperiment)();
+            return 0;
+        }
+    }
+    return 1;
 }
 
 // Writes the per-channel creation defaults of all 16 channels, named "<display name> <ch>".

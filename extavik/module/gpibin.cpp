@@ -66,7 +66,8 @@ static int32_t StartInput(ModuleRecord* module)
     return AllocChannelBuffers(module);
 }
 
-const GpibModuleType GPIB_IN_TYPE = {
+// constexpr: the processing entry takes these pieces as constants.
+constexpr GpibModuleType GPIB_IN_TYPE = {
     CLASS_GPIB_IN, IDM_GPIB_IN, IDS_GPIB_IN, IDS_LONG_IN, BITMAP_IN_ICON, BITMAP_IN_SYMBOL,
     TypeModuleProc<GPIB_IN_TYPE>, TypeProcess<GPIB_IN_TYPE>,
     CreateInput, PrestartInput, StartInput, FreeChannelBuffers,

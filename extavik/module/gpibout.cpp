@@ -138,7 +138,8 @@ static void StopOutput(ModuleRecord* module)
         RunFinalOutput(module);
 }
 
-const GpibModuleType GPIB_OUT_TYPE = {
+// constexpr: the processing entry takes these pieces as constants.
+constexpr GpibModuleType GPIB_OUT_TYPE = {
     CLASS_GPIB_OUT, IDM_GPIB_OUT, IDS_GPIB_OUT, IDS_LONG_OUT, BITMAP_OUT_ICON, BITMAP_OUT_SYMBOL,
     TypeModuleProc<GPIB_OUT_TYPE>, TypeProcess<GPIB_OUT_TYPE>,
     CreateOutput, PrestartOutput, StartOutput, StopOutput,
