@@ -77,6 +77,7 @@ static Shown Numbers(std::initializer_list<uint32_t> values) { return Shown(valu
 struct Entry {
     TavkCall call{};
     bool decided = false;
+    bool valueResult = false;   // the result is a number the caller asked for, not 1 or 0
     Shown numbers;   // the call's values as a real driver's trace shows them
 
     Entry(const char* entry, std::initializer_list<uint32_t> args, Shown shown = Shown())
@@ -128,18 +129,25 @@ struct Entry {
         } else if (tracing) {
             std::string shown = numbers.Text();
             if (!text.empty()) shown += (shown.empty() ? "" : " ") + text;
-            b.core->TraceEntry(call.entry, shown, result, result != 1);
+            b.core->TraceEntry(call.entry, shown, result, !valueResult && result != 1);
         }
         return result;
     }
     int32_t End(int32_t result) { return End(result, [] { return std::string(); }); }
+    // The success of an entry that gives a value (the last error, the version, the status word):
+    // whatever the number, its line has no error mark.
+    int32_t EndValue(int32_t value)
+    {
+        valueResult = true;
+        return End(value);
+    }
 };
 
 extern "C" int32_t WINAPI TavkGetLastError(uint32_t board)
 {
     Entry e("TavkGetLastError", {board});
     if (e.decided) return e.End(0);
-    return e.End(LastError());
+    return e.EndValue(LastError());
 }
 
 extern "C" int32_t WINAPI TavkGetVersion(uint32_t board)
@@ -148,7 +156,7 @@ extern "C" int32_t WINAPI TavkGetVersion(uint32_t board)
     if (e.decided) return e.End(0);
     if (!e.Board(board)) return e.End(Entry::Result(TAVK_ERR_ARGUMENT));
     LastError() = TAVK_OK;   // a success like any other, though its result is the number
-    return e.End(TAVK_DRIVER_VERSION);
+    return e.EndValue(TAVK_DRIVER_VERSION);
 }
 
 // The status word is a value, not a result: any word is a success; only a board that is not open
@@ -161,11 +169,7 @@ extern "C" int32_t WINAPI TavkGetStatus(uint32_t board)
     if (!e.Board(board)) return e.End(Entry::Result(TAVK_ERR_ARGUMENT));
     int32_t word = b.status ? b.status() : 0;
     LastError() = TAVK_OK;
-    if (!b.envelope && Tracing()) {   // a word that is not 1 is no failure
-        b.core->TraceEntry(e.call.entry, std::string(), word, false);
-        return word;
-    }
-    return e.End(word);
+    return e.EndValue(word);
 }
 
 extern "C" int32_t WINAPI TavkCreate(uint16_t* board)

@@ -34,8 +34,8 @@ inline bool HasTraceLine(const std::vector<std::string>& lines, const std::strin
     return false;
 }
 
-// A success has no error suffix, a failure has its error number; the status word is a value,
-// never an error. The board is created with TAVK_TRACE naming the file.
+// A success has no error suffix, a failure has its error number; the last error, the version and
+// the status word are values, never errors. The board is created with TAVK_TRACE naming the file.
 template <typename Bench>
 void ExpectTraceMarksOnlyFailures(Bench& b, const std::string& file)
 {
@@ -47,7 +47,10 @@ void ExpectTraceMarksOnlyFailures(Bench& b, const std::string& file)
     ASSERT_EQ(b.TavkIfc(b.board), 1);
     ASSERT_EQ(b.TavkSetTime(b.board, TAVK_TIME_MAX_MS + 1), 0);
     ASSERT_EQ(b.TavkIfc(b.board + 7), 0);
+    ASSERT_EQ(b.TavkGetLastError(b.board), TAVK_ERR_ARGUMENT);
     const int32_t word = b.TavkGetStatus(b.board);
+    ASSERT_EQ(b.TavkGetLastError(b.board), TAVK_OK);
+    const int32_t version = b.TavkGetVersion(b.board);
     const std::string argument = " error " + std::to_string(TAVK_ERR_ARGUMENT);
     std::vector<std::string> lines = TraceLines(file);
     std::string all;
@@ -56,6 +59,9 @@ void ExpectTraceMarksOnlyFailures(Bench& b, const std::string& file)
     EXPECT_TRUE(HasTraceLine(lines, "TavkSetTime (" + std::to_string(TAVK_TIME_MAX_MS + 1) + ") -> 0" + argument)) << all;
     EXPECT_TRUE(HasTraceLine(lines, "TavkIfc -> 0" + argument)) << all;
     EXPECT_TRUE(HasTraceLine(lines, "TavkGetStatus -> " + std::to_string(word))) << all;
+    EXPECT_TRUE(HasTraceLine(lines, "TavkGetLastError -> " + std::to_string(TAVK_ERR_ARGUMENT))) << all;
+    EXPECT_TRUE(HasTraceLine(lines, "TavkGetLastError -> " + std::to_string(TAVK_OK))) << all;
+    EXPECT_TRUE(HasTraceLine(lines, "TavkGetVersion -> " + std::to_string(version))) << all;
 }
 
 // The driver has one board, number 0: its block is all zeros (it has no resources of its own to
