@@ -128,7 +128,7 @@ int main()
     };
 
     const bool wide = UseWideDecoding(true);
-    printf("%u values per answer; 256-bit decoding loops (AVX2): %s\n", kValues,
+    printf("%u values per answer; 256-bit decoding loops (AVX2, FMA): %s\n", kValues,
            wide ? "in use" : "not on this processor");
     printf("%-18s %12s %14s %10s %14s\n", "", "us/answer", "Mvalues/s", "MB/s", "baseline us");
 

@@ -38,8 +38,8 @@ void StartDecoding(const DecodeSettings* settings, DecodeCursor* cursor);
 uint32_t ValueLength(int32_t dataType);
 
 // Binary values standing one after another are decoded eight at a time where the processor
-// has 256-bit steps (AVX2), with the same results. Turns that on (where it is there) or off;
-// returns whether it is in use. On by default; tests compare the two.
+// has 256-bit steps and fused multiply-add (AVX2, FMA), with the same results. Turns that on
+// (where it is there) or off; returns whether it is in use. On by default; tests compare the two.
 bool UseWideDecoding(bool on);
 
 // Decodes up to maxOut further values of the answer data[0..length) into out. A value is only

@@ -302,7 +302,7 @@ namespace {
 TEST(WideLoops, GiveTheBitsOfTheNarrowOnes)
 {
     if (!UseWideDecoding(true))
-        GTEST_SKIP() << "this processor has no 256-bit steps (AVX2)";
+        GTEST_SKIP() << "this processor has no 256-bit steps (AVX2, FMA)";
     const int32_t types[] = { DATA_INT16, DATA_UINT16, DATA_INT32, DATA_UINT32, DATA_FLOAT32, DATA_FLOAT64 };
     const char* const masks[] = { "", "7FFF0FFF", "FFFFFFFF000FFFFF" };
     const uint32_t counts[] = { 1, 7, 8, 9, 17, 1003 };
@@ -333,6 +333,30 @@ TEST(WideLoops, GiveTheBitsOfTheNarrowOnes)
                     EXPECT_EQ(memcmp(narrow.data(), wide.data(), narrow.size() * sizeof(float)), 0)
                         << "type " << type << ", mask \"" << mask << "\", " << count << " values at offset " << offset;
                 }
+}
+
+// Unsigned values of 25 and more bits are rounded once, to the nearest float (ties to even), by
+// both loops: values on and next to the halfway points between floats, in runs long enough for
+// the wide loop's eight-at-a-time body.
+TEST(WideLoops, RoundUnsignedValuesOnce)
+{
+    const uint32_t values[] = { 0x01000001, 0x01000003, 0x02000002, 0x02000006, 0x7FFFFFC0, 0x7FFFFFBF,
+                                0x80000080, 0x80000180, 0x8000007F, 0x80000081, 0xFFFFFF7F, 0xFFFFFF80,
+                                0xFFFFFE80, 0xFFFFFFFF, 0x00FFFFFF, 0x12345678 };
+    const size_t kRun = 19;
+    for (uint32_t v : values) {
+        std::vector<uint8_t> answer(kRun * 4);
+        for (size_t i = 0; i < kRun; ++i)
+            memcpy(&answer[i * 4], &v, 4);
+        const float nearest = float(double(v));
+        for (bool wide : { false, true }) {
+            if (UseWideDecoding(wide) != wide)
+                continue;   // no 256-bit steps here
+            std::vector<float> got = Decode(answer, Settings(DATA_UINT32, kRun));
+            EXPECT_EQ(got, std::vector<float>(kRun, nearest)) << std::hex << "0x" << v << (wide ? " (wide)" : "");
+        }
+    }
+    UseWideDecoding(true);
 }
 
 struct RingFixture {
