@@ -28,6 +28,9 @@ struct AdapterDriver {
     int32_t error = TAVK_OK;       // of the last step that failed
     std::string pending;           // answer bytes beyond the last receive's buffer
     bool answerOpen = false;       // the last receive filled its buffer before the answer ended
+    bool repliesSettled = false;   // every reply asked for came whole: nothing more is on its way
+    LONGLONG lookedAt = 0;         // performance count of the last look that found the link clean
+                                   // with the replies settled; 0: none
 };
 static AdapterDriver d;
 static DriverCore core("adapter");
@@ -65,6 +68,7 @@ static bool LoadSettings()
 // The rest of an answer read in pieces is given up: bytes of it that still come are stale.
 static void ForgetAnswer()
 {
+    if (d.answerOpen) d.repliesSettled = false;   // its rest may still come
     d.pending.clear();
     d.answerOpen = false;
 }
@@ -102,7 +106,23 @@ static bool DropStale()
         if (n <= 0) break;
     }
     if (!stale.empty()) core.Trace("    stale bytes dropped: " + BusEscape(stale.data(), static_cast<uint32_t>(stale.size())));
+    d.lookedAt = 0;
+    if (open && d.repliesSettled) QueryPerformanceCounter(reinterpret_cast<LARGE_INTEGER*>(&d.lookedAt));
     return open;
+}
+
+// Whether the last look is recent enough to stand for a request whose reply is awaited (the
+// query written just before looked). Bytes come unasked only after a reply was given up, and a
+// look made before the replies settled again does not count; a link closed since the look is
+// found by the request itself (the close comes instead of the reply) and reported as a drop.
+// Writes never go without a look of their own: one into a closed link would be reported sent.
+static bool LookedJustNow()
+{
+    if (!d.repliesSettled || !d.lookedAt) return false;
+    LARGE_INTEGER now, perSecond;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&perSecond);
+    return now.QuadPart - d.lookedAt < perSecond.QuadPart * ADAPTER_LOOK_LASTS_MS / 1000;
 }
 
 // Waits at most waitMs for more bytes: false (and the error set) when none came or the link broke.
@@ -110,7 +130,11 @@ static bool More(std::string& into, uint32_t waitMs)
 {
     int n = d.link.Receive(into, waitMs);
     if (n == LINK_DROPPED) { LinkLost("was closed by the adapter"); return false; }
-    if (n == 0) { d.error = TAVK_ERR_TIMEOUT; return false; }
+    if (n == 0) {
+        d.repliesSettled = false;   // what did not come in time may still come
+        d.error = TAVK_ERR_TIMEOUT;
+        return false;
+    }
     return true;
 }
 
@@ -127,6 +151,7 @@ static bool ReplyLine(std::string& line, uint32_t waitMs)
         }
     }
     line = got.substr(0, end);
+    d.repliesSettled = end + 1 == got.size();   // bytes after it: more may follow
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (end + 1 < got.size()) core.Trace("    bytes after the reply dropped: " + BusEscape(got.data() + end + 1, static_cast<uint32_t>(got.size() - end - 1)));
     if (core.trace) core.Trace("    < " + BusEscape(line.data(), static_cast<uint32_t>(line.size())));
@@ -192,6 +217,7 @@ static bool Connect()
     ForgetAnswer();
     std::string version;
     bool ok = AskVersion(version);
+    d.repliesSettled = false;   // a ++ver asked again may still be answered twice
     for (size_t i = 0; ok && i < sizeof adapterCreateLines / sizeof adapterCreateLines[0]; i++) ok = Command(adapterCreateLines[i]);
     if (!ok || !SendSettings()) {
         d.link.Close();
@@ -205,10 +231,12 @@ static bool Connect()
 
 // The link, connected again when it was lost or the adapter closed it while idle (seen before
 // anything is written, so nothing is written into a link that is gone); the settings in force.
-// While an answer is read in pieces, what arrives is its rest, not stale bytes.
-static bool Ready()
+// While an answer is read in pieces, what arrives is its rest, not stale bytes. A request whose
+// reply is awaited (awaitsReply) goes on a recent look: the query written just before it looked.
+static bool Ready(bool awaitsReply = false)
 {
-    if (d.link.IsOpen() && !d.answerOpen && !DropStale()) {
+    bool look = d.link.IsOpen() && !d.answerOpen && !(awaitsReply && LookedJustNow());
+    if (look && !DropStale()) {
         core.Trace("    link: closed by the adapter while idle; connecting again");
         d.link.Close();
     }
@@ -357,6 +385,7 @@ static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
             break;
         }
     }
+    if (atEnd) d.repliesSettled = true;   // the answer's end came: only what it asked is left
     uint32_t n = got.size() < max ? static_cast<uint32_t>(got.size()) : max;
     memcpy(buffer, got.data(), n);
     *length = n;
@@ -369,7 +398,7 @@ static int32_t TakeAnswer(char* buffer, uint32_t max, uint32_t* length)
 static int32_t ReceiveFrom(uint32_t address, char* buffer, uint32_t max, uint32_t* length)
 {
     if (static_cast<int>(address) != d.sentAddress) ForgetAnswer();
-    if (!Ready()) return d.error;
+    if (!Ready(true)) return d.error;
     if (!d.answerOpen && (!Address(address) || !Command(AdapterReadLine(d.eosMode, d.eosFlag)))) return d.error;
     return TakeAnswer(buffer, max, length);
 }
@@ -378,7 +407,7 @@ static int32_t ReceiveFrom(uint32_t address, char* buffer, uint32_t max, uint32_
 static bool Ask(const std::string& line, long lo, long hi, long& value)
 {
     std::string reply;
-    if (!Ready() || !Command(line) || !ReplyLine(reply, ReplyWaitMs())) return false;
+    if (!Ready(true) || !Command(line) || !ReplyLine(reply, ReplyWaitMs())) return false;
     if (AdapterReplyNumber(reply, lo, hi, value)) return true;
     core.Report("the adapter answered " + line + " with " + BusEscape(reply.data(), static_cast<uint32_t>(reply.size())) +
                 ", not a number " + std::to_string(lo) + ".." + std::to_string(hi));

@@ -11,6 +11,10 @@ enum {
     ADAPTER_CONNECT_TIMEOUT_MS = 3000,
     ADAPTER_REPLY_MARGIN_MS = 200,   // beyond the adapter's read time-out, for the link
     ADAPTER_TIMEOUT_LIMIT_MS = 60000,
+    // How long a look at the link (for stale bytes, or a close while idle) stands for a request
+    // whose reply is awaited: a query and its read follow each other well within it, a pause
+    // (a script's WAIT, a host that stopped) is longer.
+    ADAPTER_LOOK_LASTS_MS = 50,
 };
 
 struct AdapterSettings {

@@ -156,4 +156,75 @@ TEST(AdapterLinkFaults, EveryLinkCallFailsOnceAndTheRunEndsCleanly)
     WSACleanup();
 }
 
+// One query to the multimeter and its answer, pauseMs apart: the sites of their link calls up to
+// the first receive (an answer may come in pieces), and whether the two took less time than a
+// look lasts (a loaded machine may take longer; then the read looks again).
+struct QueryCalls {
+    std::vector<int> sites;
+    bool quick;
+};
+
+QueryCalls QueryAndAnswer(AdapterBench& b, uint32_t pauseMs, const std::string& run)
+{
+    LARGE_INTEGER start, end, perSecond;
+    QueryPerformanceFrequency(&perSecond);
+    size_t before = ReadLog().size();
+    QueryPerformanceCounter(&start);
+    Send(b, "*IDN?", run);
+    if (pauseMs) Sleep(pauseMs);
+    Receive(b, run);
+    QueryPerformanceCounter(&end);
+    QueryCalls q;
+    std::vector<Call> calls = ReadLog();
+    for (size_t i = before; i < calls.size(); i++) {
+        q.sites.push_back(calls[i].site);
+        if (calls[i].site == LINK_SITE_RECV) break;
+    }
+    q.quick = (end.QuadPart - start.QuadPart) * 1000 < perSecond.QuadPart * ADAPTER_LOOK_LASTS_MS;
+    return q;
+}
+
+// A quick query and answer (one of a few tries) has these calls.
+void ExpectQuickQuery(AdapterBench& b, const std::vector<int>& expected, const std::string& run)
+{
+    for (int attempt = 0; attempt < 5; attempt++) {
+        QueryCalls q = QueryAndAnswer(b, 0, run);
+        if (!q.quick) continue;
+        EXPECT_EQ(q.sites, expected) << run;
+        return;
+    }
+    ADD_FAILURE() << run << ": no query and answer took less than " << ADAPTER_LOOK_LASTS_MS << " ms";
+}
+
+// The socket calls of a query and its answer: the query's write looks at the link first (a write
+// into a closed link would be reported sent) and its read goes on that look. A read after a
+// pause looks again, and so does the first one after a reply was given up (it may still come).
+TEST(AdapterLinkCalls, AQueryAndItsAnswerLookAtTheLinkOnce)
+{
+    if (SerialConfiguration()) GTEST_SKIP() << "a serial port is polled in its waits as often as time allows";
+    DeleteFileA(LogPath().c_str());
+    SetEnvironmentVariableA("TAVK_ADAPTER_LINK_LOG", LogPath().c_str());
+    AdapterBench b;
+    ASSERT_TRUE(b.Load());
+    ASSERT_EQ(b.TavkCreate(&b.board), 1);
+    ASSERT_EQ(b.TavkInit(b.board, 30, 1, 0), 1);
+    ASSERT_EQ(b.TavkSetTime(b.board, 50), 1);
+    ASSERT_EQ(b.TavkSetEos(b.board, 0, 0), 1);
+    QueryAndAnswer(b, 0, "the first query");   // its ++addr goes once
+    const int look = LINK_SITE_SELECT, send = LINK_SITE_SEND, wait = LINK_SITE_SELECT, take = LINK_SITE_RECV;
+    const std::vector<int> query = {look, send, send, wait, take};
+    ExpectQuickQuery(b, query, "a query");
+
+    QueryCalls paused = QueryAndAnswer(b, ADAPTER_LOOK_LASTS_MS + 20, "a query, a pause, its answer");
+    EXPECT_EQ(paused.sites, (std::vector<int>{look, send, look, send, wait, take}));
+
+    int32_t r = 1;
+    EXPECT_EQ(b.Receive(12, r), "");   // the silent device: the adapter's read times out
+    EXPECT_EQ(r, 0);
+    QueryCalls after = QueryAndAnswer(b, 0, "the query after a time-out");   // ++addr 22 again
+    EXPECT_EQ(after.sites, (std::vector<int>{look, send, send, look, send, wait, take}));
+    ExpectQuickQuery(b, query, "the query after that");
+    SetEnvironmentVariableA("TAVK_ADAPTER_LINK_LOG", nullptr);
+}
+
 }  // namespace
