@@ -1,6 +1,7 @@
 // The byte link to the adapter (declared in adapterlink.h): one row of handlers per kind of link.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -62,7 +63,15 @@ static bool Fails(LinkSite site)
     return true;
 }
 
-enum { LINK_CHUNK = 4096, LINK_SEND_TIMEOUT_MS = 5000 };
+enum {
+    LINK_CHUNK = 4096,
+    LINK_SEND_TIMEOUT_MS = 5000,
+    // Probes on a link that is quiet this long, then this far apart: a device switched off and on
+    // again knows nothing of the link and answers the first probe with a reset, which the next
+    // look finds (without them a link nothing is sent over would seem open for ever).
+    LINK_KEEPALIVE_IDLE_MS = 5000,
+    LINK_KEEPALIVE_INTERVAL_MS = 1000,
+};
 
 // ---- TCP -----------------------------------------------------------------------------------
 
@@ -139,6 +148,11 @@ static bool TcpOpen(const AdapterSettings& settings, uintptr_t& handle, std::str
         closesocket(s);
         return false;
     }
+    // The probes only find a dead link sooner: a system without them still has a working link.
+    tcp_keepalive probes = {1, LINK_KEEPALIVE_IDLE_MS, LINK_KEEPALIVE_INTERVAL_MS};
+    DWORD returned = 0;
+    if (!Fails(LINK_SITE_KEEPALIVE))
+        WSAIoctl(s, SIO_KEEPALIVE_VALS, &probes, sizeof probes, nullptr, 0, &returned, nullptr, nullptr);
     handle = static_cast<uintptr_t>(s);
     return true;
 }

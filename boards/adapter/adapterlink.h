@@ -12,8 +12,8 @@ enum { LINK_DROPPED = -1 };
 // the nth of them (TAVK_ADAPTER_LINK_FAULT=n) and a log names each call (TAVK_ADAPTER_LINK_LOG=FILE).
 enum LinkSite {
     LINK_SITE_STARTUP, LINK_SITE_RESOLVE, LINK_SITE_SOCKET, LINK_SITE_SOCKET_MODE, LINK_SITE_CONNECT,
-    LINK_SITE_SOCKET_ERROR, LINK_SITE_SOCKET_OPTION, LINK_SITE_SELECT, LINK_SITE_SEND, LINK_SITE_RECV,
-    LINK_SITE_FIONREAD,
+    LINK_SITE_SOCKET_ERROR, LINK_SITE_SOCKET_OPTION, LINK_SITE_KEEPALIVE, LINK_SITE_SELECT, LINK_SITE_SEND,
+    LINK_SITE_RECV, LINK_SITE_FIONREAD,
     LINK_SITE_PORT_OPEN, LINK_SITE_PORT_STATE, LINK_SITE_PORT_SETUP, LINK_SITE_PORT_PURGE, LINK_SITE_PORT_TIMEOUTS,
     LINK_SITE_PORT_WRITE, LINK_SITE_PORT_READ, LINK_SITE_PORT_STATUS,
     LINK_SITE_COUNT
@@ -25,7 +25,8 @@ struct LinkSiteRow {
 };
 static const LinkSiteRow linkSites[LINK_SITE_COUNT] = {
     {"WSAStartup", false, true}, {"getaddrinfo", false, true}, {"socket", false, true}, {"ioctlsocket FIONBIO", false, true}, {"connect", false, true},
-    {"getsockopt", false, true}, {"setsockopt", false, true}, {"select", false, true}, {"send", false, true}, {"recv", false, true},
+    {"getsockopt", false, true}, {"setsockopt", false, true}, {"WSAIoctl SIO_KEEPALIVE_VALS", false, true},
+    {"select", false, true}, {"send", false, true}, {"recv", false, true},
     {"ioctlsocket FIONREAD", false, false},
     {"CreateFile", true, true}, {"GetCommState", true, true}, {"SetCommState", true, true}, {"PurgeComm", true, true},
     {"SetCommTimeouts", true, true}, {"WriteFile", true, true}, {"ReadFile", true, true}, {"ClearCommError", true, true},

@@ -22,6 +22,9 @@ struct LanChannel {
     bool Open(const std::string& host, uint32_t port, uint32_t connectTimeoutMs, std::string& problem);
     void Close();
     bool IsOpen() const { return link.IsOpen(); }
+    // A look without waiting: true when the other end closed the connection or it broke (bytes
+    // that came meanwhile, a late reply, go to the inbox).
+    bool Closed() { return link.Receive(inbox, 0) == LINK_DROPPED; }
     // One call: the results (the reader's bytes) or why there are none, problem saying it in words.
     LanCallOutcome Call(uint32_t program, uint32_t version, uint32_t procedure, const std::string& args, uint32_t waitMs,
                         std::string& results, std::string& problem);

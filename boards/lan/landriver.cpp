@@ -43,6 +43,7 @@ struct LanDevice {
     size_t answerLeft = 0;           // bytes of an answer the last receive's buffer could not hold
     bool srqArmed = false;           // its service requests come over the interrupt channel
     bool srqPending = false;         // it requested service and was not polled since
+    DWORD checkedAt = 0;             // tick of the last look at the link while only its SRQ line was watched
 };
 
 // The interface link of a LAN/GPIB gateway (gpib0 of gpib0,N on its host): the bus's own
@@ -688,6 +689,7 @@ static bool ArmServiceRequests(LanDevice& dev, std::string& why)
         return false;
     }
     dev.srqArmed = true;
+    dev.checkedAt = GetTickCount();   // a link just armed needs no look yet
     return true;
 }
 
@@ -731,6 +733,16 @@ static std::vector<uint32_t> InstrumentAddresses()
     return out;
 }
 
+// An armed instrument's link, looked at once in a while when only the SRQ line is watched: an
+// instrument that restarted closed it and has forgotten its interrupt channel, and no call would
+// find that out, so its requests would never come. Dropped here, it is linked and armed again.
+static void CheckArmedLink(LanDevice& dev)
+{
+    if (!dev.linked || !dev.srqArmed || GetTickCount() - dev.checkedAt < DWORD(LAN_LINK_CHECK_MS)) return;
+    dev.checkedAt = GetTickCount();
+    if (dev.channel.Closed()) Dropped(dev, "was closed by the instrument");
+}
+
 // The SRQ line over the network: a gateway's bus line as its interface reports it, and for an
 // instrument on the network, asserted while it called device_intr_srq and was not polled since.
 // Such instruments are linked and armed first; one that refuses its interrupt channel leaves
@@ -754,6 +766,8 @@ static int32_t SrqLine(int16_t* line)
         core.Trace("    interrupt channel server at port " + std::to_string(d.intr.port));
     }
     for (uint32_t address : instruments) {
+        auto known = d.devices.find(address);
+        if (known != d.devices.end()) CheckArmedLink(known->second);
         LanDevice* dev = Linked(address);
         if (!dev && d.error == TAVK_ERR_NO_LISTENER) continue;   // nothing there to request service
         if (!dev) return d.error;

@@ -12,6 +12,9 @@ enum {
     LAN_CONNECT_TIMEOUT_MS = 3000,
     LAN_TIMEOUT_LIMIT_MS = 60000,
     LAN_PORTMAPPER_PORT = 111,
+    // How often a link armed for service requests is looked at while nothing else is said over
+    // it: an instrument that restarted has forgotten its interrupt channel.
+    LAN_LINK_CHECK_MS = 1000,
 };
 
 struct LanInstrument {

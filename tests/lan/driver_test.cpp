@@ -3,6 +3,7 @@
 // raw socket, every VXI-11 error's mapping, dropped and refused links, an instrument that does
 // not answer within the connect time-out, bad settings.
 #include <algorithm>
+#include "boards/lan/lansettings.h"
 #include "tests/lan/lanbench.h"
 
 static std::string Text(const std::string& s) { return BusEscape(s.data(), static_cast<uint32_t>(s.size())); }
@@ -264,6 +265,34 @@ TEST_F(LanDriver, ARelinkedInstrumentIsArmedAgain)
     EXPECT_EQ(b.SrqLineBecomes(1), 1);
     Rpcs rearmed = b.Take();
     EXPECT_GE(std::count(rearmed.begin(), rearmed.end(), "create_intr_chan link 0"), 1);
+}
+
+// An instrument that restarted has forgotten its interrupt channel: a driver that only watches
+// the SRQ line (no call to the instrument finds the link gone) looks at the links now and then,
+// links again and arms the new link, so that the instrument's next request is seen.
+TEST_F(LanDriver, AnInstrumentThatRestartedIsArmedAgainByTheSrqLineAlone)
+{
+    const int16_t RQS = 0x40;
+    int16_t line = -1;
+    ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
+    b.lan.LanSimCloseConnections();
+    Sleep(LAN_LINK_CHECK_MS + 100);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(b.TavkGetSrqLine(b.board, &line), 0);   // finds the gateway's interface link gone
+    b.Take();
+    ASSERT_EQ(b.TavkGetSrqLine(b.board, &line), 1);
+    EXPECT_EQ(line, 0);
+    std::string said = testing::internal::GetCapturedStderr();
+    size_t at = said.find("the link to address 9 (");
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.compare(said.find(')', at), 57, ") was closed by the instrument; the next call links again"), 0) << said;
+    Rpcs rearmed = b.Take();
+    EXPECT_EQ(std::count(rearmed.begin(), rearmed.end(), "create_intr_chan link 0"), 3);
+    ASSERT_EQ(b.sim.SimSetStatusByte(9, RQS | 0x01), 1);
+    EXPECT_EQ(b.SrqLineBecomes(1), 1);
+    int16_t stb = 0;
+    ASSERT_EQ(b.TavkSpoll(b.board, 9, &stb), 1);
+    EXPECT_EQ(stb, RQS | 0x01);
 }
 
 // Each VXI-11 error as the driver's: 15 the time-out, 3 and 21 no listener, 4, 6 and 17 the
