@@ -43,25 +43,12 @@ void ExpectCleanFailure(AdapterBench& b, const std::string& step, const std::str
         << run << ": " << step << " failed with error " << e;
 }
 
-// What reached the multimeter, once it holds at least the bytes expected or a while passed: over
-// the serial pair, bytes reported written may still be in the relay when the simulator's quiet
-// spell ends on a loaded machine. Anything else that came is kept, so a wrong input still shows.
-std::string InputOf(AdapterBench& b, const std::string& expected)
-{
-    std::string got = b.Input(22);
-    for (int tries = 0; tries < 50 && got.size() < expected.size(); tries++) {
-        Sleep(10);
-        got += b.Input(22);
-    }
-    return got;
-}
-
 // Sends and, when reported sent, finds the data at the device.
 void Send(AdapterBench& b, const char* data, const std::string& run)
 {
     b.Input(22);   // what a failed call before may have left
     int32_t r = b.TavkSendDataC(b.board, 22, data, static_cast<uint32_t>(strlen(data)));
-    if (r == 1) EXPECT_EQ(InputOf(b, std::string(data) + "\r\n"), std::string(data) + "\r\n") << run << ": sent " << data;
+    if (r == 1) EXPECT_EQ(b.Input(22), std::string(data) + "\r\n") << run << ": sent " << data;
     else ExpectCleanFailure(b, std::string("send ") + data, run);
 }
 
@@ -107,7 +94,7 @@ void Scenario(const std::string& fault, const std::string& run)
             ASSERT_EQ(attempt, 0) << when << ": the link did not come back";
             continue;
         }
-        EXPECT_EQ(InputOf(b, "*IDN?\r\n"), "*IDN?\r\n") << when;
+        EXPECT_EQ(b.Input(22), "*IDN?\r\n") << when;
         std::string got = b.Receive(22, r);
         if (r == 1) {
             EXPECT_EQ(got, idn) << when;
