@@ -35,6 +35,7 @@ struct AdapterSimState {
     uint32_t lineTotal = 0, connections = 0;
     uint32_t delayMs = 0, dropIn = 0, garbleIn = 0;
     bool serial = false;
+    bool serialFailed = false;           // a read of the serial port failed since the start
     SimAdapterSettings live;             // what the adapter works with now
     bool saving = true;                  // Prologix: each change goes to the EPROM until ++savecfg 0
     uint32_t epromWrites = 0;
@@ -324,6 +325,16 @@ static std::vector<std::string> TakeLines()
     return out;
 }
 
+// A serial port is not a connection the adapter can lose: a read of the simulator's end that
+// failed is said once per start, and the port is read again at the next poll.
+static void SerialReadFailed()
+{
+    if (A().serialFailed) return;
+    A().serialFailed = true;
+    SimReportProblem("the adapter simulator's serial port failed a read (error " + std::to_string(GetLastError()) +
+                     "); it is read again at the next poll");
+}
+
 // Reads what came, handles its lines under the lock; the replies go out after, slowly if asked.
 // While the adapter starts, what comes is lost; blank lines are ignored.
 static void Serve()
@@ -334,7 +345,8 @@ static void Serve()
     Out().clear();
     std::string got;
     int n = a.client.Receive(got, 0);
-    if (n == LINK_DROPPED) drop = true;
+    if (n == LINK_DROPPED && a.serial) SerialReadFailed();
+    else if (n == LINK_DROPPED) drop = true;
     if (!got.empty()) a.lastArrival = GetTickCount();
     if (!Booting()) a.inbox += got;
     if (a.inbox.size() > ADAPTER_LINE_MAX) a.inbox.erase(0, a.inbox.size() - ADAPTER_LINE_MAX);
@@ -444,6 +456,7 @@ extern "C" int32_t WINAPI AdapterSimStartSerial(const char* port)
     }
     A().connections++;
     A().serial = true;
+    A().serialFailed = false;
     return StartThread() ? 1 : 0;
 }
 
