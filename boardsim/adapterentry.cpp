@@ -345,8 +345,10 @@ static void Serve()
     Out().clear();
     std::string got;
     int n = a.client.Receive(got, 0);
-    if (n == LINK_DROPPED && a.serial) SerialReadFailed();
-    else if (n == LINK_DROPPED) drop = true;
+    if (n == LINK_DROPPED) {
+        if (a.serial) SerialReadFailed();
+        else drop = true;
+    }
     if (!got.empty()) a.lastArrival = GetTickCount();
     if (!Booting()) a.inbox += got;
     if (a.inbox.size() > ADAPTER_LINE_MAX) a.inbox.erase(0, a.inbox.size() - ADAPTER_LINE_MAX);

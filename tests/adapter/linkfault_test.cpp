@@ -43,20 +43,12 @@ void ExpectCleanFailure(AdapterBench& b, const std::string& step, const std::str
         << run << ": " << step << " failed with error " << e;
 }
 
-// The lines the adapter received in this run, one per row: what a failure shows.
-std::string ReceivedLines(AdapterBench& b)
-{
-    std::string shown;
-    for (const std::string& line : b.adapter.Lines()) shown += "  [" + line + "]\n";
-    return shown.empty() ? "  (none)\n" : shown;
-}
-
 // Sends and, when reported sent, finds the data at the device.
 void Send(AdapterBench& b, const char* data, const std::string& run)
 {
     b.Input(22);   // what a failed call before may have left
     int32_t r = b.TavkSendDataC(b.board, 22, data, static_cast<uint32_t>(strlen(data)));
-    if (r == 1) EXPECT_EQ(b.Input(22), std::string(data) + "\r\n") << run << ": sent " << data << "; the adapter received:\n" << ReceivedLines(b);
+    if (r == 1) EXPECT_EQ(b.Input(22), std::string(data) + "\r\n") << run << ": sent " << data << "; the adapter received " << ::testing::PrintToString(b.adapter.Lines());
     else ExpectCleanFailure(b, std::string("send ") + data, run);
 }
 
