@@ -127,9 +127,9 @@ int main()
         g_sink = copy[kValues - 1];
     };
 
-    const bool wide = UseWideDecoding(true);
-    printf("%u values per answer; 256-bit decoding loops (AVX2, FMA): %s\n", kValues,
-           wide ? "in use" : "not on this processor");
+    const DecodeSteps widest = UseDecodeSteps(DECODE_WIDEST);
+    printf("%u values per answer; binary decoding loops: %s (the narrower ones beside them)\n", kValues,
+           DecodeStepsName(widest));
     printf("%-18s %12s %14s %10s %14s\n", "", "us/answer", "Mvalues/s", "MB/s", "baseline us");
 
     struct Result {
@@ -155,17 +155,19 @@ int main()
         const bool text = t.type == DATA_ASCII;
         std::vector<std::function<void()>> fns = { text ? std::function<void()>(strtodLoop) : copyOut,
                                                     [&] { ring.Decode(answer, s); } };
-        // Binary answers once more through the 128-bit loops every supported processor has.
-        if (!text && wide)
-            fns.push_back([&] {
-                UseWideDecoding(false);
+        // Binary answers once more through each narrower set of loops, down to the SSE2 ones
+        // every supported processor has.
+        for (int k = widest - 1; !text && k >= DECODE_SSE2; --k)
+            fns.push_back([&, k] {
+                UseDecodeSteps(DecodeSteps(k));
                 ring.Decode(answer, s);
-                UseWideDecoding(true);
+                UseDecodeSteps(widest);
             });
         std::vector<double> times = BestTimes(fns);
         row(t.name, times[1], answer.size(), times[0]);
-        if (times.size() > 2)
-            row(std::string(t.name) + " (SSE2)", times[2], answer.size(), times[0]);
+        for (size_t i = 2; i < times.size(); ++i)
+            row(std::string(t.name) + " (" + DecodeStepsName(DecodeSteps(widest + 1 - int(i))) + ")", times[i],
+                answer.size(), times[0]);
         if (text)
             ratios.push_back({ "ascii_vs_strtod", times[1], times[0], "strtod loop, target >= 15" });
         else {

@@ -140,12 +140,14 @@ static inline void DecodeRun(const uint8_t* p, uint32_t size, uint64_t stride, u
     }
 }
 
-// The contiguous loop once more for processors with 256-bit integer and float steps and fused
-// multiply-add (AVX2, FMA): the compiler gives it the same operations on eight values at a time,
-// so the same bits come out; it is chosen once, by what the processor says it has.
+// The contiguous loop once more for processors with wider steps: the compiler gives it the same
+// operations on eight values at a time, so the same bits come out. AVX2 with fused multiply-add,
+// and AVX-512 (F, VL) whose unsigned conversion rounds a 32-bit value in one step. Both keep to
+// 256-bit registers: 512-bit steps make some processors lower their clock for a while after.
+// The steps are chosen once, by what the processor and the system say they have.
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
 #define WIDE_LOOPS 1
-// An unsigned 32-bit value in the wide loop, whose processors have fused multiply-add: the high
+// An unsigned 32-bit value in the AVX2 loop, whose processors have fused multiply-add: the high
 // half times 2^16 is exact, so the fused step rounds once, as UInt32Value's sum does, and each
 // value takes a step less.
 struct UInt32FusedValue {
@@ -155,14 +157,19 @@ struct UInt32FusedValue {
         return __builtin_fmaf(float(int32_t(v >> 16)), 65536.0f, float(int32_t(v & 0xFFFF)));
     }
 };
+// An unsigned 32-bit value in the AVX-512 loop: one conversion, rounded once by the processor.
+struct UInt32DirectValue {
+    static float Decode(const uint8_t* p, GpibMask m) { return float(Load32(p) & m.low); }
+};
 
-// The form of a type's value the wide loop runs, where it has one of its own.
-template <class Value> struct WideForm { using Type = Value; };
-template <> struct WideForm<UInt32Value> { using Type = UInt32FusedValue; };
+// The form of a type's value the wider loops run, where they have one of their own.
+template <class Value, DecodeSteps kSteps> struct StepsForm { using Type = Value; };
+template <> struct StepsForm<UInt32Value, DECODE_AVX2> { using Type = UInt32FusedValue; };
+template <> struct StepsForm<UInt32Value, DECODE_AVX512> { using Type = UInt32DirectValue; };
 
 template <class Value, bool kMasked>
-__attribute__((target("avx2,fma"))) static void DecodeContiguousWide(const uint8_t* p, uint32_t size, uint32_t n,
-                                                                      GpibMask given, float* out)
+__attribute__((always_inline)) static inline void DecodeContiguousAligned(const uint8_t* p, uint32_t size, uint32_t n,
+                                                                          GpibMask given, float* out)
 {
     const GpibMask mask = kMasked ? given : kNoMask;
     // Values one by one until out stands on a 32-byte boundary: a wide store across two cache
@@ -180,30 +187,60 @@ __attribute__((target("avx2,fma"))) static void DecodeContiguousWide(const uint8
         aligned[i] = Value::Decode(p + size_t(i) * size, mask);
 }
 
-static bool ProcessorHasWideSteps()
+template <class Value, bool kMasked>
+__attribute__((target("avx2,fma"))) static void DecodeContiguousAvx2(const uint8_t* p, uint32_t size, uint32_t n,
+                                                                      GpibMask mask, float* out)
+{
+    DecodeContiguousAligned<typename StepsForm<Value, DECODE_AVX2>::Type, kMasked>(p, size, n, mask, out);
+}
+
+template <class Value, bool kMasked>
+__attribute__((target("avx2,fma,avx512f,avx512vl,prefer-vector-width=256"))) static void DecodeContiguousAvx512(const uint8_t* p, uint32_t size,
+                                                                                          uint32_t n, GpibMask mask, float* out)
+{
+    DecodeContiguousAligned<typename StepsForm<Value, DECODE_AVX512>::Type, kMasked>(p, size, n, mask, out);
+}
+
+// The widest steps the processor has, and the system keeps the registers of (libgcc asks both).
+static DecodeSteps ProcessorSteps()
 {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("fma"))
+        return DECODE_SSE2;
+    if (!__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512vl"))
+        return DECODE_AVX2;
+    return DECODE_AVX512;
 }
 #else
 #define WIDE_LOOPS 0
-static bool ProcessorHasWideSteps() { return false; }
+static DecodeSteps ProcessorSteps() { return DECODE_SSE2; }
 #endif
 
-static bool s_wideLoops = ProcessorHasWideSteps();
+static DecodeSteps s_steps = ProcessorSteps();
 
-bool UseWideDecoding(bool on)
+DecodeSteps UseDecodeSteps(DecodeSteps most)
 {
-    s_wideLoops = on && ProcessorHasWideSteps();
-    return s_wideLoops;
+    const DecodeSteps widest = ProcessorSteps();
+    s_steps = most < widest ? most : widest;
+    return s_steps;
+}
+
+const char* DecodeStepsName(DecodeSteps steps)
+{
+    static const char* const kNames[] = { "SSE2", "AVX2", "AVX-512" };
+    return unsigned(steps) < sizeof kNames / sizeof kNames[0] ? kNames[steps] : "?";
 }
 
 template <class Value, bool kMasked>
 static void DecodeRunChosen(const uint8_t* p, uint32_t size, uint64_t stride, uint32_t n, GpibMask mask, float* out)
 {
 #if WIDE_LOOPS
-    if (s_wideLoops && stride == size) {
-        DecodeContiguousWide<typename WideForm<Value>::Type, kMasked>(p, size, n, mask, out);
+    if (stride == size && s_steps == DECODE_AVX512) {
+        DecodeContiguousAvx512<Value, kMasked>(p, size, n, mask, out);
+        return;
+    }
+    if (stride == size && s_steps == DECODE_AVX2) {
+        DecodeContiguousAvx2<Value, kMasked>(p, size, n, mask, out);
         return;
     }
 #endif

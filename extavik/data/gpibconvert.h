@@ -37,10 +37,13 @@ void StartDecoding(const DecodeSettings* settings, DecodeCursor* cursor);
 // Bytes of one binary value, 0 for number text.
 uint32_t ValueLength(int32_t dataType);
 
-// Binary values standing one after another are decoded eight at a time where the processor
-// has 256-bit steps and fused multiply-add (AVX2, FMA), with the same results. Turns that on
-// (where it is there) or off; returns whether it is in use. On by default; tests compare the two.
-bool UseWideDecoding(bool on);
+// Binary values standing one after another are decoded with the widest steps the processor
+// has, eight at a time where it has AVX2 and FMA, or AVX-512; every one gives the same results.
+enum DecodeSteps { DECODE_SSE2, DECODE_AVX2, DECODE_AVX512, DECODE_WIDEST = DECODE_AVX512 };
+// Uses the widest steps there are up to most; returns those in use. The widest by default;
+// tests and the benchmark compare them.
+DecodeSteps UseDecodeSteps(DecodeSteps most);
+const char* DecodeStepsName(DecodeSteps steps);
 
 // Decodes up to maxOut further values of the answer data[0..length) into out. A value is only
 // produced when its bytes lie inside the answer, so a short answer yields only the values it

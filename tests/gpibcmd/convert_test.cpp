@@ -296,13 +296,11 @@ TEST(AsciiNumber, EqualsStrtodOnRandomTexts)
 
 namespace {
 
-// The 256-bit loops give the bits of the 128-bit ones: every bit pattern of every binary type
+// The wider loops give the bits of the 128-bit ones: every bit pattern of every binary type
 // (NaNs, subnormals, values past the float range, unsigned values of 25 and more bits), with
 // and without a mask, for counts around the loop width and outputs at every alignment.
 TEST(WideLoops, GiveTheBitsOfTheNarrowOnes)
 {
-    if (!UseWideDecoding(true))
-        GTEST_SKIP() << "this processor has no 256-bit steps (AVX2, FMA)";
     const int32_t types[] = { DATA_INT16, DATA_UINT16, DATA_INT32, DATA_UINT32, DATA_FLOAT32, DATA_FLOAT64 };
     const char* const masks[] = { "", "7FFF0FFF", "FFFFFFFF000FFFFF" };
     const uint32_t counts[] = { 1, 7, 8, 9, 17, 1003 };
@@ -317,27 +315,38 @@ TEST(WideLoops, GiveTheBitsOfTheNarrowOnes)
     };
     for (size_t i = 0; i < sizeof special / sizeof special[0]; ++i)
         memcpy(&answer[i * 24], special[i], 8);
-    for (int32_t type : types)
-        for (const char* mask : masks)
-            for (uint32_t count : counts)
-                for (size_t offset = 0; offset < 8; ++offset) {
-                    DecodeSettings s = Settings(type, count, mask);
-                    std::vector<float> narrow(count + 8), wide(count + 8);
-                    DecodeCursor cursor;
-                    UseWideDecoding(false);
-                    StartDecoding(&s, &cursor);
-                    EXPECT_EQ(DecodeValues(answer.data(), answer.size(), &s, &cursor, &narrow[offset], count), count);
-                    UseWideDecoding(true);
-                    StartDecoding(&s, &cursor);
-                    EXPECT_EQ(DecodeValues(answer.data(), answer.size(), &s, &cursor, &wide[offset], count), count);
-                    EXPECT_EQ(memcmp(narrow.data(), wide.data(), narrow.size() * sizeof(float)), 0)
-                        << "type " << type << ", mask \"" << mask << "\", " << count << " values at offset " << offset;
-                }
+    int tried = 0;
+    for (int k = DECODE_AVX2; k <= DECODE_WIDEST; ++k) {
+        const DecodeSteps steps = DecodeSteps(k);
+        if (UseDecodeSteps(steps) != steps)
+            continue;   // not on this processor
+        ++tried;
+        for (int32_t type : types)
+            for (const char* mask : masks)
+                for (uint32_t count : counts)
+                    for (size_t offset = 0; offset < 8; ++offset) {
+                        DecodeSettings s = Settings(type, count, mask);
+                        std::vector<float> narrow(count + 8), wide(count + 8);
+                        DecodeCursor cursor;
+                        UseDecodeSteps(DECODE_SSE2);
+                        StartDecoding(&s, &cursor);
+                        EXPECT_EQ(DecodeValues(answer.data(), answer.size(), &s, &cursor, &narrow[offset], count), count);
+                        UseDecodeSteps(steps);
+                        StartDecoding(&s, &cursor);
+                        EXPECT_EQ(DecodeValues(answer.data(), answer.size(), &s, &cursor, &wide[offset], count), count);
+                        EXPECT_EQ(memcmp(narrow.data(), wide.data(), narrow.size() * sizeof(float)), 0)
+                            << DecodeStepsName(steps) << ": type " << type << ", mask \"" << mask << "\", " << count
+                            << " values at offset " << offset;
+                    }
+    }
+    UseDecodeSteps(DECODE_WIDEST);
+    if (!tried)
+        GTEST_SKIP() << "this processor has no wider steps than SSE2";
 }
 
 // Unsigned values of 25 and more bits are rounded once, to the nearest float (ties to even), by
-// both loops: values on and next to the halfway points between floats, in runs long enough for
-// the wide loop's eight-at-a-time body.
+// every loop: values on and next to the halfway points between floats, in runs long enough for
+// the wide loops' eight-at-a-time body.
 TEST(WideLoops, RoundUnsignedValuesOnce)
 {
     const uint32_t values[] = { 0x01000001, 0x01000003, 0x02000002, 0x02000006, 0x7FFFFFC0, 0x7FFFFFBF,
@@ -349,14 +358,15 @@ TEST(WideLoops, RoundUnsignedValuesOnce)
         for (size_t i = 0; i < kRun; ++i)
             memcpy(&answer[i * 4], &v, 4);
         const float nearest = float(double(v));
-        for (bool wide : { false, true }) {
-            if (UseWideDecoding(wide) != wide)
-                continue;   // no 256-bit steps here
+        for (int k = DECODE_SSE2; k <= DECODE_WIDEST; ++k) {
+            const DecodeSteps steps = DecodeSteps(k);
+            if (UseDecodeSteps(steps) != steps)
+                continue;   // not on this processor
             std::vector<float> got = Decode(answer, Settings(DATA_UINT32, kRun));
-            EXPECT_EQ(got, std::vector<float>(kRun, nearest)) << std::hex << "0x" << v << (wide ? " (wide)" : "");
+            EXPECT_EQ(got, std::vector<float>(kRun, nearest)) << std::hex << "0x" << v << " (" << DecodeStepsName(steps) << ")";
         }
     }
-    UseWideDecoding(true);
+    UseDecodeSteps(DECODE_WIDEST);
 }
 
 struct RingFixture {
