@@ -12,7 +12,7 @@ struct AdapterLinkKind {
     bool (*open)(const AdapterSettings&, uintptr_t&, std::string&);
     void (*close)(uintptr_t);
     bool (*send)(uintptr_t, const std::string&);
-    int (*receive)(uintptr_t, std::string&, uint32_t);
+    int (*receive)(AdapterLink&, std::string&, uint32_t);
     uint32_t (*pending)(uintptr_t);
 };
 
@@ -171,9 +171,10 @@ static bool TcpSend(uintptr_t handle, const std::string& bytes)
     return true;
 }
 
-static int TcpReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
+// A look (of at most waitMs) and a receive of what is there: for a receive that does not wait,
+// and for one whose link has no event to wait on.
+static int TcpTake(SOCKET s, std::string& into, uint32_t waitMs)
 {
-    SOCKET s = static_cast<SOCKET>(handle);
     int ready = TcpWait(s, waitMs, false);
     if (ready <= 0) return ready < 0 ? LINK_DROPPED : 0;
     char chunk[LINK_CHUNK];
@@ -181,6 +182,42 @@ static int TcpReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
     if (n <= 0) return LINK_DROPPED;   // closed by the adapter, or broken
     into.append(chunk, static_cast<size_t>(n));
     return n;
+}
+
+// The event a waiting receive of the link ends on, made at its first wait (null: none can be).
+static HANDLE TcpArrival(AdapterLink& link)
+{
+    if (!link.arrival && !Fails(LINK_SITE_EVENT))
+        link.arrival = reinterpret_cast<uintptr_t>(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    return reinterpret_cast<HANDLE>(link.arrival);
+}
+
+// A receive that may wait is one overlapped receive, which the first bytes end, cancelled when
+// none came within waitMs: a cancelled receive took no bytes or completes with them, so none are
+// lost (after a blocking receive's own time-out the socket's state is undefined). Where no event
+// can be made, a look and a receive.
+static int TcpReceive(AdapterLink& link, std::string& into, uint32_t waitMs)
+{
+    SOCKET s = static_cast<SOCKET>(link.handle);
+    HANDLE arrival = waitMs ? TcpArrival(link) : nullptr;
+    if (!arrival) return TcpTake(s, into, waitMs);
+    char chunk[LINK_CHUNK];
+    WSABUF buffer = {sizeof chunk, chunk};
+    WSAOVERLAPPED pending{};
+    pending.hEvent = arrival;
+    DWORD got = 0, flags = 0;
+    if (Fails(LINK_SITE_RECV)) return LINK_DROPPED;
+    if (WSARecv(s, &buffer, 1, &got, &flags, &pending, nullptr) != 0) {
+        if (WSAGetLastError() != WSA_IO_PENDING) return LINK_DROPPED;
+        DWORD waited = Fails(LINK_SITE_RECV_WAIT) ? WAIT_FAILED : WaitForSingleObject(arrival, waitMs);
+        if (waited != WAIT_OBJECT_0) CancelIo(reinterpret_cast<HANDLE>(s));
+        // The receive has ended (chunk is free again) once its result is there.
+        if (!WSAGetOverlappedResult(s, &pending, &got, TRUE, &flags))
+            return waited == WAIT_TIMEOUT && WSAGetLastError() == WSA_OPERATION_ABORTED ? 0 : LINK_DROPPED;
+    }
+    if (got == 0) return LINK_DROPPED;   // closed by the adapter
+    into.append(chunk, got);
+    return static_cast<int>(got);
 }
 
 static uint32_t TcpPending(uintptr_t handle)
@@ -265,8 +302,9 @@ static uint32_t SerialPending(uintptr_t handle)
 
 // Waits (in steps of a millisecond) until a byte is there, then takes what is there without
 // waiting: the port's own "return at the first byte" time-outs are not kept by every system.
-static int SerialReceive(uintptr_t handle, std::string& into, uint32_t waitMs)
+static int SerialReceive(AdapterLink& link, std::string& into, uint32_t waitMs)
 {
+    const uintptr_t handle = link.handle;
     HANDLE h = reinterpret_cast<HANDLE>(handle);
     DWORD start = GetTickCount();
     uint32_t ready = 0;
@@ -303,8 +341,9 @@ bool AdapterLink::Open(const AdapterSettings& settings, std::string& problem)
 void AdapterLink::Close()
 {
     if (kind) kind->close(handle);
+    if (arrival) CloseHandle(reinterpret_cast<HANDLE>(arrival));
     kind = nullptr;
-    handle = 0;
+    handle = arrival = 0;
 }
 
 bool AdapterLink::Send(const std::string& bytes)
@@ -314,7 +353,7 @@ bool AdapterLink::Send(const std::string& bytes)
 
 int AdapterLink::Receive(std::string& into, uint32_t waitMs)
 {
-    return kind ? kind->receive(handle, into, waitMs) : LINK_DROPPED;
+    return kind ? kind->receive(*this, into, waitMs) : LINK_DROPPED;
 }
 
 uint32_t AdapterLink::Pending()

@@ -7,13 +7,14 @@
 
 enum { LINK_DROPPED = -1 };
 
-// Every call the link makes to the system (closing aside: a failed close leaves nothing to do),
+// Every call the link makes to the system (closing aside: a failed close leaves nothing to do;
+// so is the end of a waiting receive, its cancel and result, which must come whatever failed),
 // one row each in linkSites: a countdown in tests fails
 // the nth of them (TAVK_ADAPTER_LINK_FAULT=n) and a log names each call (TAVK_ADAPTER_LINK_LOG=FILE).
 enum LinkSite {
     LINK_SITE_STARTUP, LINK_SITE_RESOLVE, LINK_SITE_SOCKET, LINK_SITE_SOCKET_MODE, LINK_SITE_CONNECT,
     LINK_SITE_SOCKET_ERROR, LINK_SITE_SOCKET_OPTION, LINK_SITE_KEEPALIVE, LINK_SITE_SELECT, LINK_SITE_SEND,
-    LINK_SITE_RECV, LINK_SITE_FIONREAD,
+    LINK_SITE_RECV, LINK_SITE_FIONREAD, LINK_SITE_EVENT, LINK_SITE_RECV_WAIT,
     LINK_SITE_PORT_OPEN, LINK_SITE_PORT_STATE, LINK_SITE_PORT_SETUP, LINK_SITE_PORT_PURGE, LINK_SITE_PORT_TIMEOUTS,
     LINK_SITE_PORT_WRITE, LINK_SITE_PORT_READ, LINK_SITE_PORT_STATUS,
     LINK_SITE_COUNT
@@ -26,8 +27,8 @@ struct LinkSiteRow {
 static const LinkSiteRow linkSites[LINK_SITE_COUNT] = {
     {"WSAStartup", false, true}, {"getaddrinfo", false, true}, {"socket", false, true}, {"ioctlsocket FIONBIO", false, true}, {"connect", false, true},
     {"getsockopt", false, true}, {"setsockopt", false, true}, {"WSAIoctl SIO_KEEPALIVE_VALS", false, true},
-    {"select", false, true}, {"send", false, true}, {"recv", false, true},
-    {"ioctlsocket FIONREAD", false, false},
+    {"select", false, true}, {"send", false, true}, {"recv, WSARecv", false, true},
+    {"ioctlsocket FIONREAD", false, false}, {"CreateEvent", false, true}, {"WaitForSingleObject", false, true},
     {"CreateFile", true, true}, {"GetCommState", true, true}, {"SetCommState", true, true}, {"PurgeComm", true, true},
     {"SetCommTimeouts", true, true}, {"WriteFile", true, true}, {"ReadFile", true, true}, {"ClearCommError", true, true},
 };
@@ -39,6 +40,7 @@ struct AdapterLinkKind;
 struct AdapterLink {
     const AdapterLinkKind* kind = nullptr;   // null while closed
     uintptr_t handle = 0;                    // the socket or the port's handle
+    uintptr_t arrival = 0;                   // the event a TCP receive waits on, once one waited
 
     bool Open(const AdapterSettings& settings, std::string& problem);
     void Close();

@@ -197,8 +197,9 @@ void ExpectQuickQuery(AdapterBench& b, const std::vector<int>& expected, const s
 }
 
 // The socket calls of a query and its answer: the query's write looks at the link first (a write
-// into a closed link would be reported sent) and its read goes on that look. A read after a
-// pause looks again, and so does the first one after a reply was given up (it may still come).
+// into a closed link would be reported sent) and its read goes on that look; the answer is
+// waited for in its receive, with no look ahead of it. A read after a pause looks again, and so
+// does the first one after a reply was given up (it may still come).
 TEST(AdapterLinkCalls, AQueryAndItsAnswerLookAtTheLinkOnce)
 {
     if (SerialConfiguration()) GTEST_SKIP() << "a serial port is polled in its waits as often as time allows";
@@ -211,18 +212,18 @@ TEST(AdapterLinkCalls, AQueryAndItsAnswerLookAtTheLinkOnce)
     ASSERT_EQ(b.TavkSetTime(b.board, 50), 1);
     ASSERT_EQ(b.TavkSetEos(b.board, 0, 0), 1);
     QueryAndAnswer(b, 0, "the first query");   // its ++addr goes once
-    const int look = LINK_SITE_SELECT, send = LINK_SITE_SEND, wait = LINK_SITE_SELECT, take = LINK_SITE_RECV;
-    const std::vector<int> query = {look, send, send, wait, take};
+    const int look = LINK_SITE_SELECT, send = LINK_SITE_SEND, take = LINK_SITE_RECV;
+    const std::vector<int> query = {look, send, send, take};
     ExpectQuickQuery(b, query, "a query");
 
     QueryCalls paused = QueryAndAnswer(b, ADAPTER_LOOK_LASTS_MS + 20, "a query, a pause, its answer");
-    EXPECT_EQ(paused.sites, (std::vector<int>{look, send, look, send, wait, take}));
+    EXPECT_EQ(paused.sites, (std::vector<int>{look, send, look, send, take}));
 
     int32_t r = 1;
     EXPECT_EQ(b.Receive(12, r), "");   // the silent device: the adapter's read times out
     EXPECT_EQ(r, 0);
     QueryCalls after = QueryAndAnswer(b, 0, "the query after a time-out");   // ++addr 22 again
-    EXPECT_EQ(after.sites, (std::vector<int>{look, send, send, look, send, wait, take}));
+    EXPECT_EQ(after.sites, (std::vector<int>{look, send, send, look, send, take}));
     ExpectQuickQuery(b, query, "the query after that");
     SetEnvironmentVariableA("TAVK_ADAPTER_LINK_LOG", nullptr);
 }
