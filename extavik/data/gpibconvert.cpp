@@ -194,9 +194,12 @@ __attribute__((target("avx2,fma"))) static void DecodeContiguousAvx2(const uint8
     DecodeContiguousAligned<typename StepsForm<Value, DECODE_AVX2>::Type, kMasked>(p, size, n, mask, out);
 }
 
+// AVX-512 F and VL, kept to 256-bit registers.
+#define AVX512_ON_YMM "avx2,fma,avx512f,avx512vl,prefer-vector-width=256"
+
 template <class Value, bool kMasked>
-__attribute__((target("avx2,fma,avx512f,avx512vl,prefer-vector-width=256"))) static void DecodeContiguousAvx512(const uint8_t* p, uint32_t size,
-                                                                                          uint32_t n, GpibMask mask, float* out)
+__attribute__((target(AVX512_ON_YMM))) static void DecodeContiguousAvx512(const uint8_t* p, uint32_t size, uint32_t n,
+                                                                           GpibMask mask, float* out)
 {
     DecodeContiguousAligned<typename StepsForm<Value, DECODE_AVX512>::Type, kMasked>(p, size, n, mask, out);
 }

@@ -363,7 +363,8 @@ TEST(WideLoops, RoundUnsignedValuesOnce)
             if (UseDecodeSteps(steps) != steps)
                 continue;   // not on this processor
             std::vector<float> got = Decode(answer, Settings(DATA_UINT32, kRun));
-            EXPECT_EQ(got, std::vector<float>(kRun, nearest)) << std::hex << "0x" << v << " (" << DecodeStepsName(steps) << ")";
+            EXPECT_EQ(got, std::vector<float>(kRun, nearest))
+                << std::hex << "0x" << v << " (" << DecodeStepsName(steps) << ")";
         }
     }
     UseDecodeSteps(DECODE_WIDEST);
