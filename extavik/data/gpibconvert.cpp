@@ -219,12 +219,12 @@ static DecodeSteps ProcessorSteps()
 static DecodeSteps ProcessorSteps() { return DECODE_SSE2; }
 #endif
 
-static DecodeSteps s_steps = ProcessorSteps();
+static const DecodeSteps s_widest = ProcessorSteps();
+static DecodeSteps s_steps = s_widest;
 
 DecodeSteps UseDecodeSteps(DecodeSteps most)
 {
-    const DecodeSteps widest = ProcessorSteps();
-    s_steps = most < widest ? most : widest;
+    s_steps = most < s_widest ? most : s_widest;
     return s_steps;
 }
 
@@ -238,13 +238,12 @@ template <class Value, bool kMasked>
 static void DecodeRunChosen(const uint8_t* p, uint32_t size, uint64_t stride, uint32_t n, GpibMask mask, float* out)
 {
 #if WIDE_LOOPS
-    if (stride == size && s_steps == DECODE_AVX512) {
-        DecodeContiguousAvx512<Value, kMasked>(p, size, n, mask, out);
-        return;
-    }
-    if (stride == size && s_steps == DECODE_AVX2) {
-        DecodeContiguousAvx2<Value, kMasked>(p, size, n, mask, out);
-        return;
+    if (stride == size) {
+        switch (s_steps) {
+        case DECODE_AVX512: DecodeContiguousAvx512<Value, kMasked>(p, size, n, mask, out); return;
+        case DECODE_AVX2: DecodeContiguousAvx2<Value, kMasked>(p, size, n, mask, out); return;
+        case DECODE_SSE2: break;
+        }
     }
 #endif
     DecodeRun<Value, kMasked>(p, size, stride, n, mask, out);
