@@ -144,8 +144,11 @@ TEST(LiveRun, ThroughTheAdapterDriverOverLoopbackEveryCycleRunsOnTheClock)
     EXPECT_NE(run.output.find("live: 15 cycles in 1."), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("cycle 15/15"), std::string::npos) << "the progress line" << run.output;
     EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+    // The request gate skips a cycle that starts a tick earlier in its period than the one that
+    // last requested, so the count depends on wake-up jitter. The cycle after a skip is a whole
+    // period further on and always requests: at least every other cycle reads, 8 of the 15.
     const std::vector<double> values = CsvValues(csv);
-    EXPECT_GE(values.size(), 10u) << run.output;
+    EXPECT_GE(values.size(), 8u) << run.output;
     ExpectSameValues(values, AnswersOnTheBus(Lines(ReadText(bus))));
 }
 
