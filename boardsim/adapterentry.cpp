@@ -16,7 +16,10 @@
 #include "interfaces/tavkdrv.h"
 
 static const char adapterSimVersion[] = "TAVIK-SIM GPIB adapter, \"++\" controller protocol 1.0";
-enum { ADAPTER_SIM_POLL_MS = 20, ADAPTER_SIM_SERIAL_SETTLE_MS = 15, ADAPTER_SIM_SYNC_TRIES = 2000, ADAPTER_SIM_BOARD_ADDRESS = 0 };
+enum {
+    ADAPTER_SIM_POLL_MS = 20, ADAPTER_SIM_SERIAL_SETTLE_MS = 15, ADAPTER_SIM_SYNC_TRIES = 2000, ADAPTER_SIM_BOARD_ADDRESS = 0,
+    ADAPTER_SIM_CHUNK = 4096,   // bytes taken from the link at once
+};
 
 static const char* const entryNames[] = {
     "data", "++addr", "++auto", "++clr", "++eoi", "++eos", "++eot_enable", "++eot_char", "++ifc", "++llo",
@@ -335,16 +338,31 @@ static void SerialReadFailed()
                      "); it is read again at the next poll");
 }
 
+// What came on the link. Over TCP the socket the wait found readable is read without a second
+// look, so that a wake costs the simulator one wait and one read; a control call that closed
+// the link since leaves nothing to read.
+static int TakeArrived(SOCKET readable, std::string& got)
+{
+    AdapterSimState& a = A();
+    if (readable == INVALID_SOCKET) return a.client.Receive(got, 0);
+    if (!a.client.IsOpen() || a.client.handle != static_cast<uintptr_t>(readable)) return 0;
+    char chunk[ADAPTER_SIM_CHUNK];
+    int n = recv(readable, chunk, sizeof chunk, 0);
+    if (n <= 0) return LINK_DROPPED;   // closed by the driver, or broken
+    got.append(chunk, static_cast<size_t>(n));
+    return n;
+}
+
 // Reads what came, handles its lines under the lock; the replies go out after, slowly if asked.
 // While the adapter starts, what comes is lost; blank lines are ignored.
-static void Serve()
+static void Serve(SOCKET readable = INVALID_SOCKET)
 {
     AdapterSimState& a = A();
     bool drop = false;
     EnterCriticalSection(&a.lock);
     Out().clear();
     std::string got;
-    int n = a.client.Receive(got, 0);
+    int n = TakeArrived(readable, got);
     if (n == LINK_DROPPED) {
         if (a.serial) SerialReadFailed();
         else drop = true;
@@ -378,11 +396,6 @@ static void Serve()
 static void Accept()
 {
     AdapterSimState& a = A();
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(a.listener, &set);
-    timeval tv = {0, a.client.IsOpen() ? 0 : ADAPTER_SIM_POLL_MS * 1000};
-    if (select(0, &set, nullptr, nullptr, &tv) <= 0) return;
     SOCKET s = accept(a.listener, nullptr, nullptr);
     if (s == INVALID_SOCKET) return;
     EnterCriticalSection(&a.lock);
@@ -394,14 +407,29 @@ static void Accept()
     LeaveCriticalSection(&a.lock);
 }
 
+// Over TCP one wait, at most a poll long, for the connection's bytes and a new connection alike.
+static void ServeTcp()
+{
+    AdapterSimState& a = A();
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(a.listener, &set);
+    const SOCKET client = a.client.IsOpen() ? static_cast<SOCKET>(a.client.handle) : INVALID_SOCKET;
+    if (client != INVALID_SOCKET) FD_SET(client, &set);
+    timeval tv = {0, ADAPTER_SIM_POLL_MS * 1000};
+    if (select(0, &set, nullptr, nullptr, &tv) <= 0) return;
+    if (client != INVALID_SOCKET && FD_ISSET(client, &set)) Serve(client);
+    if (FD_ISSET(a.listener, &set)) Accept();
+}
+
 static DWORD WINAPI ServeThread(void* started)
 {
     AdapterSimState& a = A();
     SetEvent(static_cast<HANDLE>(started));
     while (!a.stop) {
-        if (a.listener != INVALID_SOCKET) Accept();
-        if (a.client.IsOpen() && a.client.Wait(ADAPTER_SIM_POLL_MS)) Serve();
-        else if (!a.client.IsOpen() && a.listener == INVALID_SOCKET) Sleep(ADAPTER_SIM_POLL_MS);
+        if (a.listener != INVALID_SOCKET) ServeTcp();
+        else if (a.client.IsOpen() && a.client.Wait(ADAPTER_SIM_POLL_MS)) Serve();
+        else if (!a.client.IsOpen()) Sleep(ADAPTER_SIM_POLL_MS);
     }
     return 0;
 }
