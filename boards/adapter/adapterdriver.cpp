@@ -94,8 +94,8 @@ static bool SendRaw(const std::string& bytes, const std::string& shown)
 static bool Command(const std::string& line) { return SendRaw(line + "\n", line); }
 
 // What arrived unasked (a reply that came too late) is dropped before a request, and traced.
-// False when the adapter closed the link meanwhile: a close or reset makes the socket readable
-// with nothing to read, so the one look that finds stale bytes also finds an idle drop.
+// False when the adapter closed the link meanwhile: a close or reset ends a receive with nothing
+// in it, so the one look that finds stale bytes also finds an idle drop.
 static bool DropStale()
 {
     std::string stale;

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <new>
 #include "boards/adapter/adapterlink.h"
 #include "boards/adapter/adapterproto.h"
 
@@ -13,7 +14,8 @@ struct AdapterLinkKind {
     void (*close)(uintptr_t);
     bool (*send)(uintptr_t, const std::string&);
     int (*receive)(AdapterLink&, std::string&, uint32_t);
-    uint32_t (*pending)(uintptr_t);
+    bool (*wait)(AdapterLink&, uint32_t);
+    uint32_t (*pending)(AdapterLink&);
 };
 
 // ---- the call sites and their countdown ----------------------------------------------------
@@ -184,47 +186,125 @@ static int TcpTake(SOCKET s, std::string& into, uint32_t waitMs)
     return n;
 }
 
-// The event a waiting receive of the link ends on, made at its first wait (null: none can be).
-static HANDLE TcpArrival(AdapterLink& link)
+// The receive a TCP link keeps waiting between calls, made at its first receive: one overlapped
+// receive into a buffer of its own, posted once and taken when it completed.
+struct TcpPosted {
+    WSAOVERLAPPED pending;
+    WSABUF buffer;
+    char chunk[LINK_CHUNK];
+    bool out;   // posted and not taken yet
+};
+
+// The link's receive, made at its first receive (null: none can be made).
+static TcpPosted* TcpPostedOf(AdapterLink& link)
 {
-    if (!link.arrival && !Fails(LINK_SITE_EVENT))
-        link.arrival = reinterpret_cast<uintptr_t>(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    return reinterpret_cast<HANDLE>(link.arrival);
+    if (!link.posted && !Fails(LINK_SITE_EVENT)) {
+        TcpPosted* p = new (std::nothrow) TcpPosted{};
+        HANDLE arrival = p ? CreateEventA(nullptr, TRUE, FALSE, nullptr) : nullptr;
+        if (arrival) {
+            p->pending.hEvent = arrival;
+            link.posted = reinterpret_cast<uintptr_t>(p);
+        } else {
+            delete p;
+        }
+    }
+    return reinterpret_cast<TcpPosted*>(link.posted);
 }
 
-// A receive that may wait is one overlapped receive, which the first bytes end, cancelled when
-// none came within waitMs: a cancelled receive took no bytes or completes with them, so none are
-// lost (after a blocking receive's own time-out the socket's state is undefined). Where no event
-// can be made, a look and a receive.
-static int TcpReceive(AdapterLink& link, std::string& into, uint32_t waitMs)
+// Posts the receive unless it is out: false when the link broke.
+static bool TcpPost(SOCKET s, TcpPosted& p)
 {
-    SOCKET s = static_cast<SOCKET>(link.handle);
-    HANDLE arrival = waitMs ? TcpArrival(link) : nullptr;
-    if (!arrival) return TcpTake(s, into, waitMs);
-    char chunk[LINK_CHUNK];
-    WSABUF buffer = {sizeof chunk, chunk};
-    WSAOVERLAPPED pending{};
-    pending.hEvent = arrival;
+    if (p.out) return true;
+    HANDLE arrival = p.pending.hEvent;
+    p.pending = WSAOVERLAPPED{};
+    p.pending.hEvent = arrival;
+    p.buffer = {sizeof p.chunk, p.chunk};
     DWORD got = 0, flags = 0;
-    if (Fails(LINK_SITE_RECV)) return LINK_DROPPED;
-    if (WSARecv(s, &buffer, 1, &got, &flags, &pending, nullptr) != 0) {
-        if (WSAGetLastError() != WSA_IO_PENDING) return LINK_DROPPED;
-        DWORD waited = Fails(LINK_SITE_RECV_WAIT) ? WAIT_FAILED : WaitForSingleObject(arrival, waitMs);
-        if (waited != WAIT_OBJECT_0) CancelIo(reinterpret_cast<HANDLE>(s));
-        // The receive has ended (chunk is free again) once its result is there.
-        if (!WSAGetOverlappedResult(s, &pending, &got, TRUE, &flags))
-            return waited == WAIT_TIMEOUT && WSAGetLastError() == WSA_OPERATION_ABORTED ? 0 : LINK_DROPPED;
+    if (Fails(LINK_SITE_RECV)) return false;
+    if (WSARecv(s, &p.buffer, 1, &got, &flags, &p.pending, nullptr) != 0 && WSAGetLastError() != WSA_IO_PENDING) return false;
+    p.out = true;   // done at once or later: its result is taken the same way
+    return true;
+}
+
+constexpr int TCP_CANCELLED = -2;
+
+// The posted receive's result, within waitMs: the count it took (the receive is taken then), 0
+// while it is out, LINK_DROPPED when the link broke, TCP_CANCELLED when it was cancelled (the end
+// of the thread that posted it cancels it): a cancelled receive took no bytes.
+static int TcpTaken(SOCKET s, TcpPosted& p, std::string& into, uint32_t waitMs)
+{
+    DWORD got = 0, flags = 0;
+    bool done = WSAGetOverlappedResult(s, &p.pending, &got, FALSE, &flags);
+    if (!done && WSAGetLastError() == WSA_IO_INCOMPLETE) {
+        if (!waitMs) return 0;
+        DWORD waited = Fails(LINK_SITE_RECV_WAIT) ? WAIT_FAILED : WaitForSingleObject(p.pending.hEvent, waitMs);
+        if (waited == WAIT_TIMEOUT) return 0;
+        if (waited != WAIT_OBJECT_0) return LINK_DROPPED;   // left out: the close ends it
+        done = WSAGetOverlappedResult(s, &p.pending, &got, TRUE, &flags);
     }
+    p.out = false;
+    if (!done) return WSAGetLastError() == WSA_OPERATION_ABORTED ? TCP_CANCELLED : LINK_DROPPED;
     if (got == 0) return LINK_DROPPED;   // closed by the adapter
-    into.append(chunk, got);
+    into.append(p.chunk, got);
     return static_cast<int>(got);
 }
 
-static uint32_t TcpPending(uintptr_t handle)
+// A receive stays posted from one call to the next, so that bytes or a close are seen by looking
+// at its result, which costs no call to the system: the look before every write is that cheap.
+// One that has not completed within waitMs stays out, so nothing is cancelled but at the close
+// and nothing that came is lost; one cancelled meanwhile is posted again. Where no event can be
+// made, a look and a receive.
+static int TcpReceive(AdapterLink& link, std::string& into, uint32_t waitMs)
+{
+    SOCKET s = static_cast<SOCKET>(link.handle);
+    TcpPosted* p = TcpPostedOf(link);
+    if (!p) return TcpTake(s, into, waitMs);
+    int n = TCP_CANCELLED;
+    for (int posts = 0; n == TCP_CANCELLED && posts < 2; posts++)
+        n = TcpPost(s, *p) ? TcpTaken(s, *p, into, waitMs) : LINK_DROPPED;
+    return n == TCP_CANCELLED ? LINK_DROPPED : n;
+}
+
+// Waits at most ms for the posted receive (posting it) to complete: what it took stays for the
+// next receive. A broken link or a cancelled receive ends the wait too: the receive tells which.
+static bool TcpArrived(AdapterLink& link, uint32_t ms)
+{
+    SOCKET s = static_cast<SOCKET>(link.handle);
+    TcpPosted* p = TcpPostedOf(link);
+    if (!p) return TcpWait(s, ms, false) != 0;
+    DWORD got = 0, flags = 0;
+    if (!TcpPost(s, *p) || WSAGetOverlappedResult(s, &p->pending, &got, FALSE, &flags) ||
+        WSAGetLastError() != WSA_IO_INCOMPLETE)
+        return true;
+    return !Fails(LINK_SITE_RECV_WAIT) && WaitForSingleObject(p->pending.hEvent, ms) != WAIT_TIMEOUT;
+}
+
+// The close of a TCP link ends its receive first: its buffer is free again only when it has. The
+// receive may be another thread's, so it is cancelled by its own record, not by this thread's.
+static void TcpEndReceive(AdapterLink& link)
+{
+    TcpPosted* p = reinterpret_cast<TcpPosted*>(link.posted);
+    if (!p) return;
+    if (p->out) {
+        SOCKET s = static_cast<SOCKET>(link.handle);
+        DWORD got = 0, flags = 0;
+        CancelIoEx(reinterpret_cast<HANDLE>(s), &p->pending);
+        WSAGetOverlappedResult(s, &p->pending, &got, TRUE, &flags);
+    }
+    CloseHandle(p->pending.hEvent);
+    delete p;
+    link.posted = 0;
+}
+
+// What the socket holds and what a completed receive took and was not handed out yet.
+static uint32_t TcpPending(AdapterLink& link)
 {
     u_long n = 0;
-    if (Fails(LINK_SITE_FIONREAD)) return 0;
-    return ioctlsocket(static_cast<SOCKET>(handle), FIONREAD, &n) == 0 ? static_cast<uint32_t>(n) : 0;
+    DWORD got = 0, flags = 0;
+    TcpPosted* p = reinterpret_cast<TcpPosted*>(link.posted);
+    if (p && p->out && !WSAGetOverlappedResult(static_cast<SOCKET>(link.handle), &p->pending, &got, FALSE, &flags)) got = 0;
+    if (Fails(LINK_SITE_FIONREAD)) return got;
+    return got + (ioctlsocket(static_cast<SOCKET>(link.handle), FIONREAD, &n) == 0 ? static_cast<uint32_t>(n) : 0);
 }
 
 // ---- serial --------------------------------------------------------------------------------
@@ -294,10 +374,20 @@ static bool SerialStatus(uintptr_t handle, uint32_t& waiting)
     return true;
 }
 
-static uint32_t SerialPending(uintptr_t handle)
+static uint32_t SerialPending(AdapterLink& link)
 {
     uint32_t n = 0;
-    return SerialStatus(handle, n) ? n : 0;
+    return SerialStatus(link.handle, n) ? n : 0;
+}
+
+// Waits at most ms, in steps of a millisecond, until a byte is there.
+static bool SerialArrived(AdapterLink& link, uint32_t ms)
+{
+    for (uint32_t waited = 0; waited < ms; waited++) {
+        if (SerialPending(link)) return true;
+        Sleep(1);
+    }
+    return SerialPending(link) != 0;
 }
 
 // Waits (in steps of a millisecond) until a byte is there, then takes what is there without
@@ -324,8 +414,8 @@ static int SerialReceive(AdapterLink& link, std::string& into, uint32_t waitMs)
     return static_cast<int>(n);
 }
 
-static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpPending};
-static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialPending};
+static const AdapterLinkKind tcpLink = {TcpOpen, TcpClose, TcpSend, TcpReceive, TcpArrived, TcpPending};
+static const AdapterLinkKind serialLink = {SerialOpen, SerialClose, SerialSend, SerialReceive, SerialArrived, SerialPending};
 
 // ---- the link ------------------------------------------------------------------------------
 
@@ -340,10 +430,10 @@ bool AdapterLink::Open(const AdapterSettings& settings, std::string& problem)
 
 void AdapterLink::Close()
 {
+    if (kind == &tcpLink) TcpEndReceive(*this);
     if (kind) kind->close(handle);
-    if (arrival) CloseHandle(reinterpret_cast<HANDLE>(arrival));
     kind = nullptr;
-    handle = arrival = 0;
+    handle = 0;
 }
 
 bool AdapterLink::Send(const std::string& bytes)
@@ -358,17 +448,12 @@ int AdapterLink::Receive(std::string& into, uint32_t waitMs)
 
 uint32_t AdapterLink::Pending()
 {
-    return kind ? kind->pending(handle) : 0;
+    return kind ? kind->pending(*this) : 0;
 }
 
 bool AdapterLink::Wait(uint32_t ms)
 {
-    if (kind == &tcpLink) return TcpWait(static_cast<SOCKET>(handle), ms, false) != 0;
-    for (uint32_t waited = 0; kind && waited < ms; waited++) {
-        if (Pending()) return true;
-        Sleep(1);
-    }
-    return kind && Pending();
+    return kind && kind->wait(*this, ms);
 }
 
 void AdapterLink::Adopt(uintptr_t socket)

@@ -40,7 +40,7 @@ struct AdapterLinkKind;
 struct AdapterLink {
     const AdapterLinkKind* kind = nullptr;   // null while closed
     uintptr_t handle = 0;                    // the socket or the port's handle
-    uintptr_t arrival = 0;                   // the event a TCP receive waits on, once one waited
+    uintptr_t posted = 0;                    // the receive a TCP link keeps waiting, once one was made
 
     bool Open(const AdapterSettings& settings, std::string& problem);
     void Close();
@@ -50,7 +50,7 @@ struct AdapterLink {
     // Appends what arrives within waitMs (0: only what is there): the count, 0 for nothing,
     // LINK_DROPPED when the link broke.
     int Receive(std::string& into, uint32_t waitMs);
-    // Waits at most ms until bytes can be read, reading none: false when none came.
+    // Waits at most ms until bytes came or the link broke, handing none out: false when none came.
     bool Wait(uint32_t ms);
     // Bytes that arrived and were not read yet.
     uint32_t Pending();

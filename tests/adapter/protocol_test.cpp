@@ -2,6 +2,7 @@
 // the lines of each entry point, escaping, ++addr only on change, end-of-string and reads,
 // time-outs, a dropped and re-established link, a garbled reply, the refused operations and the
 // settings.
+#include <functional>
 #include "tests/adapter/adapterbench.h"
 #include "tests/tavkx/drvchecks.h"
 
@@ -183,6 +184,74 @@ TEST_F(AdapterProtocol, DroppedLinkIsReportedOnceAndTheNextCallConnectsAgain)
     int32_t r = 0;
     EXPECT_EQ(b.Receive(22, r), "TAVIK-SIM,DMM-22,0,1.0\n");
     EXPECT_EQ(r, 1);
+}
+
+// Work on a thread of its own, which ends when the work is done and Release was called (at once
+// with release true): Ended is false when it had not ended within 10 s.
+struct Worker {
+    std::function<void()> work;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr), released = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = nullptr;
+    Worker(std::function<void()> w, bool release) : work(std::move(w))
+    {
+        if (release) SetEvent(released);
+        thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    static DWORD WINAPI Run(void* self)
+    {
+        Worker* w = static_cast<Worker*>(self);
+        w->work();
+        SetEvent(w->done);
+        WaitForSingleObject(w->released, INFINITE);
+        return 0;
+    }
+    bool Done() { return WaitForSingleObject(done, 10000) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(released); }
+    bool Ended() { return thread && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0; }
+    ~Worker()
+    {
+        Release();
+        if (Ended()) CloseHandle(thread);   // else left running: the test has failed
+        CloseHandle(done);
+        CloseHandle(released);
+    }
+};
+
+// The host calls from more than one thread. A write's look leaves a receive waiting on the link:
+// the end of the thread that made it cancels it, which must cost nothing (the answer comes to
+// the read the next thread makes); one whose thread lives on brings the answer to the read of
+// another, and a close on a third thread ends it.
+TEST_F(AdapterProtocol, ReceiveLeftWaitingByAnotherThreadServesTheNextCall)
+{
+    const std::string idn = "TAVIK-SIM,DMM-22,0,1.0\n";
+    int32_t r = 0;
+    ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1);
+    EXPECT_EQ(b.Receive(22, r), idn);   // the answer taken: no receive waits
+    testing::internal::CaptureStderr();
+    int32_t sent = 0;
+    {
+        Worker writer([&] { sent = b.TavkSendDataC(b.board, 22, "*IDN?", 5); }, true);
+        ASSERT_TRUE(writer.Ended());
+    }
+    EXPECT_EQ(sent, 1);
+    EXPECT_EQ(b.Receive(22, r), idn);
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(b.adapter.AdapterSimConnections(), 1u);
+
+    Worker writer([&] { sent = b.TavkSendDataC(b.board, 22, "*IDN?", 5); }, false);   // lives on
+    ASSERT_TRUE(writer.Done());
+    EXPECT_EQ(b.Receive(22, r), idn);   // in the writer's receive
+    Worker second([&] { sent = b.TavkSendDataC(b.board, 22, "*IDN?", 5); }, false);
+    ASSERT_TRUE(second.Done());
+    Worker closer([&] { b.TavkClose(b.board); }, true);
+    ASSERT_TRUE(closer.Ended()) << "the close waits for the receive of a thread that lives on";
+    ASSERT_EQ(b.TavkCreate(&b.board), 1);
+    ASSERT_EQ(b.TavkSendDataC(b.board, 22, "*IDN?", 5), 1);
+    if (!SerialConfiguration()) {   // a port is no connection
+        EXPECT_EQ(b.adapter.AdapterSimConnections(), 2u);
+    }
+    EXPECT_EQ(b.Receive(22, r), idn);
 }
 
 TEST_F(AdapterProtocol, GarbledReplyIsRefusedAndTheNextOneTaken)
