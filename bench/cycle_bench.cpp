@@ -8,9 +8,10 @@
 // ni4882.dll, the baselines being that driver's calls of the same cycle made bare, and the row
 // nidriver those calls against the NI calls they make, bare; the names get "_ni4882".
 // With --driver adapter the round trip goes through the adapter-backed tavk.dll over loopback TCP
-// to the adapter simulator, against a bare socket exchange of the same lines, and (the row
-// looked) against that exchange with the look the driver makes before it writes (the names get
-// "_adapter").
+// to the adapter simulator, against a bare socket exchange of the same lines, against that
+// exchange with a look at the socket before it writes (the row looked), and against it with a
+// receive posted before it writes, in which the answer comes, as the driver's look leaves one
+// (the row posted; the names get "_adapter").
 // With --driver lan the round trip goes through the LAN tavk.dll over loopback VXI-11 to the LAN
 // simulator (the multimeter behind its gateway), against the same RPCs made bare on a link of
 // their own (the names get "_lan").
@@ -341,12 +342,16 @@ bool MeasureIdle(std::vector<Row>& rows)
 }
 
 // The lines of one adapter round trip sent bare over a socket of their own to the simulator, each
-// request that has a reply waiting for its last byte; with lookFirst, after the one look at the
-// socket that the driver makes before it writes (a link the adapter closed is readable).
+// request that has a reply waiting for its last byte; first, as look says: nothing, a look at the
+// socket (a link the adapter closed is readable), or an overlapped receive posted, in which the
+// first reply comes (the driver's look leaves one).
+enum BareLook { BARE_NO_LOOK, BARE_SELECT, BARE_POSTED };
 struct BareAdapter {
     SOCKET s = INVALID_SOCKET;
     std::vector<std::string> lines;
-    bool lookFirst = false;
+    BareLook look = BARE_NO_LOOK;
+    WSAOVERLAPPED posted{};
+    char postedReply[256];
     void Look()
     {
         fd_set readable, failed;
@@ -356,6 +361,36 @@ struct BareAdapter {
         FD_SET(s, &failed);
         timeval now = {0, 0};
         select(0, &readable, nullptr, &failed, &now);
+    }
+    bool Post()
+    {
+        if (!posted.hEvent) posted.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE arrival = posted.hEvent;
+        posted = WSAOVERLAPPED{};
+        posted.hEvent = arrival;
+        WSABUF buffer = {sizeof postedReply, postedReply};
+        DWORD got = 0, flags = 0;
+        return WSARecv(s, &buffer, 1, &got, &flags, &posted, nullptr) == 0 || WSAGetLastError() == WSA_IO_PENDING;
+    }
+    // The bytes the posted receive took, waited for when they have not come.
+    int TakePosted()
+    {
+        DWORD got = 0, flags = 0;
+        if (WSAGetOverlappedResult(s, &posted, &got, FALSE, &flags)) return static_cast<int>(got);
+        WaitForSingleObject(posted.hEvent, 5000);
+        return WSAGetOverlappedResult(s, &posted, &got, TRUE, &flags) ? static_cast<int>(got) : -1;
+    }
+    // One reply line, in the posted receive or in receives of its own.
+    bool Reply(bool inPosted)
+    {
+        char reply[256];
+        char* at = inPosted ? postedReply : reply;
+        int n = inPosted ? TakePosted() : recv(s, reply, sizeof reply, 0);
+        while (n > 0 && at[n - 1] != '\n') {
+            at = reply;
+            n = recv(s, reply, sizeof reply, 0);
+        }
+        return n > 0;
     }
     bool Connect()
     {
@@ -373,17 +408,15 @@ struct BareAdapter {
     }
     bool Exchange()
     {
-        if (lookFirst) Look();
+        if (look == BARE_SELECT) Look();
+        bool inPosted = look == BARE_POSTED;
+        if (inPosted && !Post()) return false;
         for (const std::string& line : lines) {
             std::string out = line + "\n";
             if (send(s, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size())) return false;
             if (line.compare(0, 6, "++read") != 0 && line.compare(0, 7, "++spoll") != 0) continue;
-            char reply[256];
-            int n = 0;
-            do {
-                n = recv(s, reply, sizeof reply, 0);
-                if (n <= 0) return false;
-            } while (reply[n - 1] != '\n');
+            if (!Reply(inPosted)) return false;
+            inPosted = false;
         }
         return true;
     }
@@ -417,17 +450,23 @@ bool MeasureAdapterRoundTrip(std::vector<Row>& rows)
     };
     Pair t = againstBare();
     // The driver looks at the link before it writes, so that a write into a link the adapter
-    // closed is never reported sent: the same exchange with that look shows what is left.
-    bare.lookFirst = true;
+    // closed is never reported sent. The look at the socket is what a bare client would make;
+    // the driver's reads the result of the receive it keeps posted, and that receive's answer
+    // shows what the driver adds beyond its calls.
+    bare.look = BARE_SELECT;
     Pair looked = againstBare();
+    bare.look = BARE_POSTED;
+    Pair posted = againstBare();
     if (bareFailed) {
         fprintf(stderr, "cycle_bench: the bare exchange with the adapter simulator failed\n");
         return false;
     }
     closesocket(bare.s);
+    if (bare.posted.hEvent) CloseHandle(bare.posted.hEvent);
     standin::EndExperiment();
     rows.push_back({"roundtrip", "SEND READ? + READ cycle over the adapter", "its lines over a bare socket", t});
     rows.push_back({"looked", "SEND READ? + READ cycle over the adapter", "the same, a look before writing", looked});
+    rows.push_back({"posted", "SEND READ? + READ cycle over the adapter", "the same, a receive posted first", posted});
     return true;
 }
 
