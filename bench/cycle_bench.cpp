@@ -372,12 +372,13 @@ struct BareAdapter {
         DWORD got = 0, flags = 0;
         return WSARecv(s, &buffer, 1, &got, &flags, &posted, nullptr) == 0 || WSAGetLastError() == WSA_IO_PENDING;
     }
-    // The bytes the posted receive took, waited for when they have not come.
+    // The bytes the posted receive took, waited for at most 5 s when they have not come (then
+    // cancelled: the bench fails rather than hangs).
     int TakePosted()
     {
         DWORD got = 0, flags = 0;
         if (WSAGetOverlappedResult(s, &posted, &got, FALSE, &flags)) return static_cast<int>(got);
-        WaitForSingleObject(posted.hEvent, 5000);
+        if (WaitForSingleObject(posted.hEvent, 5000) != WAIT_OBJECT_0) CancelIoEx(reinterpret_cast<HANDLE>(s), &posted);
         return WSAGetOverlappedResult(s, &posted, &got, TRUE, &flags) ? static_cast<int>(got) : -1;
     }
     // One reply line, in the posted receive or in receives of its own.
