@@ -11,7 +11,7 @@
 
 struct AdapterLinkKind {
     bool (*open)(const AdapterSettings&, uintptr_t&, std::string&);
-    void (*close)(uintptr_t);
+    void (*close)(AdapterLink&);
     bool (*send)(uintptr_t, const std::string&);
     int (*receive)(AdapterLink&, std::string&, uint32_t);
     bool (*wait)(AdapterLink&, uint32_t);
@@ -159,7 +159,6 @@ static bool TcpOpen(const AdapterSettings& settings, uintptr_t& handle, std::str
     return true;
 }
 
-static void TcpClose(uintptr_t handle) { closesocket(static_cast<SOCKET>(handle)); }
 
 static bool TcpSend(uintptr_t handle, const std::string& bytes)
 {
@@ -190,7 +189,6 @@ static int TcpTake(SOCKET s, std::string& into, uint32_t waitMs)
 // receive into a buffer of its own, posted once and taken when it completed.
 struct TcpPosted {
     WSAOVERLAPPED pending;
-    WSABUF buffer;
     char chunk[LINK_CHUNK];
     bool out;   // posted and not taken yet
 };
@@ -218,10 +216,10 @@ static bool TcpPost(SOCKET s, TcpPosted& p)
     HANDLE arrival = p.pending.hEvent;
     p.pending = WSAOVERLAPPED{};
     p.pending.hEvent = arrival;
-    p.buffer = {sizeof p.chunk, p.chunk};
+    WSABUF buffer = {sizeof p.chunk, p.chunk};   // taken by the call: only the bytes must last
     DWORD got = 0, flags = 0;
     if (Fails(LINK_SITE_RECV)) return false;
-    if (WSARecv(s, &p.buffer, 1, &got, &flags, &p.pending, nullptr) != 0 && WSAGetLastError() != WSA_IO_PENDING) return false;
+    if (WSARecv(s, &buffer, 1, &got, &flags, &p.pending, nullptr) != 0 && WSAGetLastError() != WSA_IO_PENDING) return false;
     p.out = true;   // done at once or later: its result is taken the same way
     return true;
 }
@@ -281,19 +279,20 @@ static bool TcpArrived(AdapterLink& link, uint32_t ms)
 
 // The close of a TCP link ends its receive first: its buffer is free again only when it has. The
 // receive may be another thread's, so it is cancelled by its own record, not by this thread's.
-static void TcpEndReceive(AdapterLink& link)
+static void TcpClose(AdapterLink& link)
 {
-    TcpPosted* p = reinterpret_cast<TcpPosted*>(link.posted);
-    if (!p) return;
-    if (p->out) {
-        SOCKET s = static_cast<SOCKET>(link.handle);
+    SOCKET s = static_cast<SOCKET>(link.handle);
+    if (TcpPosted* p = reinterpret_cast<TcpPosted*>(link.posted)) {
         DWORD got = 0, flags = 0;
-        CancelIoEx(reinterpret_cast<HANDLE>(s), &p->pending);
-        WSAGetOverlappedResult(s, &p->pending, &got, TRUE, &flags);
+        if (p->out) {
+            CancelIoEx(reinterpret_cast<HANDLE>(s), &p->pending);
+            WSAGetOverlappedResult(s, &p->pending, &got, TRUE, &flags);
+        }
+        CloseHandle(p->pending.hEvent);
+        delete p;
+        link.posted = 0;
     }
-    CloseHandle(p->pending.hEvent);
-    delete p;
-    link.posted = 0;
+    closesocket(s);
 }
 
 // What the socket holds and what a completed receive took and was not handed out yet.
@@ -351,7 +350,7 @@ static bool SerialOpen(const AdapterSettings& settings, uintptr_t& handle, std::
     return true;
 }
 
-static void SerialClose(uintptr_t handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+static void SerialClose(AdapterLink& link) { CloseHandle(reinterpret_cast<HANDLE>(link.handle)); }
 
 static bool SerialSend(uintptr_t handle, const std::string& bytes)
 {
@@ -430,8 +429,7 @@ bool AdapterLink::Open(const AdapterSettings& settings, std::string& problem)
 
 void AdapterLink::Close()
 {
-    if (kind == &tcpLink) TcpEndReceive(*this);
-    if (kind) kind->close(handle);
+    if (kind) kind->close(*this);
     kind = nullptr;
     handle = 0;
 }
