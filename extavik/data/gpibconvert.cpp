@@ -367,7 +367,9 @@ int DecodeIntoRing(GpibChannelRuntime* rt, const uint8_t* data, size_t length,
         const uint32_t n = DecodeValues(data, length, settings, &cursor, span.at, span.room);
         *stored += n;
         RingCommit(rt, n);
-        if (n < span.room)
+        // Done when the span had room to spare or the answer's count is reached: an answer
+        // that fills the span exactly needs no second look at the ring.
+        if (n < span.room || cursor.decoded >= settings->valueCount)
             return 1;
     }
 }

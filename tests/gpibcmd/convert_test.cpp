@@ -403,6 +403,26 @@ TEST(DecodeIntoRing, WrapsAndOverflows)
     EXPECT_EQ(f.ring[5], -1.0f);
 }
 
+// The count an answer should hold decides an overrun, not its length: an answer that fills the
+// ring's room exactly is stored whole, and what it carries beyond its count is not a value of it.
+TEST(DecodeIntoRing, AnswerThatFillsTheRingExactlyOverrunsNothing)
+{
+    const std::vector<uint8_t> answer = Bytes("1,2,3,4,5");
+    for (uint32_t start : { 0u, 3u }) {   // one span, and one that wraps
+        for (uint32_t count : { 4u, 5u }) {
+            RingFixture f(5);
+            f.channel.ringRead = f.channel.ringWrite = start;
+            DecodeSettings s = Settings(DATA_ASCII, count);
+            uint32_t stored;
+            const int fits = count <= 4;
+            EXPECT_EQ(DecodeIntoRing(&f.module, 2, answer.data(), answer.size(), &s, &stored), fits)
+                << "start " << start << ", count " << count;
+            EXPECT_EQ(stored, count) << "start " << start;
+            EXPECT_EQ(f.ring[5], -1.0f);
+        }
+    }
+}
+
 TEST(DecodeIntoRing, WithoutRingCountsOnly)
 {
     ModuleRecord module = {};
