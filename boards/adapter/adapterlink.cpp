@@ -159,7 +159,6 @@ static bool TcpOpen(const AdapterSettings& settings, uintptr_t& handle, std::str
     return true;
 }
 
-
 static bool TcpSend(uintptr_t handle, const std::string& bytes)
 {
     size_t at = 0;
@@ -224,6 +223,18 @@ static bool TcpPost(SOCKET s, TcpPosted& p)
     return true;
 }
 
+// Whether the posted receive has ended, waiting at most ms for it (none when ms is 0: reading its
+// result costs no call to the system, a wait does): 1 it has, 0 not yet, -1 the wait failed.
+static int TcpEnded(SOCKET s, TcpPosted& p, uint32_t ms)
+{
+    DWORD got = 0, flags = 0;
+    if (WSAGetOverlappedResult(s, &p.pending, &got, FALSE, &flags) || WSAGetLastError() != WSA_IO_INCOMPLETE)
+        return 1;
+    if (!ms) return 0;
+    DWORD waited = Fails(LINK_SITE_RECV_WAIT) ? WAIT_FAILED : WaitForSingleObject(p.pending.hEvent, ms);
+    return waited == WAIT_OBJECT_0 ? 1 : waited == WAIT_TIMEOUT ? 0 : -1;
+}
+
 constexpr int TCP_CANCELLED = -2;
 
 // The posted receive's result, within waitMs: the count it took (the receive is taken then), 0
@@ -231,15 +242,10 @@ constexpr int TCP_CANCELLED = -2;
 // of the thread that posted it cancels it): a cancelled receive took no bytes.
 static int TcpTaken(SOCKET s, TcpPosted& p, std::string& into, uint32_t waitMs)
 {
+    const int ended = TcpEnded(s, p, waitMs);
+    if (ended <= 0) return ended < 0 ? LINK_DROPPED : 0;   // a failed wait leaves it out: the close ends it
     DWORD got = 0, flags = 0;
-    bool done = WSAGetOverlappedResult(s, &p.pending, &got, FALSE, &flags);
-    if (!done && WSAGetLastError() == WSA_IO_INCOMPLETE) {
-        if (!waitMs) return 0;
-        DWORD waited = Fails(LINK_SITE_RECV_WAIT) ? WAIT_FAILED : WaitForSingleObject(p.pending.hEvent, waitMs);
-        if (waited == WAIT_TIMEOUT) return 0;
-        if (waited != WAIT_OBJECT_0) return LINK_DROPPED;   // left out: the close ends it
-        done = WSAGetOverlappedResult(s, &p.pending, &got, TRUE, &flags);
-    }
+    const bool done = WSAGetOverlappedResult(s, &p.pending, &got, TRUE, &flags);   // ended: no wait
     p.out = false;
     if (!done) return WSAGetLastError() == WSA_OPERATION_ABORTED ? TCP_CANCELLED : LINK_DROPPED;
     if (got == 0) return LINK_DROPPED;   // closed by the adapter
@@ -270,11 +276,7 @@ static bool TcpArrived(AdapterLink& link, uint32_t ms)
     SOCKET s = static_cast<SOCKET>(link.handle);
     TcpPosted* p = TcpPostedOf(link);
     if (!p) return TcpWait(s, ms, false) != 0;
-    DWORD got = 0, flags = 0;
-    if (!TcpPost(s, *p) || WSAGetOverlappedResult(s, &p->pending, &got, FALSE, &flags) ||
-        WSAGetLastError() != WSA_IO_INCOMPLETE)
-        return true;
-    return !Fails(LINK_SITE_RECV_WAIT) && WaitForSingleObject(p->pending.hEvent, ms) != WAIT_TIMEOUT;
+    return !TcpPost(s, *p) || TcpEnded(s, *p, ms) != 0;
 }
 
 // The close of a TCP link ends its receive first: its buffer is free again only when it has. The
